@@ -1,0 +1,18 @@
+#pragma once
+
+// The diagnostic line. Every line is printf-formatted, cut at 1023 characters and
+// written in one piece to standard error, or appended to the file named by the
+// KESTREL_LOG environment variable when it is set (so a run's log can be kept).
+// By convention the format begins with "camkit:%s, %d=>" or "camkit:err:%s, %d=>",
+// followed by the class-and-method name and the source line.
+// Reentrant and safe from any thread; never fails, never blocks beyond one write.
+#if defined(__GNUC__)
+#define KESTREL_PRINTF_LIKE(fmtIndex, argIndex) __attribute__((format(printf, fmtIndex, argIndex)))
+#else
+#define KESTREL_PRINTF_LIKE(fmtIndex, argIndex)
+#endif
+
+void vDbgPrint(const char* format, ...) KESTREL_PRINTF_LIKE(1, 2);
+
+// Longest line vDbgPrint writes, without its terminator.
+inline constexpr int kDbgLineMax = 1023;

@@ -1,0 +1,55 @@
+#include "app/que_buffer.h"
+
+#include <cstring>
+#include <new>
+
+#include "app/dbg_print.h"
+
+CQueBuffer::CQueBuffer(int max) : m_iMax(max) {}
+
+CQueBuffer::~CQueBuffer() { vClear(); }
+
+int CQueBuffer::iAdd(int length, const void* data) {
+    if (data == nullptr || length <= 0) {
+        vDbgPrint("camkit:%s, %d=>NULL\r\n", "CQueBuffer::iAdd", __LINE__);
+        return -4;
+    }
+    std::vector<std::uint8_t> copy;
+    try {
+        copy.resize(static_cast<size_t>(length));
+    } catch (const std::bad_alloc&) {
+        vDbgPrint("camkit:%s, %d=>null\r\n", "CQueBuffer::iAdd", __LINE__);
+        return -3;
+    }
+    std::memcpy(copy.data(), data, copy.size());
+
+    std::lock_guard guard(m_lock);
+    const int count = static_cast<int>(m_items.size());
+    if (count >= m_iMax) {
+        vDbgPrint("camkit:%s, %d=>buffer too long,curr=%d, max=%d\r\n", "CQueBuffer::iAdd",
+                  __LINE__, count, m_iMax);
+        return -2;
+    }
+    m_items.push_back(std::move(copy));
+    return 0;
+}
+
+int CQueBuffer::iGet(std::vector<std::uint8_t>& data) {
+    std::lock_guard guard(m_lock);
+    if (m_items.empty()) {
+        return -2;
+    }
+    data = std::move(m_items.front());
+    m_items.pop_front();
+    return 0;
+}
+
+void CQueBuffer::vClear() {
+    std::lock_guard guard(m_lock);
+    m_items.clear();
+}
+
+int CQueBuffer::iCount() const {
+    std::lock_guard guard(m_lock);
+    return static_cast<int>(m_items.size());
+}

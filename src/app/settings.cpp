@@ -1,0 +1,96 @@
+#include "app/settings.h"
+
+#include <arpa/inet.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string_view>
+
+#include "app/dbg_print.h"
+#include "app/file_util.h"
+#include "app/str_util.h"
+#include "app/translate.h"
+
+namespace {
+constexpr const char* kDefaultIpFile = "SelectDefaultIp.ini";
+constexpr int kDefaultIpBytes = 32;
+}  // namespace
+
+CSettings& CSettings::instance() {
+    static CSettings settings;
+    return settings;
+}
+
+int iQueryUiLang() {
+    if (const char* forced = std::getenv("KESTREL_UI_LANG"); forced != nullptr && *forced != '\0') {
+        char* end = nullptr;
+        const long value = std::strtol(forced, &end, 10);
+        if (end != nullptr && *end == '\0' && value > 0 && value <= 0xFFFF) {
+            return static_cast<int>(value);
+        }
+    }
+    // The first of these that is set decides, as for LC_MESSAGES itself.
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value == nullptr || *value == '\0') {
+            continue;
+        }
+        const std::string_view locale(value);
+        for (const std::string_view chinese : {"zh_CN", "zh_SG", "zh_Hans"}) {
+            if (locale.starts_with(chinese)) {
+                return kLangChinese;
+            }
+        }
+        return kLangEnglish;
+    }
+    return kLangEnglish;
+}
+
+int iReadDefaultIpFile(char* buffer) {
+    if (buffer == nullptr) {
+        return -1;
+    }
+    std::error_code error;
+    if (!std::filesystem::exists(kDefaultIpFile, error)) {
+        return -2;
+    }
+    const FilePtr file(std::fopen(kDefaultIpFile, "rb"));
+    if (!file) {
+        return 0;
+    }
+    return static_cast<int>(std::fread(buffer, 1, kDefaultIpBytes, file.get()));
+}
+
+std::uint32_t uiParseDefaultIp(const char* text, int length) {
+    std::string address;
+    for (int i = 0; i < length && i < kDefaultIpBytes; ++i) {
+        const char c = text[i];
+        if (c == '\0' || c == '\r' || c == '\n' || c == ' ' || c == '\t') {
+            break;
+        }
+        address.push_back(c);
+    }
+    in_addr parsed{};
+    if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
+        return 0;
+    }
+    return parsed.s_addr;
+}
+
+void vSettingInit(CSettings& settings, const std::string& programDir) {
+    settings.m_strProgramDir = programDir.empty() ? strGetExeDir() : programDir;
+    settings.m_strLangFile = settings.m_strProgramDir + "lang.lang";
+    settings.m_iUiLang = iQueryUiLang();
+
+    std::error_code error;
+    settings.m_fgReselect =
+        std::filesystem::exists(settings.m_strProgramDir + kDefaultIpFile, error);
+    if (settings.m_fgReselect) {
+        vDbgPrint("camkit:%s, %d=>has select dev\r\n", "vSettingInit", __LINE__);
+    }
+
+    char text[kDefaultIpBytes] = {};
+    const int bytes = iReadDefaultIpFile(text);
+    settings.m_uiLastSelectAddr = bytes > 0 ? uiParseDefaultIp(text, bytes) : 0;
+}

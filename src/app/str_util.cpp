@@ -1,0 +1,71 @@
+#include "app/str_util.h"
+
+#include <unistd.h>
+
+#include <cctype>
+#include <climits>
+#include <cstdio>
+#include <ctime>
+
+#include "app/dbg_print.h"
+
+unsigned int iHexStrToVal(const char* text, int digits) {
+    if (text == nullptr) {
+        vDbgPrint("camkit:%s, %d=>NULL\r\n", "iHexStrToVal", __LINE__);
+        return 0;
+    }
+    if (digits > 8) {
+        vDbgPrint("camkit:%s, %d=>len too long\r\n", "iHexStrToVal", __LINE__);
+        return 0;
+    }
+    // Scanned with "%<digits>x", so blanks and a 0x prefix behave as the C library says.
+    char format[16] = {};
+    std::snprintf(format, sizeof format, "%c0%dx", '%', digits);
+    unsigned int value = 0;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
+    if (std::sscanf(text, format, &value) != 1) {
+        value = 0;
+    }
+#pragma GCC diagnostic pop
+    return value;
+}
+
+bool fgIsAllDigits(const char* text) {
+    if (text == nullptr) {
+        return true;
+    }
+    for (; *text != '\0'; ++text) {
+        if (std::isdigit(static_cast<unsigned char>(*text)) == 0) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string strGetTimeStr() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[128] = {};
+    std::snprintf(text, sizeof text, "%4d-%02d-%02d-%02d-%02d-%02d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    return text;
+}
+
+std::string strDirOfPath(const std::string& modulePath) {
+    const size_t cut = modulePath.find_last_of(kPathSep);
+    if (cut == std::string::npos) {
+        return {};
+    }
+    return modulePath.substr(0, cut + 1);
+}
+
+std::string strGetExeDir() {
+    char path[PATH_MAX] = {};
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) {
+        return {};
+    }
+    return strDirOfPath(std::string(path, static_cast<size_t>(length)));
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <string>
+
+// Value of at most `digits` hexadecimal digits at the start of text (0 when none).
+// digits above 8 or a missing text give 0 and a diagnostic line.
+unsigned int iHexStrToVal(const char* text, int digits);
+
+// True when every character is a decimal digit; an empty text counts as all digits.
+bool fgIsAllDigits(const char* text);
+
+// Local date and time as "YYYY-MM-DD-hh-mm-ss", for file names.
+std::string strGetTimeStr();
+
+// Directory of the running executable with exactly one trailing separator, or an
+// empty text when the path has no separator or cannot be read.
+std::string strGetExeDir();
+
+// The part of strGetExeDir that needs no system call: cut a module path after its
+// last separator.
+std::string strDirOfPath(const std::string& modulePath);
+
+// The platform's path separator.
+inline constexpr char kPathSep =
+#ifdef _WIN32
+    '\\';
+#else
+    '/';
+#endif

@@ -1,0 +1,96 @@
+#include "support/netns.h"
+
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <stdexcept>
+
+namespace {
+
+std::atomic<int> g_counter{0};
+
+void vRun(const std::string& command) {
+    const std::string quiet = command + " >/dev/null 2>&1";
+    if (std::system(quiet.c_str()) != 0) {
+        throw std::runtime_error("command failed: " + command);
+    }
+}
+
+void vEnter(const CNetns& ns) {
+    const std::string path = "/var/run/netns/" + ns.name();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 || ::setns(fd, CLONE_NEWNET) != 0) {
+        std::_Exit(99);
+    }
+    ::close(fd);
+}
+
+}  // namespace
+
+CNetns::CNetns(const std::string& prefix)
+    : m_name(prefix + "-" + std::to_string(::getpid()) + "-" + std::to_string(g_counter++)) {
+    vRun("ip netns add " + m_name);
+    vIp("link set lo up");
+}
+
+CNetns::~CNetns() { std::system(("ip netns del " + m_name + " >/dev/null 2>&1").c_str()); }
+
+void CNetns::vIp(const std::string& args) const { vRun("ip -n " + m_name + " " + args); }
+
+bool fgCanUseNetns() {
+    return ::geteuid() == 0 && std::system("ip netns list >/dev/null 2>&1") == 0;
+}
+
+std::string strNetnsSkipReason() {
+    return "needs root and iproute2 to create network namespaces; run the suite as root";
+}
+
+void vVethPair(const CNetns& a, const std::string& addressA, const CNetns& b,
+               const std::string& addressB) {
+    static std::atomic<int> pairs{0};
+    const std::string base = "kv" + std::to_string(::getpid() % 100000) + "x" + std::to_string(pairs++);
+    const std::string endA = base + "a";
+    const std::string endB = base + "b";
+    vRun("ip link add " + endA + " netns " + a.name() + " type veth peer name " + endB + " netns " +
+         b.name());
+    a.vIp("addr add " + addressA + " dev " + endA);
+    b.vIp("addr add " + addressB + " dev " + endB);
+    a.vIp("link set " + endA + " up");
+    b.vIp("link set " + endB + " up");
+}
+
+int iRunInNetns(const CNetns& ns, const std::function<int()>& body) {
+    const pid_t child = ::fork();
+    if (child < 0) {
+        return -1;
+    }
+    if (child == 0) {
+        vEnter(ns);
+        std::_Exit(body());
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (WIFSIGNALED(status)) {
+        return 100 + WTERMSIG(status);
+    }
+    return WEXITSTATUS(status);
+}
+
+int iSpawnInNetns(const CNetns& ns, const std::vector<std::string>& argv) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        vEnter(ns);
+        std::vector<char*> args;
+        for (const std::string& arg : argv) {
+            args.push_back(const_cast<char*>(arg.c_str()));  // NOLINT: execv's signature
+        }
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        std::_Exit(127);
+    }
+    return child;
+}
