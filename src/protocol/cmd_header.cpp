@@ -1,5 +1,7 @@
 #include "protocol/cmd_header.h"
 
+#include <algorithm>
+
 namespace {
 
 bool fgFieldFits(std::size_t spanBytes, std::size_t offset, std::size_t fieldBytes) {
@@ -73,4 +75,22 @@ std::optional<CCmdHeader> sReadCmdHeader(std::span<const std::uint8_t> datagram)
         header.m_abyExtra[i] = datagram[kCmdOffExtra + i];
     }
     return header;
+}
+
+void vPutTextField(std::span<std::uint8_t> out, std::size_t offset, std::size_t width,
+                   std::string_view text, ETextCut cut) {
+    if (width == 0 || !fgFieldFits(out.size(), offset, width)) {
+        return;
+    }
+    const std::size_t room = cut == ETextCut::kFullWidth ? width : width - 1;
+    std::size_t taken = std::min(text.size(), room);
+    if (cut == ETextCut::kTerminatedUtf8 && taken < text.size()) {
+        // Back off over continuation bytes (10xxxxxx) so the cut falls on a character start.
+        while (taken > 0 && (static_cast<unsigned char>(text[taken]) & 0xC0) == 0x80) {
+            --taken;
+        }
+    }
+    const auto field = out.subspan(offset, width);
+    std::fill(field.begin(), field.end(), std::uint8_t{0});
+    std::copy_n(text.begin(), taken, field.begin());
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 inline constexpr std::size_t kCmdHeaderBytes = 16;
 inline constexpr std::uint8_t kCmdStartByte = 0xA8;
@@ -49,6 +50,16 @@ std::uint16_t usReadLe16(std::span<const std::uint8_t> bytes, std::size_t offset
 std::uint32_t uiReadLe32(std::span<const std::uint8_t> bytes, std::size_t offset);
 void vWriteLe16(std::span<std::uint8_t> bytes, std::size_t offset, std::uint16_t value);
 void vWriteLe32(std::span<std::uint8_t> bytes, std::size_t offset, std::uint32_t value);
+
+// How a text is put into a fixed-size field of width bytes:
+// kTerminated     at most width - 1 bytes, then at least one zero byte;
+// kTerminatedUtf8 as kTerminated, but never cut inside a UTF-8 character;
+// kFullWidth      at most width bytes; a text that fills the field has no terminator.
+// The rest of the field is zero-filled. Nothing is written when the field does not lie
+// wholly inside out.
+enum class ETextCut : std::uint8_t { kTerminated, kTerminatedUtf8, kFullWidth };
+void vPutTextField(std::span<std::uint8_t> out, std::size_t offset, std::size_t width,
+                   std::string_view text, ETextCut cut);
 
 // Command codes (byte 1 of a request).
 inline constexpr std::uint8_t kCmdSearch = 1;
