@@ -13,12 +13,15 @@
 #include "net/socket_layer.h"
 
 // Fixed ports of the protocol.
-inline constexpr std::uint16_t kPortCommand = 24216;   // our command socket; device command port
-inline constexpr std::uint16_t kPortSearch = 24218;    // device search port
-inline constexpr std::uint16_t kPortSearchSrc = 24220; // our search socket (broadcast)
-inline constexpr std::uint16_t kPortAnnounce = 34226;  // our announcement socket (multicast)
-inline constexpr std::uint16_t kPortUpgrade = 24214;   // our TCP upgrade listener
-inline constexpr std::uint16_t kPortStream = 20554;    // device TCP stream port
+inline constexpr std::uint16_t kPortCommand = 24216;    // our command socket; device command port
+inline constexpr std::uint16_t kPortSearch = 24218;     // device search port
+inline constexpr std::uint16_t kPortSearchSrc = 24220;  // our search socket (broadcast)
+inline constexpr std::uint16_t kPortAnnounce = 34226;   // our announcement socket (multicast)
+inline constexpr std::uint16_t kPortUpgrade = 24214;    // our TCP upgrade listener
+inline constexpr std::uint16_t kPortStream = 20554;     // device TCP stream port
+
+// Multicast group the devices announce themselves to (port kPortAnnounce).
+inline constexpr std::uint32_t kAnnounceGroupNet = iIpv4Net(233, 233, 233, 233);
 
 // One local interface: address and subnet mask, network byte order.
 struct CInterfaceAddr {
@@ -27,13 +30,20 @@ struct CInterfaceAddr {
     bool operator==(const CInterfaceAddr&) const = default;
 };
 
-// Parses "ADDR/PREFIX" (e.g. "127.0.0.1/8"); nullopt when malformed.
+// Parses "ADDR/PREFIX" (e.g. "127.0.0.1/8"): a dotted-quad address, a slash and a
+// decimal prefix length 0..32, nothing else. nullopt when malformed.
 std::optional<CInterfaceAddr> sParseBindSpec(const std::string& spec);
+
+// Directed broadcast address of the subnet, (address AND mask) OR NOT mask, network
+// byte order; 255.255.255.255 for mask 0.
+constexpr std::uint32_t iSubnetBroadcast(std::uint32_t addrNet, std::uint32_t maskNet) {
+    return (addrNet & maskNet) | ~maskNet;
+}
 
 // The sending side of the transport. Thread-safe: called from the UI thread and
 // from the receive thread at the same time.
 class IUdpSender {
-public:
+  public:
     virtual ~IUdpSender() = default;
     // Sends to addrNet:24216 from the local socket on the device's subnet. 0 or -2.
     virtual int iSendUdpToDev(std::uint32_t addrNet, std::span<const std::uint8_t> data) = 0;
@@ -48,7 +58,7 @@ public:
 // The receiving side, implemented by the protocol layer. Called on the transport's
 // receive thread, one datagram at a time; data is valid only during the call.
 class ILanReceiver {
-public:
+  public:
     virtual ~ILanReceiver() = default;
     // A datagram on a command or search socket (also of length 0).
     virtual void vOnDatagram(std::span<const std::uint8_t> data, const CEndpoint& from) = 0;

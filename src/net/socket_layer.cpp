@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 
@@ -24,7 +25,9 @@ CEndpoint sFromSockaddr(const sockaddr_in& address) {
     return CEndpoint{address.sin_addr.s_addr, ntohs(address.sin_port)};
 }
 
-int iResult(int rc) { return rc < 0 ? -errno : rc; }
+int iResult(int rc) {
+    return rc < 0 ? -errno : rc;
+}
 
 int iSetIntOption(const CSocket& socket, int level, int name, int value) {
     return iResult(::setsockopt(socket.iHandle(), level, name, &value, sizeof value));
@@ -40,9 +43,13 @@ CSocket& CSocket::operator=(CSocket&& other) noexcept {
     return *this;
 }
 
-CSocket CSocket::Udp() { return CSocket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)); }
+CSocket CSocket::Udp() {
+    return CSocket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+}
 
-CSocket CSocket::Tcp() { return CSocket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)); }
+CSocket CSocket::Tcp() {
+    return CSocket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+}
 
 SocketHandle CSocket::release() {
     const SocketHandle handle = m_handle;
@@ -76,8 +83,8 @@ bool fgParseIp(const std::string& text, std::uint32_t& addrNet) {
 
 int iBind(const CSocket& socket, const CEndpoint& local) {
     const sockaddr_in address = sToSockaddr(local);
-    return iResult(::bind(socket.iHandle(), reinterpret_cast<const sockaddr*>(&address),
-                          sizeof address));
+    return iResult(
+        ::bind(socket.iHandle(), reinterpret_cast<const sockaddr*>(&address), sizeof address));
 }
 
 int iSetBroadcast(const CSocket& socket, bool enabled) {
@@ -115,6 +122,10 @@ int iLeaveMulticast(const CSocket& socket, std::uint32_t groupNet, std::uint32_t
     request.imr_interface.s_addr = interfaceNet;
     return iResult(
         ::setsockopt(socket.iHandle(), IPPROTO_IP, IP_DROP_MEMBERSHIP, &request, sizeof request));
+}
+
+int iSetMulticastAll(const CSocket& socket, bool enabled) {
+    return iSetIntOption(socket, IPPROTO_IP, IP_MULTICAST_ALL, enabled ? 1 : 0);
 }
 
 int iRaiseReceiveBuffer(const CSocket& socket, int bytes) {
@@ -175,8 +186,8 @@ int iRecv(const CSocket& socket, std::span<std::uint8_t> buffer) {
 
 int iConnect(const CSocket& socket, const CEndpoint& target) {
     const sockaddr_in address = sToSockaddr(target);
-    return iResult(::connect(socket.iHandle(), reinterpret_cast<const sockaddr*>(&address),
-                             sizeof address));
+    return iResult(
+        ::connect(socket.iHandle(), reinterpret_cast<const sockaddr*>(&address), sizeof address));
 }
 
 CSocket sAccept(const CSocket& listener, CEndpoint* peer) {
@@ -202,18 +213,20 @@ int iSocketError(const CSocket& socket) {
 int iWaitReadable(std::span<const SocketHandle> handles, int timeoutMs,
                   std::vector<SocketHandle>& ready) {
     ready.clear();
-    std::vector<pollfd> polled;
-    polled.reserve(handles.size());
-    for (const SocketHandle handle : handles) {
-        polled.push_back(pollfd{handle, POLLIN, 0});
+    if (handles.size() > kWaitReadableMax) {
+        return -EINVAL;
     }
-    const int rc = ::poll(polled.data(), polled.size(), timeoutMs);
+    std::array<pollfd, kWaitReadableMax> polled{};
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        polled[i] = pollfd{handles[i], POLLIN, 0};
+    }
+    const int rc = ::poll(polled.data(), handles.size(), timeoutMs);
     if (rc < 0) {
         return -errno;
     }
-    for (const pollfd& entry : polled) {
-        if ((entry.revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
-            ready.push_back(entry.fd);
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        if ((polled[i].revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
+            ready.push_back(polled[i].fd);
         }
     }
     return rc;

@@ -4,6 +4,7 @@
 // kept over Winsock on Windows. Addresses and ports are in host byte order unless a
 // name says otherwise; IPv4 only.
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -15,7 +16,7 @@ inline constexpr SocketHandle kInvalidSocket = -1;
 
 // An open socket, closed by its owner. Move-only.
 class CSocket {
-public:
+  public:
     CSocket() = default;
     explicit CSocket(SocketHandle handle) : m_handle(handle) {}
     ~CSocket() { vClose(); }
@@ -33,7 +34,7 @@ public:
     SocketHandle release();
     void vClose();
 
-private:
+  private:
     SocketHandle m_handle = kInvalidSocket;
 };
 
@@ -43,6 +44,24 @@ struct CEndpoint {
     std::uint16_t m_usPort = 0;  // host byte order
     bool operator==(const CEndpoint&) const = default;
 };
+
+// Byte-order conversion of a 32-bit address or mask (the same swap both ways).
+constexpr std::uint32_t iNetFromHost(std::uint32_t value) {
+    if constexpr (std::endian::native == std::endian::big) {
+        return value;
+    }
+    return ((value & 0xFFU) << 24) | ((value & 0xFF00U) << 8) | ((value >> 8) & 0xFF00U) |
+           (value >> 24);
+}
+constexpr std::uint32_t iHostFromNet(std::uint32_t value) {
+    return iNetFromHost(value);
+}
+
+// The address a.b.c.d in network byte order.
+constexpr std::uint32_t iIpv4Net(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
+    return iNetFromHost((std::uint32_t{a} << 24) | (std::uint32_t{b} << 16) |
+                        (std::uint32_t{c} << 8) | std::uint32_t{d});
+}
 
 // Dotted text of an address in network byte order.
 std::string strIpText(std::uint32_t addrNet);
@@ -57,6 +76,9 @@ int iSetNonBlocking(const CSocket& socket, bool enabled);
 int iListen(const CSocket& socket, int backlog);
 int iJoinMulticast(const CSocket& socket, std::uint32_t groupNet, std::uint32_t interfaceNet);
 int iLeaveMulticast(const CSocket& socket, std::uint32_t groupNet, std::uint32_t interfaceNet);
+// With enabled false the socket receives multicast only for the (group, interface)
+// memberships it joined itself, not for every group some socket of the host joined.
+int iSetMulticastAll(const CSocket& socket, bool enabled);
 
 // Asks for a receive buffer of `bytes` (forcing past the system limit when permitted)
 // and returns the size the system granted, or a negative error number.
@@ -85,8 +107,11 @@ CSocket sAccept(const CSocket& listener, CEndpoint* peer);
 // Pending error of a socket (SO_ERROR) as a positive number, 0 when none.
 int iSocketError(const CSocket& socket);
 
-// Waits up to timeoutMs for readability of the handles; fills ready with those that
-// are readable. Returns the number ready, 0 on time-out, or the negative error number.
+// Waits up to timeoutMs for readability of the handles (at most kWaitReadableMax of
+// them, else -EINVAL); fills ready with those that are readable. Returns the number
+// ready, 0 on time-out, or the negative error number. Allocates nothing once ready
+// has the capacity.
+inline constexpr std::size_t kWaitReadableMax = 64;
 int iWaitReadable(std::span<const SocketHandle> handles, int timeoutMs,
                   std::vector<SocketHandle>& ready);
 

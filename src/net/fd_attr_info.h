@@ -1,0 +1,62 @@
+#pragma once
+
+// The receive set: the sockets the transport's receive thread waits on, each with
+// the callbacks that serve it, and the one receive buffer lent to those callbacks.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <span>
+#include <vector>
+
+#include "net/socket_layer.h"
+
+class CFdAttrInfo {
+  public:
+    // Called first when the socket is readable. A negative result is only logged.
+    using AcceptCallback = std::function<int(const CSocket& socket)>;
+    // Reads what is ready on the socket. buffer is the set's receive buffer
+    // (kRecvBufferBytes), valid only during the call. A negative result is only logged.
+    using ReadCallback = std::function<int(std::span<std::uint8_t> buffer, const CSocket& socket)>;
+
+    static constexpr std::size_t kRecvBufferBytes = 3072;
+    // How long one cycle waits for a readable socket.
+    static constexpr int kWaitMs = 1000;
+    // At most this many distinct sockets are waited on; later members are not.
+    static constexpr std::size_t kMaxWaited = kWaitReadableMax;
+
+    CFdAttrInfo() = default;
+    CFdAttrInfo(const CFdAttrInfo&) = delete;
+    CFdAttrInfo& operator=(const CFdAttrInfo&) = delete;
+
+    // Appends a member. socket must stay open until vClear; either callback may be
+    // empty. Thread-safe.
+    void vAdd(const CSocket& socket, AcceptCallback onAccept, ReadCallback onRead);
+    // Forgets every member. Call only while no thread runs iRead.
+    void vClear();
+    std::size_t iMemberCount() const;
+
+    // One receive cycle: waits up to kWaitMs for the first kMaxWaited distinct sockets
+    // and serves every member whose socket is ready, in registration order, holding
+    // the set's lock across all callbacks of the cycle. Returns the number of ready
+    // sockets (0 on time-out), -1 when the set is empty, or the negative error of a
+    // failed wait. Called by one thread at a time (the receive thread).
+    int iRead();
+
+  private:
+    struct CMember {
+        const CSocket* m_pSocket;
+        AcceptCallback m_onAccept;
+        ReadCallback m_onRead;
+    };
+
+    mutable std::mutex m_lock;
+    std::vector<CMember> m_members;
+    // Used only by the thread running iRead; kept between cycles so that serving a
+    // datagram allocates nothing.
+    std::vector<SocketHandle> m_waited;
+    std::vector<SocketHandle> m_ready;
+    std::array<std::uint8_t, kRecvBufferBytes> m_buffer{};
+};

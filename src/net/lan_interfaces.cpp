@@ -1,0 +1,25 @@
+#include "net/lan_interfaces.h"
+
+#include <charconv>
+
+std::optional<CInterfaceAddr> sParseBindSpec(const std::string& spec) {
+    const std::size_t slash = spec.find('/');
+    if (slash == std::string::npos) {
+        return std::nullopt;
+    }
+    CInterfaceAddr parsed;
+    if (!fgParseIp(spec.substr(0, slash), parsed.m_uiAddr)) {
+        return std::nullopt;
+    }
+    const char* first = spec.data() + slash + 1;
+    const char* last = spec.data() + spec.size();
+    unsigned prefixBits = 0;
+    const auto [end, error] = std::from_chars(first, last, prefixBits);
+    if (error != std::errc{} || end != last || prefixBits > 32) {
+        return std::nullopt;
+    }
+    // A shift by 32 is undefined, so prefix 0 is spelled out.
+    const std::uint32_t maskHost = prefixBits == 0 ? 0U : ~std::uint32_t{0} << (32U - prefixBits);
+    parsed.m_uiMask = iNetFromHost(maskHost);
+    return parsed;
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+// Socket helpers shared by the transport, the upgrade transfer and the stream client.
+// Each creator hands the new socket to the caller through `created` (RAII) and never
+// closes a socket it did not create. Addresses are IPv4 in network byte order.
+// Lines without "camkit:" go to standard output; the others are diagnostic lines.
+
+#include <cstdint>
+#include <span>
+
+#include "net/lan_interfaces.h"
+#include "net/socket_layer.h"
+
+// UDP socket bound to addrNet:24220 with broadcast sending switched on. Returns the
+// new socket's handle, or -1 when it cannot be created or bound. A failing broadcast
+// option only writes a line; the socket is still returned.
+int iCreateBroadcastSocketWithBindPortAddr(std::uint32_t addrNet, CSocket& created);
+
+// UDP socket bound to addrNet:port. Returns the new socket's handle or -1.
+int iCreateUdpSocketWithBindPortAddr(std::uint16_t port, std::uint32_t addrNet, CSocket& created);
+
+// TCP socket bound to addrNet:24214, listening with a backlog of 60, stored into
+// entry. 0, or -1 when it cannot be created, bound or switched to listening.
+int iCreateTcpListenSocket(CSocket& entry, std::uint32_t addrNet);
+
+// Joins groupNet on the interface interfaceNet (0: the one the system picks), after
+// dropping any earlier membership. 0; -1 invalid socket; -2 groupNet is outside
+// 224.0.1.0-239.255.255.255; -3 the system refused the membership.
+int iAddMulticastGroup(const CSocket& socket, std::uint32_t interfaceNet = 0,
+                       std::uint32_t groupNet = kAnnounceGroupNet);
+
+// Result of iSocketTcpConnect2 when a connect was already under way on the socket.
+inline constexpr int kConnectAlready = -10037;
+// How long iSocketTcpConnect2 waits for the connection.
+inline constexpr int kConnectWaitMs = 500;
+
+// Connects the TCP socket to addrNet:port within kConnectWaitMs. 0 connected (the
+// socket is blocking again); -1 refused or failed; -2 no answer in time;
+// kConnectAlready when a connect was still under way. On failure the socket stays
+// open and non-blocking; the caller closes it.
+int iSocketTcpConnect2(const CSocket& socket, std::uint32_t addrNet,
+                       std::uint16_t port = kPortStream);
+
+// How long the two waits below wait.
+inline constexpr int kSelectWaitMs = 1000;
+
+// Waits up to a second for the socket to be readable, then receives once into
+// buffer. -1 invalid socket; 0 time-out; the negative error of a failed wait; else
+// the receive's result (bytes, 0 for the peer's close, or a negative error).
+int iSELECT_Read(std::span<std::uint8_t> buffer, const CSocket& socket);
+
+// Waits up to a second for a connection on listener and accepts it into accepted
+// (peer filled when given). 1 accepted; 0 time-out; -1 invalid listener or failed
+// accept; the negative error of a failed wait.
+int iSELECT_Accept(CSocket& accepted, const CSocket& listener, CEndpoint* peer = nullptr);
