@@ -18,8 +18,7 @@ int iReadFileBuf(const char* path, int size, void* buffer) {
     int remaining = size;
     while (remaining > 0) {
         const int chunk = std::min(remaining, kChunkBytes);
-        const size_t got =
-            std::fread(bytes + total, 1, static_cast<size_t>(chunk), file.get());
+        const size_t got = std::fread(bytes + total, 1, static_cast<size_t>(chunk), file.get());
         if (got == 0) {
             break;
         }

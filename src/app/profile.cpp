@@ -60,8 +60,8 @@ std::string strProfileValue(std::string_view fileText, std::string_view section,
         }
         if (line.front() == '[') {
             const size_t close = line.find(']');
-            const std::string_view name =
-                svTrim(line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
+            const std::string_view name = svTrim(
+                line.substr(1, close == std::string_view::npos ? line.size() - 1 : close - 1));
             inSection = fgEqualNoCase(name, wantedSection);
             continue;
         }

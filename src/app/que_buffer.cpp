@@ -7,7 +7,9 @@
 
 CQueBuffer::CQueBuffer(int max) : m_iMax(max) {}
 
-CQueBuffer::~CQueBuffer() { vClear(); }
+CQueBuffer::~CQueBuffer() {
+    vClear();
+}
 
 int CQueBuffer::iAdd(int length, const void* data) {
     if (data == nullptr || length <= 0) {

@@ -10,7 +10,7 @@
 // thread (producer) and a consumer on another thread. Each item is copied once on
 // iAdd; iGet moves that copy to the consumer, which then owns it.
 class CQueBuffer {
-public:
+  public:
     explicit CQueBuffer(int max);
     ~CQueBuffer();
     CQueBuffer(const CQueBuffer&) = delete;
@@ -29,7 +29,7 @@ public:
     int iCount() const;
     int iMax() const { return m_iMax; }
 
-private:
+  private:
     mutable std::mutex m_lock;
     std::deque<std::vector<std::uint8_t>> m_items;
     int m_iMax;

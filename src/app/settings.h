@@ -6,14 +6,14 @@
 // Process-wide settings fixed at start-up, before any other thread exists, and read
 // everywhere afterwards. Only m_uiLastSelectAddr changes later, on the UI thread.
 class CSettings {
-public:
+  public:
     // The settings every part of the process reads. vSettingInit fills it once.
     static CSettings& instance();
 
-    std::string m_strProgramDir;    // executable's directory, one trailing separator
-    std::string m_strLangFile;      // program directory + "lang.lang"
-    int m_iUiLang = 1033;           // 2052 simplified Chinese, else 1033
-    bool m_fgReselect = false;      // "SelectDefaultIp.ini" exists in the program directory
+    std::string m_strProgramDir;           // executable's directory, one trailing separator
+    std::string m_strLangFile;             // program directory + "lang.lang"
+    int m_iUiLang = 1033;                  // 2052 simplified Chinese, else 1033
+    bool m_fgReselect = false;             // "SelectDefaultIp.ini" exists in the program directory
     std::uint32_t m_uiLastSelectAddr = 0;  // network byte order; 0 never matches
 };
 

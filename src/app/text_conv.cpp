@@ -11,7 +11,7 @@ namespace {
 
 // One iconv conversion descriptor, closed with its owner.
 class CIconv {
-public:
+  public:
     CIconv(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
     ~CIconv() {
         if (fgValid()) {
@@ -27,7 +27,8 @@ public:
     bool fgConvert(std::string_view in, std::string& out) const {
         out.assign(in.size() * 4 + 16, '\0');
         // iconv takes a non-const input pointer but never writes through it.
-        char* inPtr = const_cast<char*>(in.data());  // NOLINT(cppcoreguidelines-pro-type-const-cast)
+        char* inPtr =
+            const_cast<char*>(in.data());  // NOLINT(cppcoreguidelines-pro-type-const-cast)
         size_t inLeft = in.size();
         char* outPtr = out.data();
         size_t outLeft = out.size();
@@ -39,7 +40,7 @@ public:
         return true;
     }
 
-private:
+  private:
     iconv_t m_cd;
 };
 
@@ -128,10 +129,16 @@ int iUtf16Units(std::string_view utf8) {
 
 }  // namespace
 
-std::string strLocalCharset() { return nl_langinfo(CODESET); }
+std::string strLocalCharset() {
+    return nl_langinfo(CODESET);
+}
 
 std::optional<std::string> strToUtf8(std::string_view text, const char* fromCharset) {
     return strConvert(text, "UTF-8", fromCharset);
+}
+
+std::optional<std::string> strFromUtf8(std::string_view text, const char* toCharset) {
+    return strConvert(text, toCharset, "UTF-8");
 }
 
 int iAnsi2Utf8(int length, const char* source, char* destination, int destinationSize) {

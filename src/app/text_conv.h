@@ -29,5 +29,9 @@ void vUtf82Ansi(char* destination, const char* source, int length, int destinati
 // input gives std::nullopt. Used for the GBK language file.
 std::optional<std::string> strToUtf8(std::string_view text, const char* fromCharset);
 
+// Converts UTF-8 text to the named character set; nullopt when it cannot be
+// represented there.
+std::optional<std::string> strFromUtf8(std::string_view text, const char* toCharset);
+
 // The character set of the local code page as iconv names it.
 std::string strLocalCharset();

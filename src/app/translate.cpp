@@ -1,7 +1,7 @@
 #include "app/translate.h"
 
-#include <fstream>
 #include <algorithm>
+#include <fstream>
 
 #include "app/profile.h"
 #include "app/settings.h"
@@ -30,7 +30,9 @@ std::string strTranslateWith(int uiLang, const std::string& langFilePath, const 
     file.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<size_t>(file.gcount()));
 
-    const std::string value = strProfileValue(text, "LANGUAGE", key, kValueMaxBytes);
+    // Keys are UTF-8 in the program and GBK in the file (two keys are Chinese).
+    const std::string fileKey = strFromUtf8(key, "GBK").value_or(key);
+    const std::string value = strProfileValue(text, "LANGUAGE", fileKey, kValueMaxBytes);
     if (value.empty()) {
         return key;
     }

@@ -6,7 +6,7 @@
 inline constexpr int kLangEnglish = 1033;
 inline constexpr int kLangChinese = 2052;
 
-// The text to show for a key: with UI language 2052, its value in section
+// The text to show for a key (UTF-8): with UI language 2052, its value in section
 // [LANGUAGE] of the language file (GBK, converted to UTF-8, at most 199 bytes of
 // the file's text); otherwise, or when there is no such value, the key itself.
 // The file is read anew on every call. Never fails; safe from any thread.

@@ -1,9 +1,8 @@
-#include "app/dbg_print.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "app/dbg_print.h"
 #include "support/capture_stderr.h"
 
 TEST(DbgPrint, WritesTheFormattedLine) {

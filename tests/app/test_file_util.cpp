@@ -1,10 +1,9 @@
-#include "app/file_util.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "app/file_util.h"
 #include "support/temp_dir.h"
 
 TEST(ReadFileBuf, ReadsAcrossChunksUpToSize) {

@@ -1,11 +1,10 @@
-#include "app/local_ip.h"
-
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
 
+#include "app/local_ip.h"
 #include "support/netns.h"
 
 namespace {
@@ -16,17 +15,19 @@ std::string strIp(std::uint32_t address) {
 }
 }  // namespace
 
-TEST(LocalIpTab, MissingArrayIsAnError) { EXPECT_EQ(iGetLocalIpTab(nullptr, nullptr), -1); }
+TEST(LocalIpTab, MissingArrayIsAnError) {
+    EXPECT_EQ(iGetLocalIpTab(nullptr, nullptr), -1);
+}
 
-// Eight addresses besides 127.0.0.1 (all on lo, listed after it): six are listed, in order, and 127.0.0.1 never.
+// Eight addresses besides 127.0.0.1 (all on lo, listed after it): six are listed, in order, and
+// 127.0.0.1 never.
 TEST(LocalIpTab, ListsAtMostSixAndNeverLoopback) {
     if (!fgCanUseNetns()) {
         GTEST_SKIP() << strNetnsSkipReason();
     }
     CNetns ns("kt-ip");
     for (int i = 1; i <= 8; ++i) {
-        ns.vIp("addr add 10.201." + std::to_string(i) + ".1/" + std::to_string(16 + i) +
-               " dev lo");
+        ns.vIp("addr add 10.201." + std::to_string(i) + ".1/" + std::to_string(16 + i) + " dev lo");
     }
     const int result = iRunInNetns(ns, [] {
         std::uint32_t addresses[kLocalIpMax + 2] = {};

@@ -1,5 +1,3 @@
-#include "app/que_buffer.h"
-
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/que_buffer.h"
 #include "support/capture_stderr.h"
 
 TEST(QueBuffer, HoldsExactlyItsCapacity) {

@@ -1,5 +1,3 @@
-#include "app/settings.h"
-
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -8,6 +6,7 @@
 #include <filesystem>
 #include <string>
 
+#include "app/settings.h"
 #include "app/translate.h"
 #include "support/temp_dir.h"
 
@@ -15,7 +14,7 @@ namespace {
 
 // Sets an environment variable for one scope, restoring the old value after.
 class CScopedEnv {
-public:
+  public:
     CScopedEnv(const char* name, const char* value) : m_name(name) {
         if (const char* old = std::getenv(name)) {
             m_old = old;
@@ -37,7 +36,7 @@ public:
     CScopedEnv(const CScopedEnv&) = delete;
     CScopedEnv& operator=(const CScopedEnv&) = delete;
 
-private:
+  private:
     const char* m_name;
     std::string m_old;
     bool m_hadOld = false;
@@ -46,7 +45,7 @@ private:
 // Runs the test in a directory of its own (the default-address file is read from
 // the working directory).
 class CScopedCwd {
-public:
+  public:
     explicit CScopedCwd(const std::filesystem::path& dir) : m_old(std::filesystem::current_path()) {
         std::filesystem::current_path(dir);
     }
@@ -54,7 +53,7 @@ public:
     CScopedCwd(const CScopedCwd&) = delete;
     CScopedCwd& operator=(const CScopedCwd&) = delete;
 
-private:
+  private:
     std::filesystem::path m_old;
 };
 

@@ -1,8 +1,8 @@
-#include "app/str_util.h"
-
 #include <gtest/gtest.h>
 
 #include <regex>
+
+#include "app/str_util.h"
 
 TEST(HexStrToVal, Table) {
     struct Case {
@@ -11,9 +11,8 @@ TEST(HexStrToVal, Table) {
         unsigned int expected;
     };
     const Case cases[] = {
-        {"1A2B", 2, 0x1A},       {"1A2B", 4, 0x1A2B}, {"1a2b", 8, 0x1A2B},
-        {"FFFFFFFF", 8, 0xFFFFFFFFU}, {"1A2B", 9, 0},  {"zz", 2, 0},
-        {"", 2, 0},              {"7", 2, 7},
+        {"1A2B", 2, 0x1A}, {"1A2B", 4, 0x1A2B}, {"1a2b", 8, 0x1A2B}, {"FFFFFFFF", 8, 0xFFFFFFFFU},
+        {"1A2B", 9, 0},    {"zz", 2, 0},        {"", 2, 0},          {"7", 2, 7},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(iHexStrToVal(c.text, c.digits), c.expected) << c.text << " " << c.digits;

@@ -1,10 +1,10 @@
-#include "app/text_conv.h"
-
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <memory>
 #include <string>
+
+#include "app/text_conv.h"
 
 // The suite runs in the "C" locale, whose code page counts as UTF-8.
 
@@ -42,7 +42,9 @@ struct Utf82AnsiCase {
 };
 
 // Keeps test names and failure messages readable.
-void PrintTo(const Utf82AnsiCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const Utf82AnsiCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Utf82Ansi : public ::testing::TestWithParam<Utf82AnsiCase> {};
 
@@ -62,16 +64,15 @@ TEST_P(Utf82Ansi, StaysInsideBothBuffers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, Utf82Ansi,
-    ::testing::Values(
-        Utf82AnsiCase{"plain", "Office", 6, 33, "Office"},
-        Utf82AnsiCase{"stops_at_nul", std::string("ab\0cd", 5), 5, 33, "ab"},
-        Utf82AnsiCase{"cut_to_destination", "abcdefgh", 8, 5, "abcd"},
-        // A two-byte character that does not fit whole is left out, never split.
-        Utf82AnsiCase{"keeps_characters_whole", "ab\xC3\xA9", 4, 4, "ab"},
-        Utf82AnsiCase{"invalid_becomes_replacement", "a\xFF", 2, 33, "a\xEF\xBF\xBD"},
-        // A lead byte at the end of the given length is not completed from beyond it.
-        Utf82AnsiCase{"truncated_sequence", "a\xE4\xB8\xAD", 2, 33, "a\xEF\xBF\xBD"},
-        Utf82AnsiCase{"zero_length", "abc", 0, 33, ""}),
+    ::testing::Values(Utf82AnsiCase{"plain", "Office", 6, 33, "Office"},
+                      Utf82AnsiCase{"stops_at_nul", std::string("ab\0cd", 5), 5, 33, "ab"},
+                      Utf82AnsiCase{"cut_to_destination", "abcdefgh", 8, 5, "abcd"},
+                      // A two-byte character that does not fit whole is left out, never split.
+                      Utf82AnsiCase{"keeps_characters_whole", "ab\xC3\xA9", 4, 4, "ab"},
+                      Utf82AnsiCase{"invalid_becomes_replacement", "a\xFF", 2, 33, "a\xEF\xBF\xBD"},
+                      // A lead byte at the end of the given length is not completed from beyond it.
+                      Utf82AnsiCase{"truncated_sequence", "a\xE4\xB8\xAD", 2, 33, "a\xEF\xBF\xBD"},
+                      Utf82AnsiCase{"zero_length", "abc", 0, 33, ""}),
     [](const auto& testInfo) { return testInfo.param.name; });
 
 TEST(Utf82Ansi, CutsAt1024Units) {

@@ -1,10 +1,9 @@
-#include "app/translate.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "app/profile.h"
+#include "app/translate.h"
 #include "support/temp_dir.h"
 
 TEST(ProfileValue, LookupRules) {
@@ -49,7 +48,7 @@ TEST(ProfileValue, CutsWithoutSplittingGbkCharacters) {
 }
 
 class TranslateFile : public ::testing::Test {
-protected:
+  protected:
     CTempDir m_dir;
     std::string write(const std::string& body) {
         return m_dir.write("lang.lang", "[LANGUAGE]\r\n" + body);
@@ -85,4 +84,11 @@ TEST_F(TranslateFile, ReadsTheFileAnewOnEveryCall) {
     EXPECT_EQ(strTranslateWith(kLangChinese, path, "Clear"), "one");
     write("Clear=two\r\n");
     EXPECT_EQ(strTranslateWith(kLangChinese, path, "Clear"), "two");
+}
+
+TEST_F(TranslateFile, ChineseKeysAreLookedUpInGbk) {
+    // "连接wifi成功" in GBK, translated to "Wi-Fi OK".
+    const std::string path = write("\xC1\xAC\xBD\xD3wifi\xB3\xC9\xB9\xA6=Wi-Fi OK\r\n");
+    EXPECT_EQ(strTranslateWith(kLangChinese, path, "连接wifi成功"), "Wi-Fi OK");
+    EXPECT_EQ(strTranslateWith(kLangEnglish, path, "连接wifi成功"), "连接wifi成功");
 }
