@@ -137,6 +137,15 @@ std::optional<std::string> strToUtf8(std::string_view text, const char* fromChar
     return strConvert(text, "UTF-8", fromCharset);
 }
 
+std::string strSanitizeUtf8(std::string_view text) {
+    std::string clean;
+    clean.reserve(text.size());
+    for (const char32_t cp : strDecodeUtf8(text)) {
+        vAppendUtf8(clean, cp);
+    }
+    return clean;
+}
+
 std::optional<std::string> strFromUtf8(std::string_view text, const char* toCharset) {
     return strConvert(text, toCharset, "UTF-8");
 }
@@ -151,11 +160,7 @@ int iAnsi2Utf8(int length, const char* source, char* destination, int destinatio
     std::optional<std::string> utf8;
     if (fgIsUtf8Charset(charset)) {
         // Invalid bytes become U+FFFD, as the system conversion does.
-        std::string clean;
-        for (const char32_t cp : strDecodeUtf8(text)) {
-            vAppendUtf8(clean, cp);
-        }
-        utf8 = std::move(clean);
+        utf8 = strSanitizeUtf8(text);
     } else {
         utf8 = strToUtf8(text, charset.c_str());
     }

@@ -33,5 +33,9 @@ std::optional<std::string> strToUtf8(std::string_view text, const char* fromChar
 // represented there.
 std::optional<std::string> strFromUtf8(std::string_view text, const char* toCharset);
 
+// The text with every invalid UTF-8 sequence replaced by U+FFFD, so that it can be
+// written where valid UTF-8 is required (JSON, CSV, Qt).
+std::string strSanitizeUtf8(std::string_view text);
+
 // The character set of the local code page as iconv names it.
 std::string strLocalCharset();

@@ -17,15 +17,15 @@ void CLanStation::vStop() {
 }
 
 void CLanStation::vOnDatagram(std::span<const std::uint8_t> data, const CEndpoint& from) {
+    m_station.vOnDatagram(data, from);
     if (m_pTap != nullptr) {
         m_pTap->vOnDatagram(data, from);
     }
-    m_station.vOnDatagram(data, from);
 }
 
 void CLanStation::vOnAnnouncement(std::span<const std::uint8_t> data, const CEndpoint& from) {
+    m_station.vOnAnnouncement(data, from);
     if (m_pTap != nullptr) {
         m_pTap->vOnAnnouncement(data, from);
     }
-    m_station.vOnAnnouncement(data, from);
 }

@@ -17,8 +17,8 @@ class CLanStation : private ILanReceiver {
     CLanStation& operator=(const CLanStation&) = delete;
 
     // Opens the sockets (on the given interfaces, or on every local interface) and
-    // starts receiving. tap, when given, sees every datagram before the station does
-    // (on the receive thread; it must return at once). false as CMySocket::Init.
+    // starts receiving. tap, when given, sees every datagram after the station has
+    // handled it (on the receive thread; it must return at once). false as CMySocket::Init.
     bool fgStart(std::optional<std::vector<CInterfaceAddr>> interfaces,
                  ILanReceiver* tap = nullptr);
     void vStop();

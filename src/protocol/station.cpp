@@ -249,6 +249,11 @@ int CStation::iWifiPollCountdown() const {
     return m_iWifiPollCountdown;
 }
 
+bool CStation::fgWifiConnected() const {
+    std::lock_guard guard(m_stateLock);
+    return m_fgWifiConnected;
+}
+
 bool CStation::fgCalibrating() const {
     std::lock_guard guard(m_stateLock);
     return m_fgCalibrating;

@@ -115,6 +115,8 @@ class CStation : public ILanReceiver {
     void vSetMacRequestPending(bool pending);
     int iSetUidSuccessCount() const;
     int iWifiPollCountdown() const;
+    // Whether the last Wi-Fi result came from the selected device.
+    bool fgWifiConnected() const;
     bool fgCalibrating() const;
     std::uint32_t uiCalibrationAddr() const;
     void vEndCalibration();

@@ -1,0 +1,116 @@
+#include "cli/cli_options.h"
+
+#include <charconv>
+#include <map>
+
+namespace {
+
+// Commands and the number of arguments each takes.
+const std::map<std::string, size_t, std::less<>>& mapCommandArgs() {
+    static const std::map<std::string, size_t, std::less<>> commands{
+        {"search", 0},  {"login", 1},        {"restart", 1}, {"reset", 1},        {"format-sd", 1},
+        {"set-uid", 2}, {"set-password", 2}, {"set-net", 7}, {"wifi-connect", 4},
+    };
+    return commands;
+}
+
+bool fgParseInt(const std::string& text, int& value) {
+    const char* end = text.data() + text.size();
+    const auto [ptr, error] = std::from_chars(text.data(), end, value);
+    return error == std::errc() && ptr == end;
+}
+
+}  // namespace
+
+std::string strCliUsage() {
+    return "usage: kestrel-cli [--bind ADDR/PREFIX]... [--password PW] [--timeout MS]\n"
+           "                   [--json | --csv] COMMAND [ARGS]\n"
+           "commands:\n"
+           "  search                    list the devices that answer a search\n"
+           "  login IP                  check the password (exit 0 accepted, 3 refused, 4 no "
+           "answer)\n"
+           "  restart IP | reset IP | format-sd IP\n"
+           "  set-uid IP UID | set-password IP NEWPW\n"
+           "  set-net IP wired|wifi ADDR MASK GATEWAY DNS dhcp|static\n"
+           "  wifi-connect IP SSID PASSWORD ENC\n"
+           "exit: 0 success, 2 usage error, 3 the device reported failure, 4 no answer in time\n";
+}
+
+CCliParse sParseCliArgs(const std::vector<std::string>& args) {
+    CCliParse result;
+    CCliOptions options;
+    size_t i = 0;
+    const auto fail = [&result](std::string message) {
+        result.m_strError = std::move(message);
+        return result;
+    };
+    for (; i < args.size() && args[i].starts_with("--"); ++i) {
+        const std::string& flag = args[i];
+        if (flag == "--help") {
+            result.m_fgHelp = true;
+            return result;
+        }
+        if (flag == "--json" || flag == "--csv") {
+            options.m_eFormat = flag == "--json" ? EListFormat::kJson : EListFormat::kCsv;
+            continue;
+        }
+        if (flag != "--bind" && flag != "--password" && flag != "--timeout") {
+            return fail("unknown option " + flag);
+        }
+        if (i + 1 >= args.size()) {
+            return fail(flag + " needs a value");
+        }
+        const std::string& value = args[++i];
+        if (flag == "--bind") {
+            const auto bind = sParseBindSpec(value);
+            if (!bind) {
+                return fail("--bind wants ADDR/PREFIX, e.g. 127.0.0.1/8, not '" + value + "'");
+            }
+            if (!options.m_binds) {
+                options.m_binds.emplace();
+            }
+            options.m_binds->push_back(*bind);
+        } else if (flag == "--password") {
+            options.m_strPassword = value;
+        } else if (!fgParseInt(value, options.m_iTimeoutMs) || options.m_iTimeoutMs < 1) {
+            return fail("--timeout wants a positive number of milliseconds, not '" + value + "'");
+        }
+    }
+    if (i >= args.size()) {
+        return fail("no command given");
+    }
+    options.m_strCommand = args[i++];
+    const auto command = mapCommandArgs().find(options.m_strCommand);
+    if (command == mapCommandArgs().end()) {
+        return fail("unknown command " + options.m_strCommand);
+    }
+    options.m_args.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+    if (options.m_args.size() != command->second) {
+        return fail(options.m_strCommand + " takes " + std::to_string(command->second) +
+                    " argument(s), got " + std::to_string(options.m_args.size()));
+    }
+    if (!options.m_args.empty() && options.m_strCommand != "search") {
+        std::uint32_t addr = 0;
+        if (!fgParseIp(options.m_args[0], addr)) {
+            return fail("'" + options.m_args[0] + "' is not an IPv4 address");
+        }
+    }
+    if (options.m_strCommand == "set-net") {
+        const std::string& block = options.m_args[1];
+        const std::string& mode = options.m_args[6];
+        if (block != "wired" && block != "wifi") {
+            return fail("set-net wants wired or wifi, not '" + block + "'");
+        }
+        if (mode != "dhcp" && mode != "static") {
+            return fail("set-net wants dhcp or static, not '" + mode + "'");
+        }
+    }
+    if (options.m_strCommand == "wifi-connect") {
+        int encryption = 0;
+        if (!fgParseInt(options.m_args[3], encryption) || encryption < 0) {
+            return fail("ENC must be the encryption number, not '" + options.m_args[3] + "'");
+        }
+    }
+    result.m_options = std::move(options);
+    return result;
+}

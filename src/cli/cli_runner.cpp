@@ -1,0 +1,258 @@
+#include "cli/cli_runner.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "protocol/cmd_header.h"
+#include "protocol/dev_list_format.h"
+#include "protocol/lan_station.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr auto kDrainPeriod = std::chrono::milliseconds(20);
+constexpr auto kSecondSearchDelay = std::chrono::milliseconds(100);
+constexpr auto kWifiPollPeriod = std::chrono::milliseconds(4000);
+
+// Collects what the station reports: result lines and the reply types seen.
+class CCliView final : public IStationView, public ILanReceiver {
+  public:
+    void vAppendResult(const std::string& text) override {
+        std::lock_guard guard(m_lock);
+        m_lines.push_back(text);
+    }
+    void vShowMessage(const std::string& text) override { vAppendResult("\r\n" + text); }
+
+    void vOnDatagram(std::span<const std::uint8_t> data, const CEndpoint& from) override {
+        if (data.size() < 2) {
+            return;
+        }
+        {
+            std::lock_guard guard(m_lock);
+            m_replies.push_back({data[kCmdOffCode], from.m_uiAddr});
+        }
+        m_replied.notify_all();
+    }
+    void vOnAnnouncement(std::span<const std::uint8_t>, const CEndpoint&) override {}
+
+    // Waits for a reply of one of the types from addrNet; the type, or 0 on time-out.
+    std::uint8_t byWaitReply(std::uint32_t addrNet, const std::set<std::uint8_t>& types,
+                             Clock::time_point deadline) {
+        std::unique_lock guard(m_lock);
+        std::uint8_t found = 0;
+        m_replied.wait_until(guard, deadline, [&] {
+            while (!m_replies.empty()) {
+                const CReplySeen reply = m_replies.front();
+                m_replies.pop_front();
+                if (reply.m_uiFrom == addrNet && types.contains(reply.m_byType)) {
+                    found = reply.m_byType;
+                    return true;
+                }
+            }
+            return false;
+        });
+        return found;
+    }
+
+    // Prints the result lines gathered so far, one per line.
+    void vFlushLines(std::ostream& out) {
+        std::lock_guard guard(m_lock);
+        for (const std::string& text : m_lines) {
+            size_t start = 0;
+            while (start <= text.size()) {
+                const size_t end = text.find("\r\n", start);
+                const std::string line = text.substr(start, end - start);
+                if (!line.empty()) {
+                    out << line << '\n';
+                }
+                if (end == std::string::npos) {
+                    break;
+                }
+                start = end + 2;
+            }
+        }
+        m_lines.clear();
+    }
+
+  private:
+    struct CReplySeen {
+        std::uint8_t m_byType;
+        std::uint32_t m_uiFrom;
+    };
+    std::mutex m_lock;
+    std::condition_variable m_replied;
+    std::vector<std::string> m_lines;
+    std::deque<CReplySeen> m_replies;
+};
+
+// Searches (twice, as the window does) and turns replies into records until the
+// deadline, or until stopWhen holds.
+template <typename Predicate>
+void vSearchUntil(CStation& station, Clock::time_point deadline, Predicate stopWhen) {
+    station.vRefresh();
+    const Clock::time_point secondSearch = Clock::now() + kSecondSearchDelay;
+    bool searchedTwice = false;
+    while (true) {
+        station.iDrainDiscoveryQueue();
+        if (stopWhen() || Clock::now() >= deadline) {
+            break;
+        }
+        if (!searchedTwice && Clock::now() >= secondSearch) {
+            station.vSearch();
+            searchedTwice = true;
+        }
+        std::this_thread::sleep_for(kDrainPeriod);
+    }
+    while (station.iDrainDiscoveryQueue() > 0) {
+    }
+}
+
+int iRowOf(const CStation& station, std::uint32_t addrNet) {
+    const std::vector<CDevInfo> rows = station.registry().vecActiveView();
+    for (size_t row = 0; row < rows.size(); ++row) {
+        if (rows[row].m_uiIpAddr == addrNet) {
+            return static_cast<int>(row);
+        }
+    }
+    return -1;
+}
+
+struct CExpect {
+    std::set<std::uint8_t> m_ok;
+    std::set<std::uint8_t> m_failed;
+};
+
+int iSearchCommand(const CCliOptions& options, CStation& station, std::ostream& out) {
+    vSearchUntil(station, Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
+                 [] { return false; });
+    station.registry().iSortByUid(0);
+    const std::vector<CDevInfo> devices = station.registry().vecActiveView();
+    switch (options.m_eFormat) {
+        case EListFormat::kJson:
+            out << strDevListJson(devices);
+            break;
+        case EListFormat::kCsv:
+            out << strDevListCsv(devices);
+            break;
+        case EListFormat::kTable:
+            out << strDevListTable(devices);
+            break;
+    }
+    return kCliOk;
+}
+
+int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view, std::ostream& out,
+                   std::ostream& err) {
+    const auto timeout = std::chrono::milliseconds(options.m_iTimeoutMs);
+    const std::string& ip = options.m_args[0];
+    std::uint32_t addr = 0;
+    fgParseIp(ip, addr);
+
+    vSearchUntil(station, Clock::now() + timeout,
+                 [&station, addr] { return iRowOf(station, addr) >= 0; });
+    const int row = iRowOf(station, addr);
+    if (row < 0) {
+        err << "kestrel-cli: no device answered the search at " << ip << '\n';
+        return kCliNoAnswer;
+    }
+    station.sSelectRow(row);
+
+    const std::string& command = options.m_strCommand;
+    if (command == "login") {
+        const std::uint8_t reply =
+            view.byWaitReply(addr, {kReplyLoginOk, kReplyLoginRefused}, Clock::now() + timeout);
+        view.vFlushLines(out);
+        return reply == kReplyLoginOk ? kCliOk : reply == 0 ? kCliNoAnswer : kCliDeviceFailed;
+    }
+    if (!station.fgSelectDevIsLogin()) {
+        view.vFlushLines(out);
+        CDevInfo devInfo;
+        const bool refused =
+            station.registry().fgGetCurrDevInfo(devInfo) && devInfo.m_iLoginState == kLoginRefused;
+        if (refused) {
+            err << "kestrel-cli: " << ip << " refused the password\n";
+        }
+        return refused ? kCliDeviceFailed : kCliNoAnswer;
+    }
+
+    CExpect expect;
+    auto deadline = Clock::now() + timeout;
+    if (command == "restart") {
+        station.fgSendToDev(ip, bufBuildRestart());
+        expect = {{kReplyRestart}, {}};
+    } else if (command == "reset") {
+        station.fgSendToDev(ip, bufBuildFactoryReset(EResetOrigin::kPlain));
+        expect = {{kReplyFactoryReset}, {}};
+    } else if (command == "format-sd") {
+        station.fgSendToDev(ip, bufBuildFormatSd());
+        expect = {{kReplyFormatSdOk}, {}};
+    } else if (command == "set-uid") {
+        station.fgSetUid(options.m_args[1]);
+        expect = {{kReplySetUidOk}, {kReplySetUidFailed}};
+    } else if (command == "set-password") {
+        station.fgSendToDev(ip, bufBuildChangePassword(options.m_args[1]));
+        expect = {{kReplyPasswordOk}, {kReplyPasswordFailed}};
+    } else if (command == "set-net") {
+        const bool wired = options.m_args[1] == "wired";
+        const CNetSettings settings{options.m_args[2], options.m_args[3], options.m_args[4],
+                                    options.m_args[5], options.m_args[6] == "dhcp"};
+        station.fgSendToDev(
+            ip, bufBuildSetNetwork(wired ? ENetBlock::kWired : ENetBlock::kWifi, settings));
+        expect = wired ? CExpect{{kReplyWiredNetOk}, {kReplyWiredNetFailed}}
+                       : CExpect{{kReplyWifiNetOk}, {kReplyWifiNetFailed}};
+    } else if (command == "wifi-connect") {
+        station.fgConnectWifi(options.m_args[1],
+                              static_cast<std::uint32_t>(std::stoul(options.m_args[3])),
+                              options.m_args[2]);
+        // Polls the status every 4 s as the window does, until a result arrives.
+        const std::set<std::uint8_t> results{kReplyWifiStatus, kReplyWifiJoinOk,
+                                             kReplyWifiJoinFailed};
+        std::uint8_t reply = 0;
+        while (reply == 0) {
+            reply = view.byWaitReply(addr, results, Clock::now() + kWifiPollPeriod);
+            if (reply == 0 && !station.fgWifiPollTick()) {
+                reply = view.byWaitReply(addr, results, Clock::now() + timeout);
+                break;
+            }
+        }
+        view.vFlushLines(out);
+        if (reply == 0) {
+            return kCliNoAnswer;
+        }
+        const bool joined =
+            reply == kReplyWifiJoinOk || (reply == kReplyWifiStatus && station.fgWifiConnected());
+        return joined ? kCliOk : kCliDeviceFailed;
+    }
+
+    std::set<std::uint8_t> all = expect.m_ok;
+    all.insert(expect.m_failed.begin(), expect.m_failed.end());
+    const std::uint8_t reply = view.byWaitReply(addr, all, deadline);
+    view.vFlushLines(out);
+    if (reply == 0) {
+        return kCliNoAnswer;
+    }
+    return expect.m_ok.contains(reply) ? kCliOk : kCliDeviceFailed;
+}
+
+}  // namespace
+
+int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
+    CCliView view;
+    CLanStation lan(view);
+    if (!lan.fgStart(options.m_binds, &view)) {
+        const auto fault = lan.transport().sInitFault();
+        err << "kestrel-cli: cannot open the station's sockets"
+            << (fault ? " on " + strIpText(fault->m_uiAddr) : std::string()) << '\n';
+        return kCliSetupFailed;
+    }
+    lan.station().vSetPassword(options.m_strPassword);
+    const int code = options.m_strCommand == "search"
+                         ? iSearchCommand(options, lan.station(), out)
+                         : iDeviceCommand(options, lan.station(), view, out, err);
+    lan.vStop();
+    return code;
+}
