@@ -52,5 +52,5 @@ TEST(DevListCsv, QuotesAndDefusesFormulas) {
     const size_t firstLineEnd = csv.find("\r\n");
     EXPECT_EQ(csv.substr(0, 20), "uid,version,ip,mac,w");
     const std::string row = csv.substr(firstLineEnd + 2);
-    EXPECT_EQ(row.substr(0, 41), "\"'=HYPERLINK(\"\"x\"\")\",\"1,2\",10.0.0.1,0  :");
+    EXPECT_TRUE(row.starts_with("\"'=HYPERLINK(\"\"x\"\")\",\"1,2\",10.0.0.1,0  :1A")) << row;
 }
