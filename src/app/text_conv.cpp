@@ -209,9 +209,11 @@ void vUtf82Ansi(char* destination, const char* source, int length, int destinati
         }
         std::string utf8;
         vAppendUtf8(utf8, cp);
-        std::string local = utf8;
-        if (!toUtf8 && !(cd.fgValid() && cd.fgConvert(utf8, local))) {
-            local = "?";
+        std::string local;
+        if (toUtf8) {
+            local = std::move(utf8);
+        } else if (!cd.fgValid() || !cd.fgConvert(utf8, local)) {
+            local.assign(1, '?');
         }
         if (written + local.size() > capacity) {
             break;

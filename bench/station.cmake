@@ -1,0 +1,2 @@
+kestrel_add_bench(bench_discovery_burst discovery_burst.cpp)
+target_link_libraries(bench_discovery_burst PRIVATE kestrel_protocol)
