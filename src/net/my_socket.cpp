@@ -104,6 +104,11 @@ bool CMySocket::fgOpenInterface(const CInterfaceAddr& iface) {
         m_initFault = CInitFault{EInitStep::CommandSocket, addr};
         return false;
     }
+    // Requests flagged for the subnet broadcast address leave from this socket too;
+    // without the option the system refuses them.
+    if (iSetBroadcast(command, true) != 0) {
+        vDbgPrint("camkit:%s, %d=>set bro pro err\r\n", "CMySocket::Init", __LINE__);
+    }
     vRaiseRecvBuffer(command, kPortCommand);
     iAddRecvTab(std::move(command), replyReader, addr, mask, kPortCommand);
 

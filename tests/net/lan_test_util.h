@@ -65,6 +65,22 @@ inline CSocket sBoundUdp(const CNetns& ns, const std::string& addr, std::uint16_
     return socket;
 }
 
+using Clock = std::chrono::steady_clock;
+
+inline long iElapsedMs(Clock::time_point since) {
+    return static_cast<long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
+}
+
+// How often part occurs in text (the lines of a captured log).
+inline std::size_t iCount(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 inline std::uint32_t iIp(const std::string& text) {
     std::uint32_t addrNet = 0;
     if (!fgParseIp(text, addrNet)) {

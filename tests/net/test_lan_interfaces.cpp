@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 
 #include "lan_test_util.h"
@@ -12,6 +13,10 @@ struct CBindSpecCase {
     std::string m_text;
     std::optional<CInterfaceAddr> m_expected;
 };
+
+void PrintTo(const CBindSpecCase& row, std::ostream* out) {
+    *out << '"' << row.m_text << '"';
+}
 
 class BindSpec : public ::testing::TestWithParam<CBindSpecCase> {};
 

@@ -11,13 +11,6 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-long iElapsedMs(Clock::time_point since) {
-    return static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - since).count());
-}
-
 class SocketHelpers : public ::testing::Test {
   protected:
     void SetUp() override {
