@@ -1,0 +1,194 @@
+#include "devsim/dev_sim_fleet.h"
+
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <set>
+
+#include "devsim/sim_addr.h"
+#include "devsim/udp_service.h"
+
+namespace devsim {
+
+namespace {
+
+constexpr int kSocketsPerDevice = 2;
+constexpr int kSocketsPerNet = 2;
+// Descriptors left for everything else the process opens.
+constexpr rlim_t kSpareDescriptors = 256;
+
+int iDefaultPrefix(std::uint32_t addrNet) {
+    return fgIsLoopback(addrNet) ? 8 : 24;
+}
+
+// Makes sure the process may open `needed` more descriptors than it has spare room
+// for; raises the soft limit up to the hard one when not.
+int iEnsureDescriptors(std::size_t needed, std::string& error) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
+        return 0;
+    }
+    const rlim_t wanted = static_cast<rlim_t>(needed) + kSpareDescriptors;
+    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
+        if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < wanted) {
+            error = "the fleet needs " + std::to_string(wanted) + " open files but the limit is " +
+                    std::to_string(limit.rlim_max);
+            return -1;
+        }
+        limit.rlim_cur = wanted;
+        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) {
+            error = "cannot raise the open-file limit to " + std::to_string(wanted);
+            return -1;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+std::optional<CSimAddress> sParseSimAddress(const std::string& text) {
+    const std::size_t slash = text.find('/');
+    std::uint32_t addrNet = 0;
+    if (!fgParseIp(text.substr(0, slash), addrNet)) {
+        return std::nullopt;
+    }
+    int prefix = iDefaultPrefix(addrNet);
+    if (slash != std::string::npos) {
+        const std::string digits = text.substr(slash + 1);
+        if (digits.empty() || digits.size() > 2 ||
+            !std::all_of(digits.begin(), digits.end(),
+                         [](char c) { return c >= '0' && c <= '9'; })) {
+            return std::nullopt;
+        }
+        prefix = std::stoi(digits);
+        if (prefix < 1 || prefix > 30) {
+            return std::nullopt;
+        }
+    }
+    return CSimAddress{addrNet, prefix};
+}
+
+std::optional<std::vector<CSimAddress>> sConsecutiveAddresses(const std::string& first,
+                                                              std::size_t count,
+                                                              std::string& error) {
+    const std::optional<CSimAddress> start = sParseSimAddress(first);
+    if (!start) {
+        error = "not an address: " + first;
+        return std::nullopt;
+    }
+    std::vector<CSimAddress> addresses;
+    addresses.reserve(count);
+    const std::uint32_t firstHost = iToHost(start->m_uiAddrNet);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::uint64_t host = static_cast<std::uint64_t>(firstHost) + i;
+        const auto addrNet = iToNet(static_cast<std::uint32_t>(host));
+        if (host > 0xFFFFFFFFULL || !fgSameSubnet(addrNet, start->m_uiAddrNet, start->m_iPrefix) ||
+            !fgIsHostAddress(addrNet, start->m_iPrefix)) {
+            error = std::to_string(count) + " devices from " + first + " do not fit its network";
+            return std::nullopt;
+        }
+        addresses.push_back(CSimAddress{addrNet, start->m_iPrefix});
+    }
+    return addresses;
+}
+
+CDevSimFleet::CDevSimFleet(CDevSimConfig config) : m_iCount(config.m_addresses.size()) {
+    m_core.m_attached = config.m_addresses;
+    m_core.m_fgAllowAnyAddr = config.m_fgAllowAnyAddr;
+    m_core.m_iSearchBufferBytes = config.m_iSearchBufferBytes;
+    m_core.m_devices.reserve(m_iCount);
+    for (std::size_t i = 0; i < m_iCount; ++i) {
+        const CSimAddress& address = config.m_addresses[i];
+        m_core.m_devices.emplace_back(
+            sMakeDefaultState(i, address.m_uiAddrNet, address.m_iPrefix, config.m_strPassword),
+            config.m_behaviour, address.m_uiAddrNet);
+    }
+    m_udp = std::make_unique<CUdpService>(m_core);
+}
+
+CDevSimFleet::~CDevSimFleet() {
+    vStop();
+}
+
+int CDevSimFleet::iCheckAddresses(std::string& error) const {
+    std::set<std::uint32_t> seen;
+    for (const CSimAddress& address : m_core.m_attached) {
+        const std::string text = strIpText(address.m_uiAddrNet);
+        if (!m_core.m_fgAllowAnyAddr && !fgIsLoopback(address.m_uiAddrNet)) {
+            error = "refusing " + text +
+                    ": outside 127.0.0.0/8 (allow it only inside a network namespace)";
+            return -1;
+        }
+        if (!fgIsHostAddress(address.m_uiAddrNet, address.m_iPrefix)) {
+            error = "not a device address on its network: " + text + "/" +
+                    std::to_string(address.m_iPrefix);
+            return -1;
+        }
+        if (!seen.insert(address.m_uiAddrNet).second) {
+            error = "address given twice: " + text;
+            return -1;
+        }
+    }
+    return 0;
+}
+
+int CDevSimFleet::iStart(std::string& error) {
+    vStop();
+    if (iCheckAddresses(error) != 0) {
+        return -1;
+    }
+    if (iEnsureDescriptors(kSocketsPerDevice * m_iCount + kSocketsPerNet * m_iCount, error) != 0) {
+        return -1;
+    }
+    {
+        std::lock_guard lock(m_core.m_mutex);
+        for (CSimDevice& device : m_core.m_devices) {
+            device.vKeepFactoryState();
+        }
+    }
+    return m_udp->iStart(error);
+}
+
+void CDevSimFleet::vStop() {
+    m_udp->vStop();
+}
+
+CSimDeviceState CDevSimFleet::sDeviceState(std::size_t index) const {
+    std::lock_guard lock(m_core.m_mutex);
+    return m_core.m_devices.at(index).sState();
+}
+
+CSimBehaviour CDevSimFleet::sBehaviour(std::size_t index) const {
+    std::lock_guard lock(m_core.m_mutex);
+    return m_core.m_devices.at(index).sBehaviour();
+}
+
+void CDevSimFleet::vUpdateDevice(
+    std::size_t index, const std::function<void(CSimDeviceState&, CSimBehaviour&)>& change) {
+    std::lock_guard lock(m_core.m_mutex);
+    CSimDevice& device = m_core.m_devices.at(index);
+    change(device.sState(), device.sBehaviour());
+}
+
+CEndpoint CDevSimFleet::sCommandEndpoint(std::size_t index) const {
+    std::lock_guard lock(m_core.m_mutex);
+    return CEndpoint{m_core.m_devices.at(index).iAddr(), 24216};
+}
+
+int CDevSimFleet::iAnnounce(std::size_t index, std::uint32_t messageType) {
+    std::lock_guard lock(m_core.m_mutex);
+    return m_udp->iAnnounceLocked(index, messageType);
+}
+
+std::size_t CDevSimFleet::iAnnounceAll(std::uint32_t messageType) {
+    std::lock_guard lock(m_core.m_mutex);
+    std::size_t sent = 0;
+    for (std::size_t i = 0; i < m_iCount; ++i) {
+        if (m_udp->iAnnounceLocked(i, messageType) == 0) {
+            ++sent;
+        }
+    }
+    return sent;
+}
+
+}  // namespace devsim

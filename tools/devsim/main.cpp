@@ -1,0 +1,87 @@
+// kestrel-devsim: a fleet of simulated devices until SIGINT or SIGTERM.
+
+#include <signal.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "devsim/dev_sim_fleet.h"
+#include "devsim/devsim_options.h"
+
+namespace {
+
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace devsim;
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    CDevSimOptions options;
+    std::string error;
+    if (iParseOptions(args, options, error) != 0) {
+        std::fprintf(stderr, "kestrel-devsim: %s\nTry 'kestrel-devsim --help'.\n", error.c_str());
+        return kExitUsage;
+    }
+    if (options.m_fgHelp) {
+        std::fputs(strUsage().c_str(), stdout);
+        return 0;
+    }
+
+    // Signals are taken by sigwait below; block them before any thread starts so
+    // that none of the fleet's threads receives them.
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    sigaddset(&signals, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+    CDevSimFleet fleet(options.m_config);
+    for (const CDeviceTweak& tweak : options.m_tweaks) {
+        for (std::size_t i = 0; i < fleet.iDeviceCount(); ++i) {
+            if (!tweak.m_index || *tweak.m_index == i) {
+                fleet.vUpdateDevice(
+                    i, [&tweak, &error](CSimDeviceState& state, CSimBehaviour& behaviour) {
+                        iApplyTweak(tweak, state, behaviour, error);
+                    });
+            }
+        }
+    }
+    if (fleet.iStart(error) != 0) {
+        std::fprintf(stderr, "kestrel-devsim: %s\n", error.c_str());
+        return kExitFailed;
+    }
+    if (options.m_fgList) {
+        for (std::size_t i = 0; i < fleet.iDeviceCount(); ++i) {
+            const CSimDeviceState state = fleet.sDeviceState(i);
+            std::printf("devsim: device %zu %s %s\n", i,
+                        strIpText(fleet.sCommandEndpoint(i).m_uiAddr).c_str(),
+                        state.m_strUid.c_str());
+        }
+    }
+    std::printf("devsim: %zu devices ready\n", fleet.iDeviceCount());
+    std::fflush(stdout);
+    if (options.m_fgAnnounce) {
+        fleet.iAnnounceAll(options.m_uiAnnounceType);
+    }
+
+    for (;;) {
+        int received = 0;
+        if (sigwait(&signals, &received) != 0) {
+            continue;
+        }
+        if (received == SIGUSR1) {
+            const std::size_t sent = fleet.iAnnounceAll(options.m_uiAnnounceType);
+            std::printf("devsim: %zu announcements sent\n", sent);
+            std::fflush(stdout);
+            continue;
+        }
+        break;
+    }
+    fleet.vStop();
+    std::printf("devsim: stopped\n");
+    return 0;
+}
