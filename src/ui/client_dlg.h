@@ -1,0 +1,175 @@
+#pragma once
+
+#include <QDialog>
+#include <QPointer>
+#include <QTimer>
+#include <array>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <utility>
+#include <vector>
+
+#include "net/lan_interfaces.h"
+#include "protocol/dev_registry.h"
+#include "ui/layout_scale.h"
+#include "ui/scaled_page.h"
+
+class CMySocket;
+class CStation;
+class CDevListModel;
+class CDevListView;
+class CWifiListView;
+class CResultPane;
+class COwnerdrawTabCtrl;
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QPushButton;
+
+// The window's timers by id, with their periods.
+enum class EDlgTimer : int {
+    kProgress = 2,     // 10 ms: search animation of the progress bar
+    kWifiPoll = 3,     // 4000 ms: Wi-Fi status queries after a connect request
+    kTabRefresh = 4,   // 1500 ms, one shot: the selected page refreshes after a row click
+    kSort = 5,         // 50 ms: sort countdown of the device list
+    kSearchAgain = 6,  // 100 ms, one shot: the search broadcast a second time
+    kDrain = 7,        // 20 ms: discovery replies into the device list, 30 per tick
+    kLiveRestart = 8,  // 10 ms, one shot: the live view follows a device to its new address
+    kCalibration = 9,  // 1200 ms: progress of a running calibration
+};
+int iDlgTimerPeriodMs(EDlgTimer timer);
+
+// What the interval box holds as a number: the decimal value at the start of its
+// first 9 characters after leading blanks (" 3" and "3s" are 3; no digits: 0).
+int iParseInterval(const QString& text);
+
+// The tab pages, in tab order.
+inline constexpr int kPageCount = 8;
+inline constexpr int kTabLiveView = 0;
+inline constexpr int kTabMotor = 6;
+
+// The main window: device list, Wi-Fi list, tab area with the eight device pages,
+// progress bar, device pool pane and result pane. It shows what the station core
+// holds and forwards the operator's actions to it; it decides nothing about the
+// protocol. The transport and the station belong to the caller and must outlive the
+// window; the transport must be stopped before the window is destroyed.
+//
+// Enter and Escape never close it; only the close box does. UI thread only, except
+// where a method says otherwise.
+class CclientDlg : public QDialog, public IRegistryObserver {
+    Q_OBJECT
+
+  public:
+    // transport and station may both be null (a window without devices). interfaces:
+    // the local interfaces to open (nullopt: the machine's interface table).
+    CclientDlg(CMySocket* transport, CStation* station,
+               std::optional<std::vector<CInterfaceAddr>> interfaces, QWidget* parent = nullptr);
+    ~CclientDlg() override;
+
+    // Start-up of the window: opens the transport (a failure shows "Socket init
+    // failed!" and the window runs on), shows the window centred and runs the first
+    // search. Call once, before exec().
+    void vInitDialog();
+
+    // Effects the station asks for (UI thread; CStationViewBridge brings them here).
+    void PrintLog(const QString& text);
+    void vAddWifiRow(const QString& ssid, int intensity, int encryption);
+    void vSetWifiStatus(const QString& ssid);
+    void vSetDeviceTypeText(const QString& text);
+    void vOnDiscoveryQueued();
+    void vStopWifiPoll();
+    void vStartWifiPoll();
+    void vStartCalibration();
+    // "Refresh List": refused with a box unless the interval is 1 to 4 seconds.
+    void vRefresh();
+
+    // The proportional layout of the window after a resize, from the layout table.
+    void vScaleLayout();
+
+    // Access for the pages and for tests.
+    CStation* pStation() const { return m_pStation; }
+    QWidget* pControl(int id) const;
+    CScaledPage* pPage(int tab) const { return m_pages.at(static_cast<std::size_t>(tab)); }
+    COwnerdrawTabCtrl* pTabCtrl() const { return m_pTabCtrl; }
+    CDevListModel* pDevListModel() const { return m_pDevListModel; }
+    CDevListView* pDevList() const { return m_pDevList; }
+    CWifiListView* pWifiList() const { return m_pWifiList; }
+    CResultPane* pResultPane() const { return m_pResultPane; }
+    CResultPane* pPoolPane() const { return m_pPoolPane; }
+    bool fgTimerActive(EDlgTimer timer) const;
+    int iCalibrationState() const { return m_iCalibState; }
+
+    // IRegistryObserver: keeps the device list, its ticks and the pool pane in step
+    // with the registry.
+    void vOnRowsReset() override;
+    void vOnRowAppended(int row) override;
+    void vOnRowUpdated(int row) override;
+    void vOnPoolChanged() override;
+    void vOnSelectionChanged(int row) override;
+
+  signals:
+    // The diagnostic dump of the registry was written (a double click on "Time
+    // Interval").
+    void sigRegistryDumped();
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+  public slots:
+    void accept() override;
+    void reject() override;
+
+  private:
+    void vCreateControls();
+    void vCreatePages();
+    void vRecordLayout();
+    void vPlacePages();
+    void vConnectSignals();
+    void vStartTimer(EDlgTimer timer);
+    void vStopTimer(EDlgTimer timer);
+    QTimer& timer(EDlgTimer timer);
+    void vTimerTick(EDlgTimer timer);
+    void vProgressTick();
+    void vCalibrationTick();
+
+    void vOnOK();
+    void vOnCancel();
+    void vShowAbout();
+    void vOnTabSelChange(int tab, ETabRefresh cause);
+    void vOnRowClicked(int row);
+    void vOnCheckClicked(int row, bool checked);
+    void vOnRowDoubleClicked(int row);
+    void vOnFilter();
+    void vShowChooseDevTips();
+
+    CMySocket* m_pTransport;
+    CStation* m_pStation;
+    std::optional<std::vector<CInterfaceAddr>> m_interfaces;
+
+    std::map<int, QWidget*> m_controls;
+    CDevListModel* m_pDevListModel = nullptr;
+    CDevListView* m_pDevList = nullptr;
+    CWifiListView* m_pWifiList = nullptr;
+    CResultPane* m_pResultPane = nullptr;
+    CResultPane* m_pPoolPane = nullptr;
+    COwnerdrawTabCtrl* m_pTabCtrl = nullptr;
+    QProgressBar* m_pProgress = nullptr;
+    QCheckBox* m_pSelectAll = nullptr;
+    QLineEdit* m_pIntervalEdit = nullptr;
+    QLineEdit* m_pFilterEdit = nullptr;
+    QLabel* m_pSdCardLabel = nullptr;
+    QLabel* m_pDeviceKind = nullptr;
+    QLabel* m_pWifiStatus = nullptr;
+    std::array<CScaledPage*, kPageCount> m_pages{};
+
+    std::array<QTimer, 8> m_timers;  // ids 2..9
+    int m_iCalibState = 0;           // 0 idle, 1 started, 2 running
+
+    CLayoutRect m_recordedWindow;
+    std::vector<std::pair<QPointer<QWidget>, CLayoutRect>> m_layoutTable;
+};

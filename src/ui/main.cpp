@@ -1,0 +1,98 @@
+// The station program: settings, one running copy, the transport, the station core
+// and the main window, built here and torn down in the reverse order.
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/dbg_print.h"
+#include "app/settings.h"
+#include "app/translate.h"
+#include "net/my_socket.h"
+#include "protocol/station.h"
+#include "ui/client_dlg.h"
+#include "ui/single_instance.h"
+#include "ui/start_options.h"
+#include "ui/station_view_bridge.h"
+#include "ui/ui_helpers.h"
+
+namespace {
+constexpr const char* kInstanceName = "HALYARD";
+// Long enough for the search, its repetition and the sort of the replies.
+constexpr int kScreenshotDelayMs = 3000;
+
+QString strKey(const char* key) {
+    return QString::fromStdString(strTranslate(key));
+}
+
+// Runs the main window until the operator closes it.
+void vRunStation(CSingleInstance& instance, const CStartOptions& options) {
+    std::optional<std::vector<CInterfaceAddr>> interfaces;
+    if (!options.m_binds.empty()) {
+        interfaces = options.m_binds;
+    }
+    CStationViewBridge bridge;
+    CMySocket transport;
+    CStation station(transport, bridge);
+    CclientDlg window(&transport, &station, interfaces);
+    bridge.vAttach(&window);
+    window.vInitDialog();
+    instance.vSetWindow(&window);
+    if (!options.m_strScreenshot.empty()) {
+        QTimer::singleShot(kScreenshotDelayMs, &window, [&window, &options] {
+            if (!window.grab().save(QString::fromStdString(options.m_strScreenshot), "PNG")) {
+                std::fprintf(stderr, "kestrel: cannot write %s\n", options.m_strScreenshot.c_str());
+            }
+            window.done(QDialog::Rejected);
+        });
+    }
+    if (window.exec() == QDialog::Accepted) {
+        vDbgPrint("camkit:%s, %d=>exit########\r\n", "CclientApp::InitInstance", __LINE__);
+    }
+    instance.vSetWindow(nullptr);
+    // The receive thread ends before anything it calls into goes away.
+    transport.UnInit();
+    bridge.vAttach(nullptr);
+}
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("kestrel"));
+
+    std::vector<std::string> args;
+    for (int at = 1; at < argc; ++at) {
+        args.emplace_back(argv[at]);
+    }
+    const CStartOptions options = sParseStartOptions(args);
+    if (!options.m_strError.empty()) {
+        std::fprintf(stderr,
+                     "kestrel: %s\nusage: kestrel [--bind ADDR/PREFIX]... [--demo [N]] "
+                     "[--screenshot FILE]\n",
+                     options.m_strError.c_str());
+        return 2;
+    }
+
+    vSettingInit(CSettings::instance());
+
+    CSingleInstance instance(QString::fromLatin1(kInstanceName));
+    switch (instance.eAcquire()) {
+        case EInstanceRole::kFailed:
+            vMessageBoxTipsOk(nullptr, strKey("Initialise failed"));
+            return 0;
+        case EInstanceRole::kOtherShown:
+            return 0;
+        case EInstanceRole::kOtherWithoutWindow:
+            vMessageBoxTipsOk(nullptr, strKey("Tool is already running!"));
+            return 0;
+        case EInstanceRole::kFirst:
+            break;
+    }
+
+    vRunStation(instance, options);
+    vDbgPrint("camkit:%s, %d=>all exit\r\n", "CclientApp::InitInstance", __LINE__);
+    return 0;
+}

@@ -1,0 +1,78 @@
+#include "ui/station_view_bridge.h"
+
+#include "ui/client_dlg.h"
+#include "ui/ui_helpers.h"
+
+namespace {
+QString strQ(const std::string& text) {
+    return QString::fromStdString(text);
+}
+}  // namespace
+
+CStationViewBridge::CStationViewBridge(QObject* parent) : QObject(parent) {}
+
+template <typename Call>
+void CStationViewBridge::vPost(Call call) {
+    QMetaObject::invokeMethod(
+        this,
+        [this, call = std::move(call)] {
+            if (!m_window.isNull()) {
+                call(*m_window);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void CStationViewBridge::vAppendResult(const std::string& text) {
+    vPost([text = strQ(text)](CclientDlg& window) { window.PrintLog(text); });
+}
+
+void CStationViewBridge::vShowMessage(const std::string& text) {
+    vPost([text = strQ(text)](CclientDlg& window) { vShowTipsBox(&window, text); });
+}
+
+void CStationViewBridge::vOnDiscoveryQueued() {
+    if (m_fgDrainPosted.exchange(true)) {
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            m_fgDrainPosted = false;
+            if (!m_window.isNull()) {
+                m_window->vOnDiscoveryQueued();
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void CStationViewBridge::vRequestRefresh() {
+    vPost([](CclientDlg& window) { window.vRefresh(); });
+}
+
+void CStationViewBridge::vAddWifiRow(const std::string& ssid, int intensity, int encryption) {
+    vPost([ssid = strQ(ssid), intensity, encryption](CclientDlg& window) {
+        window.vAddWifiRow(ssid, intensity, encryption);
+    });
+}
+
+void CStationViewBridge::vSetWifiStatus(const std::string& ssid) {
+    vPost([ssid = strQ(ssid)](CclientDlg& window) { window.vSetWifiStatus(ssid); });
+}
+
+void CStationViewBridge::vStopWifiPoll() {
+    vPost([](CclientDlg& window) { window.vStopWifiPoll(); });
+}
+
+void CStationViewBridge::vShowWifiResult(const std::string& text) {
+    // The result line starts a new line in the pane; the box shows it without that.
+    vPost([text = strQ(text).trimmed()](CclientDlg& window) { vShowTipsBox(&window, text); });
+}
+
+void CStationViewBridge::vSetDeviceTypeText(const std::string& text) {
+    vPost([text = strQ(text)](CclientDlg& window) { window.vSetDeviceTypeText(text); });
+}
+
+void CStationViewBridge::vStartCalibrationTimer() {
+    vPost([](CclientDlg& window) { window.vStartCalibration(); });
+}
