@@ -55,8 +55,8 @@ bool fgParseMask(const std::string& text) {
     if (!fgParseIp(text, maskNet)) {
         return false;
     }
-    const std::uint32_t host = iToHost(maskNet);
-    return (host & (~host >> 1)) == host && host != 0;
+    const std::uint32_t hostBits = ~iToHost(maskNet);
+    return hostBits != 0xFFFFFFFFU && (hostBits & (hostBits + 1)) == 0;
 }
 
 std::uint16_t iMoveBy(std::uint16_t position, int steps, std::uint16_t range) {
@@ -74,7 +74,10 @@ CSimDevice::COutcome CSimDevice::sHandle(std::span<const std::uint8_t> request,
         return outcome;
     }
     ++m_state.m_uiRequests;
-    if (m_printTarget) {
+    // The print requests themselves repeat every second; they would drown the log.
+    const bool printRequest = header->m_ucCode == iCode(ERequest::StartPrint) ||
+                              header->m_ucCode == iCode(ERequest::StopPrint);
+    if (m_printTarget && !printRequest) {
         char line[96] = {};
         std::snprintf(line, sizeof line, "recv cmd %u from %s, %zu bytes\r\n", header->m_ucCode,
                       strIpText(from.m_uiAddr).c_str(), request.size());
