@@ -78,8 +78,10 @@ class CMySocket final : public IUdpSender {
     // usable for sending until UnInit) or when already running.
     bool Init(ILanReceiver& receiver,
               std::optional<std::vector<CInterfaceAddr>> interfaces = std::nullopt);
-    // Stops the receive thread (it notices within one one-second cycle), forgets the
-    // receive set and closes every socket. 0. Init may be called again afterwards.
+    // Stops the receive thread (it notices within one one-second cycle; a handler
+    // still running is waited for), forgets the receive set and closes every socket.
+    // 0. Init may be called again afterwards; UnInit again does no harm. Never call
+    // it from a handler (the receive thread cannot wait for itself).
     int UnInit();
     // Why the last Init failed; nullopt after a successful one.
     std::optional<CInitFault> sInitFault() const;

@@ -7,6 +7,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -213,20 +214,24 @@ int iSocketError(const CSocket& socket) {
 int iWaitReadable(std::span<const SocketHandle> handles, int timeoutMs,
                   std::vector<SocketHandle>& ready) {
     ready.clear();
-    if (handles.size() > kWaitReadableMax) {
-        return -EINVAL;
+    // The usual few handles are polled from the stack; only a longer list allocates.
+    std::array<pollfd, kWaitReadableMax> fixed{};
+    std::vector<pollfd> grown;
+    std::span<pollfd> polled(fixed.data(), std::min(handles.size(), fixed.size()));
+    if (handles.size() > fixed.size()) {
+        grown.resize(handles.size());
+        polled = grown;
     }
-    std::array<pollfd, kWaitReadableMax> polled{};
     for (std::size_t i = 0; i < handles.size(); ++i) {
         polled[i] = pollfd{handles[i], POLLIN, 0};
     }
-    const int rc = ::poll(polled.data(), handles.size(), timeoutMs);
+    const int rc = ::poll(polled.data(), polled.size(), timeoutMs);
     if (rc < 0) {
         return -errno;
     }
-    for (std::size_t i = 0; i < handles.size(); ++i) {
-        if ((polled[i].revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
-            ready.push_back(polled[i].fd);
+    for (const pollfd& entry : polled) {
+        if ((entry.revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
+            ready.push_back(entry.fd);
         }
     }
     return rc;

@@ -107,10 +107,9 @@ CSocket sAccept(const CSocket& listener, CEndpoint* peer);
 // Pending error of a socket (SO_ERROR) as a positive number, 0 when none.
 int iSocketError(const CSocket& socket);
 
-// Waits up to timeoutMs for readability of the handles (at most kWaitReadableMax of
-// them, else -EINVAL); fills ready with those that are readable. Returns the number
-// ready, 0 on time-out, or the negative error number. Allocates nothing once ready
-// has the capacity.
+// Waits up to timeoutMs for readability of the handles; fills ready with those that
+// are readable. Returns the number ready, 0 on time-out, or the negative error number.
+// Allocates nothing for up to kWaitReadableMax handles once ready has the capacity.
 inline constexpr std::size_t kWaitReadableMax = 64;
 int iWaitReadable(std::span<const SocketHandle> handles, int timeoutMs,
                   std::vector<SocketHandle>& ready);
