@@ -35,9 +35,11 @@ CEndpoint sDevice(const std::string& text, std::uint16_t port) {
     return CEndpoint{iAddr(text), port};
 }
 
-CStationProbe::CStationProbe() : m_command(CSocket::Udp()), m_search(CSocket::Udp()) {
-    if (iBind(m_command, sDevice("127.0.0.1", 24216)) != 0 ||
-        iBind(m_search, sDevice("127.0.0.1", 24220)) != 0 || iSetBroadcast(m_search, true) != 0) {
+CStationProbe::CStationProbe(const std::string& address, const std::string& broadcast)
+    : m_command(CSocket::Udp()), m_search(CSocket::Udp()), m_uiBroadcast(iAddr(broadcast)) {
+    if (iBind(m_command, sDevice(address, 24216)) != 0 ||
+        iBind(m_search, sDevice(address, 24220)) != 0 || iSetBroadcast(m_search, true) != 0 ||
+        iSetBroadcast(m_command, true) != 0) {
         m_command.vClose();
         m_search.vClose();
         return;
@@ -51,7 +53,7 @@ void CStationProbe::vSearch() const {
     CBytes search(16, 0);
     search[0] = 0xA8;
     search[1] = 0x01;
-    iSendTo(m_search, search, sDevice("127.255.255.255", 24218));
+    iSendTo(m_search, search, CEndpoint{m_uiBroadcast, 24218});
 }
 
 void CStationProbe::vSend(std::span<const std::uint8_t> data, const CEndpoint& target) const {

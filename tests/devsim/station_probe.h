@@ -36,14 +36,16 @@ struct CReceived {
     CEndpoint m_from;
 };
 
-// The station: a command socket on 127.0.0.1:24216 and a search socket on
-// 127.0.0.1:24220 that may broadcast.
+// The station: a command socket on address:24216 and a search socket on
+// address:24220, both allowed to broadcast.
 class CStationProbe {
   public:
-    CStationProbe();
+    explicit CStationProbe(const std::string& address = "127.0.0.1",
+                           const std::string& broadcast = "127.255.255.255");
     bool fgReady() const { return m_command.fgValid() && m_search.fgValid(); }
 
-    // Broadcasts A8 01 and 14 zero bytes to 127.255.255.255:24218 from the search socket.
+    // Broadcasts A8 01 and 14 zero bytes to the broadcast address, port 24218, from the
+    // search socket.
     void vSearch() const;
     // Sends data from the command socket.
     void vSend(std::span<const std::uint8_t> data, const CEndpoint& target) const;
@@ -57,6 +59,7 @@ class CStationProbe {
   private:
     CSocket m_command;
     CSocket m_search;
+    std::uint32_t m_uiBroadcast = 0;
 };
 
 // Address helpers for readable tests.
