@@ -73,7 +73,7 @@ int iApplyTweak(const CDeviceTweak& tweak, CSimDeviceState& state, CSimBehaviour
             state.m_strUid.begin(), state.m_strUid.end(), state.m_strUid.begin(),
             [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
     } else if (kind == "over-wifi") {
-        state.m_fgOverWifi = true;
+        vAnswerOverWifi(state);
     } else if (kind == "delay" || kind == "restart-ms" || kind == "wifi-ms") {
         const std::optional<int> ms = sParseMs(value);
         if (!ms) {

@@ -116,6 +116,16 @@ CSimDeviceState sMakeDefaultState(std::size_t index, std::uint32_t addrNet, int 
     return state;
 }
 
+void vAnswerOverWifi(CSimDeviceState& state) {
+    if (state.m_fgOverWifi) {
+        return;
+    }
+    state.m_fgOverWifi = true;
+    state.m_wifi = state.m_wired;
+    state.m_wired = {"0.0.0.0", "0.0.0.0", "0.0.0.0", "0.0.0.0", false};
+    state.m_iWifiConnected = state.m_wifiNets.empty() ? 0 : 1;
+}
+
 CSimDevice::CSimDevice(CSimDeviceState state, CSimBehaviour behaviour, std::uint32_t addrNet)
     : m_state(std::move(state)),
       m_behaviour(behaviour),

@@ -134,6 +134,11 @@ struct CSimBehaviour {
 CSimDeviceState sMakeDefaultState(std::size_t index, std::uint32_t addrNet, int prefix,
                                   const std::string& password);
 
+// Makes the device answer over Wi-Fi: its wired settings become its Wi-Fi settings
+// (joined to its first network) and the wired block reads 0.0.0.0, as with the cable
+// pulled. The discovery reply then carries the sender's address as the Wi-Fi address.
+void vAnswerOverWifi(CSimDeviceState& state);
+
 // A device and its runtime state. Not thread-safe: the fleet serialises all calls.
 class CSimDevice {
   public:
