@@ -79,6 +79,13 @@ bool CMySocket::Init(ILanReceiver& receiver,
         }
     }
 
+    if (fgMakeWakePair(m_wakeReader, m_wakeWriter)) {
+        m_fdAttrInfo.vAdd(m_wakeReader, {},
+                          [](std::span<std::uint8_t> buffer, const CSocket& socket) {
+                              return iRecv(socket, buffer);
+                          });
+    }
+
     std::promise<void> exited;
     m_recvExited = exited.get_future();
     m_recvThread = std::jthread([this, exited = std::move(exited)](std::stop_token stop) mutable {
@@ -165,6 +172,10 @@ int CMySocket::UnInit() {
     vDbgPrint("camkit:%s, %d=>exit 1\r\n", "CMySocket::UnInit", __LINE__);
     if (m_recvThread.joinable()) {
         m_recvThread.request_stop();
+        if (m_wakeWriter.fgValid()) {
+            const std::uint8_t wake = 1;
+            iSend(m_wakeWriter, std::span(&wake, 1));
+        }
         if (m_recvExited.wait_for(std::chrono::milliseconds(kStopWaitMs)) !=
             std::future_status::ready) {
             // Its handler still runs on the receive set and the sockets; they are
@@ -175,6 +186,8 @@ int CMySocket::UnInit() {
         m_recvThread.join();
     }
     m_fdAttrInfo.vClear();
+    m_wakeReader.vClose();
+    m_wakeWriter.vClose();
     vDbgPrint("camkit:%s, %d=>exit 5\r\n", "CMySocket::UnInit", __LINE__);
     iReleaseRecvTab();
     vDbgPrint("camkit:%s, %d=>uninit\r\n", "CMySocket::UnInit", __LINE__);

@@ -147,6 +147,9 @@ class CMySocket final : public IUdpSender {
 
     // Declared after the table: the set points at sockets the table owns.
     CFdAttrInfo m_fdAttrInfo;
+    // Written by UnInit so that the receive thread leaves its wait at once.
+    CSocket m_wakeReader;
+    CSocket m_wakeWriter;
     std::future<void> m_recvExited;
     std::jthread m_recvThread;
 };

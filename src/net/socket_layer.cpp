@@ -202,6 +202,16 @@ CSocket sAccept(const CSocket& listener, CEndpoint* peer) {
     return accepted;
 }
 
+bool fgMakeWakePair(CSocket& reader, CSocket& writer) {
+    int pair[2] = {kInvalidSocket, kInvalidSocket};
+    if (::socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pair) != 0) {
+        return false;
+    }
+    reader = CSocket(pair[0]);
+    writer = CSocket(pair[1]);
+    return true;
+}
+
 int iSocketError(const CSocket& socket) {
     int error = 0;
     socklen_t length = sizeof error;

@@ -107,6 +107,10 @@ CSocket sAccept(const CSocket& listener, CEndpoint* peer);
 // Pending error of a socket (SO_ERROR) as a positive number, 0 when none.
 int iSocketError(const CSocket& socket);
 
+// A connected pair of local datagram sockets, used to wake a thread that waits for
+// readability. false when the system refuses.
+bool fgMakeWakePair(CSocket& reader, CSocket& writer);
+
 // Waits up to timeoutMs for readability of the handles; fills ready with those that
 // are readable. Returns the number ready, 0 on time-out, or the negative error number.
 // Allocates nothing for up to kWaitReadableMax handles once ready has the capacity.

@@ -257,13 +257,14 @@ TEST_F(TwoSubnets, UpgradeListenerClosesOrHandsOverConnections) {
     EXPECT_EQ(peer.get().m_uiAddr, iIp(kSubnetB.m_device));
 }
 
-// The receive thread ends within about a second of UnInit, also while it waits.
-TEST_F(TwoSubnets, ReceiveThreadStopsWithinASecond) {
+// UnInit wakes the receive thread out of its one-second wait: the station closes at
+// once (a CLI run does not linger a second after its answer).
+TEST_F(TwoSubnets, ReceiveThreadStopsAtOnce) {
     ASSERT_TRUE(fgInit());
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const auto start = Clock::now();
     EXPECT_EQ(m_transport.UnInit(), 0);
-    EXPECT_LE(iElapsedMs(start), 1500);
+    EXPECT_LE(iElapsedMs(start), 300);
     EXPECT_TRUE(m_transport.vecSockTab().empty());
 }
 
