@@ -58,6 +58,7 @@ int CUdpService::iStart(std::string& error) {
     std::lock_guard lock(m_core.m_mutex);
     if (iOpenNets(error) != 0) {
         m_nets.clear();
+        m_owners.clear();
         return -1;
     }
     m_sockets.resize(m_core.m_devices.size());
