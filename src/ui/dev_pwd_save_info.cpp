@@ -1,0 +1,72 @@
+#include "ui/dev_pwd_save_info.h"
+
+#include <algorithm>
+#include <fstream>
+#include <system_error>
+
+#include "app/dbg_print.h"
+#include "ui/store_file.h"
+
+namespace {
+// Each line is formatted in a 128-byte buffer with its LF and terminator.
+constexpr std::size_t kLineBufferBytes = 128;
+
+bool fgAcceptedAtLoad(const std::string& line) {
+    return !line.empty() && line.size() <= CDevPwdSaveInfo::kMaxEntryBytes && line.front() != '\r';
+}
+
+bool fgWritable(const std::string& entry) {
+    return entry.size() + 2 <= kLineBufferBytes && entry.find('\n') == std::string::npos &&
+           entry.find('\0') == std::string::npos;
+}
+}  // namespace
+
+CDevPwdSaveInfo::CDevPwdSaveInfo(const std::filesystem::path& folder) : m_path(folder / kFileName) {
+    std::error_code error;
+    if (!std::filesystem::exists(m_path, error)) {
+        return;
+    }
+    std::ifstream file(m_path, std::ios::binary);
+    if (!file) {
+        vDbgPrint("camkit:err:%s, %d=>open null\r\n", "CDevPwdSaveInfo::CDevPwdSaveInfo", __LINE__);
+        return;
+    }
+    std::string line;
+    for (EStoreLine kind = eReadStoreLine(file, line); kind != EStoreLine::kEnd;
+         kind = eReadStoreLine(file, line)) {
+        if (kind == EStoreLine::kLine && fgAcceptedAtLoad(line)) {
+            vDbgPrint("camkit:%s, %d=>pwd:%s\r\n", "CDevPwdSaveInfo::CDevPwdSaveInfo", __LINE__,
+                      line.c_str());
+            m_entries.push_back(line);
+        }
+    }
+}
+
+int CDevPwdSaveInfo::vSave(const std::string& text) {
+    if (std::find(m_entries.begin(), m_entries.end(), text) != m_entries.end()) {
+        vDbgPrint("camkit:%s, %d=>same\r\n", "CDevPwdSaveInfo::vSave", __LINE__);
+        return 1;
+    }
+    if (m_entries.size() >= kMaxEntries) {
+        m_entries.erase(m_entries.begin());
+    }
+    m_entries.push_back(text);
+    vWriteFile();
+    return 0;
+}
+
+void CDevPwdSaveInfo::vWriteFile() const {
+    std::string content;
+    for (const std::string& entry : m_entries) {
+        if (!fgWritable(entry)) {
+            vDbgPrint("camkit:%s, %d=>Parameters is error\r\n", "iWriteFile", __LINE__);
+            continue;
+        }
+        content += entry;
+        content += '\n';
+    }
+    if (const int result = iRewriteStoreFile(m_path, content); result != 0) {
+        vDbgPrint("camkit:err:%s, %d=>write %s failed (%d)\r\n", "CDevPwdSaveInfo::vSave", __LINE__,
+                  m_path.c_str(), result);
+    }
+}

@@ -1,0 +1,41 @@
+#include "ui/pages/dlg_setting.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <string>
+
+#include "protocol/requests.h"
+#include "protocol/station.h"
+#include "ui/dialog_text.h"
+
+CDlgSetting::CDlgSetting(QWidget* parent, CStation* station)
+    : QWidget(parent),
+      m_pStation(station),
+      m_pRestart(new QPushButton(strTrKey("Restart"), this)),
+      m_pFactoryReset(new QPushButton(strTrKey("Factory Reset"), this)) {
+    auto* layout = new QHBoxLayout(this);
+    layout->addWidget(m_pFactoryReset);
+    layout->addWidget(m_pRestart);
+    connect(m_pRestart, &QPushButton::clicked, this, &CDlgSetting::fgRestart);
+    connect(m_pFactoryReset, &QPushButton::clicked, this, &CDlgSetting::fgFactoryReset);
+}
+
+bool CDlgSetting::fgRestart() {
+    return fgSendToSelected(bufBuildRestart());
+}
+
+bool CDlgSetting::fgFactoryReset() {
+    return fgSendToSelected(bufBuildFactoryReset(EResetOrigin::kPlain));
+}
+
+bool CDlgSetting::fgSendToSelected(const CmdBytes& request) {
+    if (m_pStation == nullptr || m_pStation->registry().iListSelect() == -1) {
+        vShowChooseDevice(this);
+        return false;
+    }
+    std::string ip;
+    if (!m_pStation->fgSelectDevIsLogin(&ip)) {
+        return false;
+    }
+    return m_pStation->fgSendToDev(ip, request);
+}
