@@ -24,7 +24,7 @@ bool fgParseInt(const std::string& text, int& value) {
 
 std::string strCliUsage() {
     return "usage: kestrel-cli [--bind ADDR/PREFIX]... [--password PW] [--timeout MS]\n"
-           "                   [--json | --csv] COMMAND [ARGS]\n"
+           "                   [--json | --csv] [--verbose] COMMAND [ARGS]\n"
            "commands:\n"
            "  search                    list the devices that answer a search\n"
            "  login IP                  check the password (exit 0 accepted, 3 refused, 4 no "
@@ -33,6 +33,8 @@ std::string strCliUsage() {
            "  set-uid IP UID | set-password IP NEWPW\n"
            "  set-net IP wired|wifi ADDR MASK GATEWAY DNS dhcp|static\n"
            "  wifi-connect IP SSID PASSWORD ENC\n"
+           "--verbose writes the station's diagnostic lines to standard error (or to the\n"
+           "file KESTREL_LOG names).\n"
            "exit: 0 success, 2 usage error, 3 the device reported failure, 4 no answer in time\n";
 }
 
@@ -49,6 +51,10 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
         if (flag == "--help") {
             result.m_fgHelp = true;
             return result;
+        }
+        if (flag == "--verbose") {
+            options.m_fgVerbose = true;
+            continue;
         }
         if (flag == "--json" || flag == "--csv") {
             options.m_eFormat = flag == "--json" ? EListFormat::kJson : EListFormat::kCsv;

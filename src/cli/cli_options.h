@@ -15,6 +15,7 @@ struct CCliOptions {
     std::string m_strPassword;                           // empty: the device default
     int m_iTimeoutMs = 1500;
     EListFormat m_eFormat = EListFormat::kTable;
+    bool m_fgVerbose = false;  // diagnostic lines on standard error
     std::string m_strCommand;
     std::vector<std::string> m_args;
 };

@@ -159,14 +159,16 @@ int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view
         err << "kestrel-cli: no device answered the search at " << ip << '\n';
         return kCliNoAnswer;
     }
+    // Selecting the row sends the login request, as a click in the list does; its
+    // answer settles the login check that every command runs first.
     station.sSelectRow(row);
+    const std::uint8_t login =
+        view.byWaitReply(addr, {kReplyLoginOk, kReplyLoginRefused}, Clock::now() + timeout);
 
     const std::string& command = options.m_strCommand;
     if (command == "login") {
-        const std::uint8_t reply =
-            view.byWaitReply(addr, {kReplyLoginOk, kReplyLoginRefused}, Clock::now() + timeout);
         view.vFlushLines(out);
-        return reply == kReplyLoginOk ? kCliOk : reply == 0 ? kCliNoAnswer : kCliDeviceFailed;
+        return login == kReplyLoginOk ? kCliOk : login == 0 ? kCliNoAnswer : kCliDeviceFailed;
     }
     if (!station.fgSelectDevIsLogin()) {
         view.vFlushLines(out);
@@ -253,6 +255,5 @@ int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
     const int code = options.m_strCommand == "search"
                          ? iSearchCommand(options, lan.station(), out)
                          : iDeviceCommand(options, lan.station(), view, out, err);
-    lan.vStop();
     return code;
 }

@@ -1,4 +1,5 @@
 // kestrel-cli: the headless station for production-line scripts and support staff.
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -17,6 +18,11 @@ int main(int argc, char** argv) {
     if (!parsed.m_options) {
         std::cerr << "kestrel-cli: " << parsed.m_strError << "\n" << strCliUsage();
         return kCliUsage;
+    }
+    // Scripts read standard error for the station's own problems; the diagnostic
+    // lines go there only when asked for.
+    if (!parsed.m_options->m_fgVerbose && std::getenv("KESTREL_LOG") == nullptr) {
+        setenv("KESTREL_LOG", "/dev/null", 1);
     }
     try {
         return iRunCli(*parsed.m_options, std::cout, std::cerr);
