@@ -1,19 +1,21 @@
-#include "cli/cli_options.h"
-
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "cli/cli_options.h"
+
 namespace {
-CCliParse sParse(std::vector<std::string> args) { return sParseCliArgs(args); }
+CCliParse sParse(std::vector<std::string> args) {
+    return sParseCliArgs(args);
+}
 }  // namespace
 
 TEST(CliOptions, ParsesOptionsAndCommand) {
-    const CCliParse parsed = sParse({"--bind", "127.0.0.1/8", "--bind", "10.200.1.1/24",
-                                     "--password", "secret", "--timeout", "800", "--json",
-                                     "search"});
+    const CCliParse parsed =
+        sParse({"--bind", "127.0.0.1/8", "--bind", "10.200.1.1/24", "--password", "secret",
+                "--timeout", "800", "--json", "search"});
     ASSERT_TRUE(parsed.m_options) << parsed.m_strError;
     const CCliOptions& options = *parsed.m_options;
     ASSERT_TRUE(options.m_binds);

@@ -1,0 +1,182 @@
+// kestrel-cli against kestrel-devsim, both as built, each run inside network
+// namespaces made by the test: one bench on loopback, and a station between two
+// subnets.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/netns.h"
+
+namespace {
+
+struct CRun {
+    int m_iExit = -1;
+    std::string m_strOut;
+};
+
+struct CPipeCloser {
+    void operator()(std::FILE* pipe) const { ::pclose(pipe); }
+};
+
+// Runs kestrel-cli inside the namespace; standard output and the exit code.
+CRun sCli(const CNetns& ns, const std::string& args) {
+    const std::string command =
+        "ip netns exec " + ns.name() + " " + KESTREL_CLI_PATH + " " + args + " 2>/dev/null";
+    std::FILE* pipe = ::popen(command.c_str(), "r");
+    CRun run;
+    if (pipe == nullptr) {
+        return run;
+    }
+    std::array<char, 4096> chunk{};
+    size_t got = 0;
+    while ((got = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) {
+        run.m_strOut.append(chunk.data(), got);
+    }
+    const int status = ::pclose(pipe);
+    run.m_iExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
+}
+
+// A kestrel-devsim process in a namespace, stopped with the object.
+class CDevsim {
+  public:
+    CDevsim(const CNetns& ns, std::vector<std::string> args) {
+        args.insert(args.begin(), KESTREL_DEVSIM_PATH);
+        m_pid = iSpawnInNetns(ns, args);
+        // The fleet binds within milliseconds; give it a moment before searching.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
+    ~CDevsim() {
+        ::kill(m_pid, SIGTERM);
+        int status = 0;
+        ::waitpid(m_pid, &status, 0);
+    }
+    CDevsim(const CDevsim&) = delete;
+    CDevsim& operator=(const CDevsim&) = delete;
+
+  private:
+    int m_pid = -1;
+};
+
+bool fgHasLine(const std::string& text, const std::string& line) {
+    return text.find(line + "\n") != std::string::npos;
+}
+
+class CliLoopback : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fgCanUseNetns()) {
+            GTEST_SKIP() << strNetnsSkipReason();
+        }
+        m_ns.emplace("kt-cli");
+        m_fleet.emplace(*m_ns, std::vector<std::string>{"--fleet", "4", "--behave",
+                                                        "2:refuse-login", "--behave", "3:silent"});
+    }
+    void TearDown() override {
+        m_fleet.reset();
+        m_ns.reset();
+    }
+    CRun cli(const std::string& args) { return sCli(*m_ns, "--bind 127.0.0.1/8 " + args); }
+
+    std::optional<CNetns> m_ns;
+    std::optional<CDevsim> m_fleet;
+};
+
+}  // namespace
+
+TEST_F(CliLoopback, SearchListsTheFleetSortedByUid) {
+    const CRun run = cli("--timeout 800 search");
+    EXPECT_EQ(run.m_iExit, 0);
+    EXPECT_EQ(run.m_strOut.substr(0, 3), "ID ");
+    for (const char* ip : {"127.0.0.2", "127.0.0.3", "127.0.0.4"}) {
+        EXPECT_NE(run.m_strOut.find(ip), std::string::npos) << ip << "\n" << run.m_strOut;
+    }
+    EXPECT_EQ(run.m_strOut.find("127.0.0.5"), std::string::npos) << "a silent device listed";
+}
+
+TEST_F(CliLoopback, JsonHasOneObjectPerDevice) {
+    const CRun run = cli("--timeout 800 --json search");
+    EXPECT_EQ(run.m_iExit, 0);
+    size_t objects = 0;
+    for (size_t at = run.m_strOut.find("{\"uid\""); at != std::string::npos;
+         at = run.m_strOut.find("{\"uid\"", at + 1)) {
+        ++objects;
+    }
+    EXPECT_EQ(objects, 3U) << run.m_strOut;
+}
+
+TEST_F(CliLoopback, ExitCodesFollowTheDevicesAnswer) {
+    struct Case {
+        const char* args;
+        int exitCode;
+        const char* line;
+    };
+    const Case cases[] = {
+        {"login 127.0.0.2", 0, "127.0.0.2 Check device success"},
+        {"login 127.0.0.4", 3, "127.0.0.4 Check device failed"},
+        {"--timeout 400 login 127.0.0.5", 4, nullptr},
+        {"--timeout 400 restart 127.0.0.99", 4, nullptr},
+        {"format-sd 127.0.0.2", 0, "127.0.0.2 Format SD card success"},
+        {"restart 127.0.0.4", 3, nullptr},  // refused password: nothing is sent
+    };
+    for (const Case& c : cases) {
+        const CRun run = cli(c.args);
+        EXPECT_EQ(run.m_iExit, c.exitCode) << c.args << "\n" << run.m_strOut;
+        if (c.line != nullptr) {
+            EXPECT_TRUE(fgHasLine(run.m_strOut, c.line)) << c.args << "\n" << run.m_strOut;
+        }
+    }
+}
+
+TEST_F(CliLoopback, SetUidShowsInTheNextSearch) {
+    const CRun set = cli("set-uid 127.0.0.3 NEWUID0123456789ABCD");
+    EXPECT_EQ(set.m_iExit, 0) << set.m_strOut;
+    EXPECT_TRUE(fgHasLine(set.m_strOut, "127.0.0.3 Set uid success NEWUID0123456789ABCD"))
+        << set.m_strOut;
+    const CRun search = cli("--timeout 600 search");
+    EXPECT_NE(search.m_strOut.find("NEWUID0123456789ABCD"), std::string::npos) << search.m_strOut;
+}
+
+TEST_F(CliLoopback, UsageErrorsExitWithTwo) {
+    EXPECT_EQ(cli("").m_iExit, 2);
+    EXPECT_EQ(cli("restart").m_iExit, 2);
+    EXPECT_EQ(cli("set-net 127.0.0.2 cable a b c d dhcp").m_iExit, 2);
+}
+
+// The station in the middle of two subnets, one device on each: one search finds
+// both, and each command reaches its device through the right interface.
+TEST(CliTwoSubnets, FindsAndDrivesDevicesOnBothSubnets) {
+    if (!fgCanUseNetns()) {
+        GTEST_SKIP() << strNetnsSkipReason();
+    }
+    CNetns station("kt-cst");
+    CNetns subnetA("kt-cda");
+    CNetns subnetB("kt-cdb");
+    vVethPair(station, "10.200.1.1/24", subnetA, "10.200.1.2/24");
+    vVethPair(station, "10.200.2.1/24", subnetB, "10.200.2.2/24");
+    // Two fleets number their devices alike; distinct UIDs keep them two devices.
+    const CDevsim fleetA(subnetA, {"--allow-any-addr", "--addr", "10.200.1.2/24", "--behave",
+                                   "0:uid=SUBNETA0000000000001"});
+    const CDevsim fleetB(subnetB, {"--allow-any-addr", "--addr", "10.200.2.2/24", "--behave",
+                                   "0:uid=SUBNETB0000000000001"});
+    const std::string bind = "--bind 10.200.1.1/24 --bind 10.200.2.1/24 ";
+
+    const CRun search = sCli(station, bind + "--timeout 800 search");
+    EXPECT_NE(search.m_strOut.find("10.200.1.2"), std::string::npos) << search.m_strOut;
+    EXPECT_NE(search.m_strOut.find("10.200.2.2"), std::string::npos) << search.m_strOut;
+
+    const CRun set = sCli(station, bind + "set-uid 10.200.2.2 SUBNETB0000000000002");
+    EXPECT_EQ(set.m_iExit, 0) << set.m_strOut;
+    const CRun again = sCli(station, bind + "--timeout 800 --csv search");
+    EXPECT_NE(again.m_strOut.find("SUBNETB0000000000002,"), std::string::npos) << again.m_strOut;
+    EXPECT_EQ(sCli(station, bind + "restart 10.200.1.2").m_iExit, 0);
+}
