@@ -54,8 +54,6 @@ class CStationProbe {
     std::vector<CReceived> vecCollect(std::size_t expected, int quietMs,
                                       bool onSearch = false) const;
 
-    const CSocket& sCommand() const { return m_command; }
-
   private:
     CSocket m_command;
     CSocket m_search;

@@ -177,7 +177,6 @@ class CSimDevice {
     void vKeepFactoryState();
 
     std::uint32_t iAddr() const { return m_uiAddrNet; }
-    std::uint32_t iFactoryAddr() const { return m_uiFactoryAddrNet; }
     const CSimDeviceState& sState() const { return m_state; }
     CSimDeviceState& sState() { return m_state; }
     const CSimBehaviour& sBehaviour() const { return m_behaviour; }
