@@ -3,5 +3,5 @@ function(kestrel_set_warnings target)
   target_compile_options(${target} PRIVATE
     -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
     -Wold-style-cast -Wnon-virtual-dtor -Woverloaded-virtual
-    -Wnull-dereference -Wformat=2 -Werror)
+    -Wformat=2 -Werror)
 endfunction()
