@@ -164,7 +164,10 @@ bool CDevRegistry::fgApplyFilter(const std::string& text) {
     bool active = false;
     {
         std::lock_guard guard(m_lock);
+        // Emptying the pool clears the selection, as everywhere else: the selected
+        // row would otherwise name another device once the other view is shown.
         m_pool.clear();
+        m_iListSelect = -1;
         m_filtered.clear();
         if (filter.empty()) {
             m_fgFilter = false;
@@ -180,9 +183,6 @@ bool CDevRegistry::fgApplyFilter(const std::string& text) {
             m_fgFilter = true;
             vPoolAddAllLocked();
             active = true;
-        }
-        if (m_iListSelect >= static_cast<int>(activeView().size())) {
-            m_iListSelect = -1;
         }
     }
     const int selected = iListSelect();

@@ -72,9 +72,10 @@ class CDevRegistry {
     // Empties the full view and the selection (the filtered view keeps its content).
     void vClearDevInfo();
     // Applies the filter text (cut to 29 characters, upper-cased). An empty text
-    // switches the filter off and empties the pool; otherwise the filtered view is
-    // built from every record whose version, IP or UID text contains the text and
-    // every shown row goes into the pool. Returns whether the filter is now on.
+    // switches the filter off, empties the pool and clears the selection; otherwise
+    // the filtered view is built from every record whose version, IP or UID text
+    // contains the text, every shown row goes into the pool and the last one is
+    // selected. Returns whether the filter is now on.
     bool fgApplyFilter(const std::string& text);
     void vSetFilterOff();
     bool fgFilterActive() const;
