@@ -123,11 +123,17 @@ TEST(DevRegistry, FilterIsUpperCaseSubstringOfVersionAddressOrUid) {
 TEST(DevRegistry, ClearingTheFilterEmptiesThePoolAndShowsEveryDevice) {
     CDevRegistry registry;
     vAddAll(registry, vecFilterDevices());
-    ASSERT_TRUE(registry.fgApplyFilter("0"));
-    ASSERT_EQ(registry.vecPool().size(), 4U);
+    ASSERT_TRUE(registry.fgApplyFilter("qrst"));
+    ASSERT_EQ(registry.vecPool().size(), 1U);
+    ASSERT_EQ(registry.iListSelect(), 0);
     EXPECT_FALSE(registry.fgApplyFilter(""));
     EXPECT_FALSE(registry.fgFilterActive());
     EXPECT_TRUE(registry.vecPool().empty());
+    // Emptying the pool clears the selection: row 0 of the full view is another
+    // device than the one selected under the filter.
+    EXPECT_EQ(registry.iListSelect(), -1);
+    CDevInfo devInfo;
+    EXPECT_FALSE(registry.fgGetCurrDevInfo(devInfo));
     EXPECT_EQ(registry.iRowCount(), 4);
     EXPECT_EQ(vecIps(registry.vecActiveView()), vecIps(registry.vecFullView()));
 }
