@@ -11,6 +11,7 @@
 #include "app/dbg_print.h"
 #include "app/settings.h"
 #include "app/translate.h"
+#include "devsim/dev_sim_fleet.h"
 #include "net/my_socket.h"
 #include "protocol/station.h"
 #include "ui/client_dlg.h"
@@ -28,8 +29,28 @@ QString strKey(const char* key) {
     return QString::fromStdString(strTranslate(key));
 }
 
+// First address of the demonstration fleet; the station keeps 127.0.0.1.
+constexpr const char* kDemoFirstAddress = "127.0.0.2";
+
 // Runs the main window until the operator closes it.
 void vRunStation(CSingleInstance& instance, const CStartOptions& options) {
+    std::optional<devsim::CDevSimFleet> fleet;
+    if (options.m_iDemoDevices > 0) {
+        std::string error;
+        devsim::CDevSimConfig config;
+        if (auto addresses = devsim::sConsecutiveAddresses(
+                kDemoFirstAddress, static_cast<std::size_t>(options.m_iDemoDevices), error)) {
+            config.m_addresses = std::move(*addresses);
+            fleet.emplace(std::move(config));
+            if (fleet->iStart(error) != 0) {
+                fleet.reset();
+            }
+        }
+        if (!fleet) {
+            std::fprintf(stderr, "kestrel: no demonstration fleet: %s\n", error.c_str());
+        }
+    }
+
     std::optional<std::vector<CInterfaceAddr>> interfaces;
     if (!options.m_binds.empty()) {
         interfaces = options.m_binds;

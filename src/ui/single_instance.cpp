@@ -25,11 +25,22 @@ CSingleInstance::~CSingleInstance() {
 }
 
 QString CSingleInstance::strLockPath(const QString& name) {
-    return QDir(QDir::tempPath()).filePath(name + QStringLiteral(".lock"));
+    // An unusable temporary folder reads as empty; a lock beside the working directory
+    // would let two starts from different folders both run.
+    const QString folder = QDir::tempPath();
+    if (folder.isEmpty()) {
+        return {};
+    }
+    return QDir(folder).filePath(name + QStringLiteral(".lock"));
 }
 
 EInstanceRole CSingleInstance::eAcquire(int answerTimeoutMs) {
-    m_lock = std::make_unique<QLockFile>(strLockPath(m_strName));
+    const QString lockPath = strLockPath(m_strName);
+    if (lockPath.isEmpty()) {
+        vDbgPrint("camkit:err:%s, %d=>no temp folder\r\n", "CSingleInstance::eAcquire", __LINE__);
+        return EInstanceRole::kFailed;
+    }
+    m_lock = std::make_unique<QLockFile>(lockPath);
     // Only a dead owner makes the lock stale, never its age: the station runs for days.
     m_lock->setStaleLockTime(0);
     if (!m_lock->tryLock(0)) {

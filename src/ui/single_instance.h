@@ -39,7 +39,8 @@ class CSingleInstance : public QObject {
     // starts are told there is none.
     void vSetWindow(QWidget* window) { m_window = window; }
 
-    // Path of the lock file of a name.
+    // Path of the lock file of a name in the temporary folder; empty when that folder
+    // does not exist.
     static QString strLockPath(const QString& name);
 
   signals:

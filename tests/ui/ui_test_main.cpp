@@ -1,0 +1,39 @@
+#include <gtest/gtest.h>
+#include <sched.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+#include "ui_test_env.h"
+
+namespace {
+bool g_fgPrivateNetwork = false;
+
+// Only while the process has a single thread: unshare moves the calling thread alone.
+bool fgEnterPrivateNetwork() {
+    if (::geteuid() != 0 || ::unshare(CLONE_NEWNET) != 0) {
+        return false;
+    }
+    return std::system("ip link set lo up >/dev/null 2>&1") == 0;
+}
+}  // namespace
+
+bool fgPrivateNetwork() {
+    return g_fgPrivateNetwork;
+}
+
+std::string strPrivateNetworkSkipReason() {
+    return "needs root and iproute2 for a private network namespace (the test binds the fixed "
+           "protocol ports)";
+}
+
+int main(int argc, char** argv) {
+    g_fgPrivateNetwork = fgEnterPrivateNetwork();
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
