@@ -7,6 +7,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,13 @@ struct CDialogTestStation {
     CFakeView m_view;
     CStation m_station{m_sender, m_view};
 };
+
+// The text field of a datagram at `offset`, `count` bytes wide, up to its first NUL.
+inline std::string strField(const CSentDatagram& datagram, std::size_t offset, std::size_t count) {
+    const auto first = datagram.m_bytes.begin() + static_cast<std::ptrdiff_t>(offset);
+    const auto last = std::find(first, first + static_cast<std::ptrdiff_t>(count), 0);
+    return std::string(first, last);
+}
 
 // The bytes of a datagram from `offset`, `count` of them, as text.
 inline std::string strBytes(const CSentDatagram& datagram, std::size_t offset, std::size_t count) {

@@ -150,6 +150,7 @@ TEST(ACEditInit, TakesEditsAndEditableComboBoxesOnly) {
 
     auto* combo = new QComboBox(&owner);
     combo->setEditable(true);
+    combo->addItem("listed");  // a combo box without entries opens no drop-down
     CACEdit onCombo;
     ASSERT_EQ(0, onCombo.iInit(combo));
     EXPECT_EQ(-2, onCombo.iInit(combo));

@@ -18,7 +18,7 @@ TEST(DlgChangePassword, EmptyPasswordIsSentAndTheDialogCloses) {
     ASSERT_EQ(1U, sent.size());
     ASSERT_EQ(80U, sent[0].m_bytes.size());
     EXPECT_EQ(kCmdChangePassword, sent[0].m_bytes[1]);
-    EXPECT_EQ("admin", strBytes(sent[0], 16, 32).c_str());
+    EXPECT_EQ("admin", strField(sent[0], 16, 32));
     EXPECT_EQ(std::string(32, '\0'), strBytes(sent[0], 48, 32));
     EXPECT_EQ(QDialog::Accepted, dialog.result());
 }

@@ -44,7 +44,7 @@ TEST(DlgCodeName, OkBroadcastsTheNameInUtf8AndAsksForTheSensorList) {
         EXPECT_TRUE(sent[0].m_fgBroadcast);
         ASSERT_EQ(56U, sent[0].m_bytes.size());
         EXPECT_EQ(kCmdNameSensor, sent[0].m_bytes[1]);
-        EXPECT_EQ(row.sent, strBytes(sent[0], 20, 36).c_str());
+        EXPECT_EQ(row.sent, strField(sent[0], 20, 36));
 
         EXPECT_FALSE(sent[1].m_fgBroadcast);
         EXPECT_EQ(kPortCommand, sent[1].m_usPort);
