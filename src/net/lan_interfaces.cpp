@@ -2,17 +2,17 @@
 
 #include <charconv>
 
-std::optional<CInterfaceAddr> sParseBindSpec(const std::string& spec) {
-    const std::size_t slash = spec.find('/');
+std::optional<CInterfaceAddr> sParseBindSpec(const std::string& text) {
+    const std::size_t slash = text.find('/');
     if (slash == std::string::npos) {
         return std::nullopt;
     }
     CInterfaceAddr parsed;
-    if (!fgParseIp(spec.substr(0, slash), parsed.m_uiAddr)) {
+    if (!fgParseIp(text.substr(0, slash), parsed.m_uiAddr)) {
         return std::nullopt;
     }
-    const char* first = spec.data() + slash + 1;
-    const char* last = spec.data() + spec.size();
+    const char* first = text.data() + slash + 1;
+    const char* last = text.data() + text.size();
     unsigned prefixBits = 0;
     const auto [end, error] = std::from_chars(first, last, prefixBits);
     if (error != std::errc{} || end != last || prefixBits > 32) {

@@ -29,13 +29,13 @@ std::optional<int> sParseMs(const std::string& text) {
     return value ? std::optional<int>(static_cast<int>(*value)) : std::nullopt;
 }
 
-int iParseTweak(const std::string& spec, CDeviceTweak& tweak, std::string& error) {
-    const std::size_t colon = spec.find(':');
+int iParseTweak(const std::string& text, CDeviceTweak& tweak, std::string& error) {
+    const std::size_t colon = text.find(':');
     if (colon == std::string::npos) {
-        error = "--behave needs INDEX:KIND[=VALUE], got \"" + spec + "\"";
+        error = "--behave needs INDEX:KIND[=VALUE], got \"" + text + "\"";
         return -1;
     }
-    const std::string index = spec.substr(0, colon);
+    const std::string index = text.substr(0, colon);
     if (index != "all") {
         const auto number = sParseNumber(index, 0, static_cast<long long>(kFleetMax) - 1);
         if (!number) {
@@ -44,7 +44,7 @@ int iParseTweak(const std::string& spec, CDeviceTweak& tweak, std::string& error
         }
         tweak.m_index = static_cast<std::size_t>(*number);
     }
-    const std::string rest = spec.substr(colon + 1);
+    const std::string rest = text.substr(colon + 1);
     const std::size_t equals = rest.find('=');
     tweak.m_strKind = rest.substr(0, equals);
     tweak.m_strValue = equals == std::string::npos ? std::string() : rest.substr(equals + 1);
