@@ -202,17 +202,17 @@ struct CReplySpec {
     std::vector<std::uint8_t> m_payload{};
 };
 
-inline std::vector<std::uint8_t> bufReply(const CReplySpec& spec) {
+inline std::vector<std::uint8_t> bufReply(const CReplySpec& reply) {
     std::vector<std::uint8_t> datagram(kCmdHeaderBytes, 0);
     CCmdHeader header;
-    header.m_byCode = spec.m_byType;
-    header.m_byParam = spec.m_byParam;
-    header.m_usPayloadLen = spec.m_usPayloadLen;
-    header.m_uiWordA = spec.m_uiWordA;
-    header.m_uiWordB = spec.m_uiWordB;
-    header.m_abyExtra = spec.m_abyExtra;
+    header.m_byCode = reply.m_byType;
+    header.m_byParam = reply.m_byParam;
+    header.m_usPayloadLen = reply.m_usPayloadLen;
+    header.m_uiWordA = reply.m_uiWordA;
+    header.m_uiWordB = reply.m_uiWordB;
+    header.m_abyExtra = reply.m_abyExtra;
     iWriteCmdHeader(datagram, header);
-    datagram.insert(datagram.end(), spec.m_payload.begin(), spec.m_payload.end());
+    datagram.insert(datagram.end(), reply.m_payload.begin(), reply.m_payload.end());
     return datagram;
 }
 

@@ -67,8 +67,8 @@ class LanDispatchTest : public ::testing::Test {
         m_station.registry().vSetListSelect(0);
     }
 
-    void vDispatch(const CReplySpec& spec, const std::string& senderIp) {
-        m_station.vParseLanInfo(bufReply(spec), uiAddr(senderIp));
+    void vDispatch(const CReplySpec& reply, const std::string& senderIp) {
+        m_station.vParseLanInfo(bufReply(reply), uiAddr(senderIp));
     }
 
     CFakeSender m_sender;
