@@ -27,6 +27,9 @@ void vCloseNextModal(std::function<void(QWidget&)> inspect) {
         if (inspect) {
             inspect(*modal);
         }
+        if (!modal->isVisible()) {
+            return;  // inspect has answered it
+        }
         if (auto* dialog = qobject_cast<QDialog*>(modal); dialog != nullptr) {
             dialog->reject();
         } else {

@@ -17,5 +17,6 @@ std::string strPrivateNetworkSkipReason();
 class QWidget;
 
 // Waits in the running event loop (up to 5 s) for the next modal window, for example
-// a message box, hands it to inspect and closes it. Call before the code that opens it.
+// a message box, hands it to inspect and closes it unless inspect has answered it.
+// Call before the code that opens it.
 void vCloseNextModal(std::function<void(QWidget&)> inspect = {});

@@ -1,0 +1,116 @@
+// The station's calls reach the window from another thread without waiting for it.
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QTest>
+#include <thread>
+
+#include "devsim/sim_wire.h"
+#include "net/socket_layer.h"
+#include "protocol/station.h"
+#include "ui/client_dlg.h"
+#include "ui/device_list_model.h"
+#include "ui/device_list_view.h"
+#include "ui/main_controls.h"
+#include "ui/result_pane.h"
+#include "ui/station_view_bridge.h"
+
+namespace {
+
+// Sends nothing: the replies are handed to the station by the test itself.
+class CSilentSender : public IUdpSender {
+  public:
+    int iSendUdpToDev(std::uint32_t, std::span<const std::uint8_t>) override { return 0; }
+    bool fgSendUdpByIpStr(const std::string&, std::uint16_t, std::span<const std::uint8_t>,
+                          bool) override {
+        return true;
+    }
+    void vSearchDev() override {}
+};
+
+std::uint32_t uiAddr(int host) {
+    std::uint32_t addr = 0;
+    fgParseIp("10.9." + std::to_string(host / 250) + "." + std::to_string(host % 250 + 1), addr);
+    return addr;
+}
+
+devsim::CBytes sDiscoveryReply(int host) {
+    devsim::CDiscoveryInfo info;
+    info.m_strWiredIp = strIpText(uiAddr(host));
+    info.m_strWifiIp = "0.0.0.0";
+    info.m_strUid = "BRDG" + std::string(12, '0') + std::to_string(1000 + host);
+    info.m_strVersion = "V1";
+    return devsim::sBuildDiscoveryReply(info);
+}
+
+class StationViewBridgeTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_bridge.vAttach(&m_window);
+        m_window.vInitDialog();
+    }
+
+    // Runs body on a thread of its own and waits for it without turning the event
+    // loop: whatever body calls must not wait for the window.
+    static void vOnOtherThread(const std::function<void()>& body) {
+        std::thread worker(body);
+        worker.join();
+    }
+
+    CSilentSender m_sender;
+    CStationViewBridge m_bridge;
+    CStation m_station{m_sender, m_bridge};
+    CclientDlg m_window{nullptr, &m_station, std::nullopt};
+};
+
+TEST_F(StationViewBridgeTest, ABurstOfDiscoveryRepliesIsListedWhole) {
+    constexpr int kReplies = 100;  // more than one drain tick takes
+    vOnOtherThread([this] {
+        for (int host = 0; host < kReplies; ++host) {
+            m_station.vParseLanInfo(sDiscoveryReply(host), uiAddr(host));
+        }
+    });
+    EXPECT_EQ(0, m_window.pDevListModel()->rowCount()) << "nothing before the UI thread runs";
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return m_window.pDevListModel()->rowCount() == kReplies; }, 5000));
+    EXPECT_EQ(0, m_station.iDiscoveryQueued());
+    ASSERT_TRUE(QTest::qWaitFor([this] { return !m_window.fgTimerActive(EDlgTimer::kDrain); }));
+}
+
+TEST_F(StationViewBridgeTest, ResultLinesAndLoginRepliesArriveInOrder) {
+    vOnOtherThread([this] {
+        m_station.vParseLanInfo(sDiscoveryReply(1), uiAddr(1));
+        m_station.PrintLog("\r\nfirst");
+        m_station.PrintLog("\r\nsecond");
+        const std::vector<devsim::CWifiListEntry> networks{{4, 87, "Lab-5G"}, {0, 30, "Guest"}};
+        m_station.vParseLanInfo(devsim::sBuildLoginReply(true, {}, networks, 1), uiAddr(1));
+    });
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_window.pWifiList()->iRowCount() == 2; }));
+    EXPECT_TRUE(m_window.pResultPane()->strText().endsWith("\nfirst\nsecond"));
+    EXPECT_EQ("Lab-5G", m_window.pWifiList()->strCell(0, 1));
+    EXPECT_EQ("Guest", m_window.pWifiList()->strCell(1, 1));
+    EXPECT_EQ("Connected Wifi:  Lab-5G",
+              qobject_cast<QLabel*>(m_window.pControl(kIdcWifiStatus))->text());
+}
+
+TEST_F(StationViewBridgeTest, CallsWithoutAWindowAreDropped) {
+    m_bridge.vAttach(nullptr);
+    vOnOtherThread([this] {
+        m_station.PrintLog("\r\nlost");
+        m_bridge.vSetDeviceTypeText("Gateway Dev");
+        m_station.vParseLanInfo(sDiscoveryReply(3), uiAddr(3));
+    });
+    QTest::qWait(100);
+    EXPECT_FALSE(m_window.pResultPane()->strText().contains("lost"));
+    EXPECT_TRUE(qobject_cast<QLabel*>(m_window.pControl(kIdcDeviceKind))->text().isEmpty());
+    EXPECT_EQ(0, m_window.pDevListModel()->rowCount());
+
+    m_bridge.vAttach(&m_window);
+    vOnOtherThread([this] { m_bridge.vSetDeviceTypeText("Gateway Dev"); });
+    ASSERT_TRUE(QTest::qWaitFor([this] {
+        return qobject_cast<QLabel*>(m_window.pControl(kIdcDeviceKind))->text() == "Gateway Dev";
+    }));
+}
+
+}  // namespace
