@@ -78,11 +78,6 @@ TEST(StoreFile, FailedRenameLeavesTargetAndNoTemporary) {
     EXPECT_EQ(std::vector<std::string>{"store.ini"}, vecNames(folder.path()));
 }
 
-TEST(StoreFile, MissingFolderFailsCleanly) {
-    const CTempDir folder;
-    EXPECT_EQ(-1, iRewriteStoreFile(folder.path() / "absent" / "store.ini", "x\n"));
-}
-
 // A disk that fills up during the write: the file size limit makes the write fail as
 // a full disk would. Run in a child, so the limit does not reach the test program.
 TEST(StoreFile, FullDiskKeepsTheOldFile) {

@@ -129,19 +129,4 @@ TEST(WifiPwdSaveInfo, LookupReturnsAtMostTwentyOldestFirst) {
     EXPECT_TRUE(store.vecGetWifiPwd("absent").empty());
 }
 
-TEST(WifiPwdSaveInfo, RewriteIsOwnerOnlyAndLeavesNoTemporary) {
-    const CTempDir folder;
-    CWifiPwdSaveInfo store(folder.path());
-    store.vSaveWifiInfo("home", "secret");
-    const std::string path = folder.file(CWifiPwdSaveInfo::kFileName);
-    struct stat info {};
-    ASSERT_EQ(0, ::stat(path.c_str(), &info));
-    EXPECT_EQ(0600U, info.st_mode & 0777U);
-    int files = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder.path())) {
-        ++files;
-    }
-    EXPECT_EQ(1, files);
-}
-
 }  // namespace
