@@ -511,8 +511,19 @@ void CclientDlg::vSetDeviceTypeText(const QString& text) {
     m_pDeviceKind->setText(text);
 }
 
+bool CclientDlg::fgDeferredOffUiThread() {
+    if (QThread::currentThread() == thread()) {
+        return false;
+    }
+    // A registry change made on another thread: show the registry whole once the UI
+    // thread runs, from the registry's state at that time.
+    QMetaObject::invokeMethod(
+        this, [this] { vOnRowsReset(); }, Qt::QueuedConnection);
+    return true;
+}
+
 void CclientDlg::vOnRowsReset() {
-    if (m_pStation == nullptr) {
+    if (m_pStation == nullptr || fgDeferredOffUiThread()) {
         return;
     }
     std::vector<CDevListRow> rows;
@@ -525,7 +536,7 @@ void CclientDlg::vOnRowsReset() {
 }
 
 void CclientDlg::vOnRowAppended(int row) {
-    if (m_pStation == nullptr) {
+    if (m_pStation == nullptr || fgDeferredOffUiThread()) {
         return;
     }
     const std::optional<CDevInfo> devInfo = m_pStation->registry().sRow(row);
@@ -538,7 +549,7 @@ void CclientDlg::vOnRowAppended(int row) {
 }
 
 void CclientDlg::vOnRowUpdated(int row) {
-    if (m_pStation == nullptr) {
+    if (m_pStation == nullptr || fgDeferredOffUiThread()) {
         return;
     }
     if (const std::optional<CDevInfo> devInfo = m_pStation->registry().sRow(row)) {
@@ -547,7 +558,7 @@ void CclientDlg::vOnRowUpdated(int row) {
 }
 
 void CclientDlg::vOnPoolChanged() {
-    if (m_pStation == nullptr) {
+    if (m_pStation == nullptr || fgDeferredOffUiThread()) {
         return;
     }
     m_pDevListModel->vSetChecked(m_pStation->registry().vecPool());
@@ -555,7 +566,9 @@ void CclientDlg::vOnPoolChanged() {
 }
 
 void CclientDlg::vOnSelectionChanged(int row) {
-    m_pDevList->vShowSelectedRow(row);
+    if (!fgDeferredOffUiThread()) {
+        m_pDevList->vShowSelectedRow(row);
+    }
 }
 
 void CclientDlg::vOnRowClicked(int row) {

@@ -102,7 +102,8 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     int iCalibrationState() const { return m_iCalibState; }
 
     // IRegistryObserver: keeps the device list, its ticks and the pool pane in step
-    // with the registry.
+    // with the registry. A change reported on another thread is shown later on the UI
+    // thread, by reading the whole registry again.
     void vOnRowsReset() override;
     void vOnRowAppended(int row) override;
     void vOnRowUpdated(int row) override;
@@ -130,6 +131,7 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     void vRecordLayout();
     void vPlacePages();
     void vConnectSignals();
+    bool fgDeferredOffUiThread();
     void vStartTimer(EDlgTimer timer);
     void vStopTimer(EDlgTimer timer);
     QTimer& timer(EDlgTimer timer);

@@ -94,6 +94,19 @@ TEST_F(StationViewBridgeTest, ResultLinesAndLoginRepliesArriveInOrder) {
               qobject_cast<QLabel*>(m_window.pControl(kIdcWifiStatus))->text());
 }
 
+TEST_F(StationViewBridgeTest, RegistryChangesMadeOnAnotherThreadAreShownLater) {
+    vOnOtherThread([this] {
+        for (int host = 0; host < 3; ++host) {
+            m_station.vParseLanInfo(sDiscoveryReply(host), uiAddr(host));
+        }
+    });
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_window.pDevListModel()->rowCount() == 3; }));
+    vOnOtherThread([this] { m_station.registry().vDevPoolAdd(-1, CDevRegistry::EPoolAdd::kAll); });
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_window.pDevListModel()->fgIsChecked(2); }));
+    EXPECT_TRUE(m_window.pDevListModel()->fgIsChecked(0));
+    EXPECT_EQ(3, m_window.pPoolPane()->strText().count('\n'));
+}
+
 TEST_F(StationViewBridgeTest, CallsWithoutAWindowAreDropped) {
     m_bridge.vAttach(nullptr);
     vOnOtherThread([this] {
