@@ -1,6 +1,7 @@
 #include "ui/client_dlg.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
@@ -8,11 +9,13 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QThread>
 #include <QUrl>
+#include <functional>
 
 #include "app/dbg_print.h"
 #include "app/settings.h"
@@ -46,6 +49,29 @@ constexpr int kRowClickRefreshDelayMs = 30;
 constexpr int kDoubleClickUntickDelayMs = 10;
 constexpr int kTabLog = 7;
 constexpr const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
+
+constexpr int kPasswordMaxChars = 31;
+constexpr int kPasswordListMax = 20;
+
+// Reports every left button press on a widget of the application; changes nothing.
+class CClickWatcher : public QObject {
+  public:
+    explicit CClickWatcher(std::function<void(QWidget&)> onPress) : m_onPress(std::move(onPress)) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::MouseButtonPress &&
+            static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+            if (auto* widget = qobject_cast<QWidget*>(watched); widget != nullptr) {
+                m_onPress(*widget);
+            }
+        }
+        return false;
+    }
+
+  private:
+    std::function<void(QWidget&)> m_onPress;
+};
 
 QString strQ(const std::string& text) {
     return QString::fromStdString(text);
@@ -123,7 +149,10 @@ CclientDlg::CclientDlg(CMySocket* transport, CStation* station,
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
       m_pTransport(transport),
       m_pStation(station),
-      m_interfaces(std::move(interfaces)) {
+      m_interfaces(std::move(interfaces)),
+      m_pwdStore(CSettings::instance().m_strProgramDir),
+      m_strCurrPassword(QString::fromLatin1(kDefaultDevPassword.data(),
+                                            static_cast<qsizetype>(kDefaultDevPassword.size()))) {
     setObjectName(QStringLiteral("CclientDlg"));
     for (int id = kFirstTimerId; id < kFirstTimerId + static_cast<int>(m_timers.size()); ++id) {
         const auto timerId = static_cast<EDlgTimer>(id);
@@ -142,6 +171,9 @@ CclientDlg::CclientDlg(CMySocket* transport, CStation* station,
 }
 
 CclientDlg::~CclientDlg() {
+    if (m_clickWatcher) {
+        qApp->removeEventFilter(m_clickWatcher.get());
+    }
     // No reply may reach the window while it goes away.
     if (m_pTransport != nullptr) {
         m_pTransport->UnInit();
@@ -236,9 +268,9 @@ void CclientDlg::vCreateControls() {
     m_pWifiStatus = qobject_cast<QLabel*>(pControl(kIdcWifiStatus));
 
     auto* password = qobject_cast<QLineEdit*>(pControl(kIdcPasswordEdit));
-    password->setMaxLength(31);
-    password->setText(QString::fromLatin1(kDefaultDevPassword.data(),
-                                          static_cast<qsizetype>(kDefaultDevPassword.size())));
+    password->setMaxLength(kPasswordMaxChars);
+    password->setText(m_strCurrPassword);
+    m_acPasswordEdit.iInit(password);
     m_pIntervalEdit->setText(QStringLiteral("3"));
     m_pFilterEdit->setMaxLength(CDevRegistry::kFilterMaxChars);
     m_pWifiStatus->setText(strKey("Not connected"));
@@ -305,6 +337,21 @@ void CclientDlg::vConnectSignals() {
 }
 
 void CclientDlg::vInitDialog() {
+    int listed = 0;
+    for (const std::string& saved : m_pwdStore.vecEntries()) {
+        if (listed++ == kPasswordListMax) {
+            break;
+        }
+        m_acPasswordEdit.vAddItem(strQ(saved));
+    }
+    // Every left click in the window, before the clicked control sees it.
+    m_clickWatcher = std::make_unique<CClickWatcher>([this](QWidget& clicked) {
+        QWidget* password = pControl(kIdcPasswordEdit);
+        if (clicked.window() == this && &clicked != password && !password->isAncestorOf(&clicked)) {
+            vTakePassword();
+        }
+    });
+    qApp->installEventFilter(m_clickWatcher.get());
     if (m_pStation != nullptr) {
         m_pStation->vSetPassword(std::string(kDefaultDevPassword));
     }
@@ -319,6 +366,20 @@ void CclientDlg::vInitDialog() {
     }
     vRecordLayout();
     vRefresh();
+}
+
+void CclientDlg::vTakePassword() {
+    const QString text =
+        qobject_cast<QLineEdit*>(pControl(kIdcPasswordEdit))->text().left(kPasswordMaxChars);
+    if (text == m_strCurrPassword) {
+        return;
+    }
+    vDbgPrint("camkit:%s, %d=>save\r\n", "CclientDlg::PreTranslateMessage", __LINE__);
+    m_strCurrPassword = text;
+    if (m_pwdStore.vSave(text.toStdString()) == 0) {
+        m_acPasswordEdit.vAddItem(text);
+    }
+    setFocus();
 }
 
 void CclientDlg::vRecordLayout() {

@@ -6,12 +6,15 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
 
 #include "net/lan_interfaces.h"
 #include "protocol/dev_registry.h"
+#include "ui/ac_edit.h"
+#include "ui/dev_pwd_save_info.h"
 #include "ui/layout_scale.h"
 #include "ui/scaled_page.h"
 
@@ -88,6 +91,11 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     // The proportional layout of the window after a resize, from the layout table.
     void vScaleLayout();
 
+    // The password box's text is saved when the operator clicks anywhere else in the
+    // window and it differs from the last one taken: offered to the password store and,
+    // when new there, to the box's drop-down list.
+    void vTakePassword();
+
     // Access for the pages and for tests.
     CStation* pStation() const { return m_pStation; }
     QWidget* pControl(int id) const;
@@ -100,6 +108,8 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     CResultPane* pPoolPane() const { return m_pPoolPane; }
     bool fgTimerActive(EDlgTimer timer) const;
     int iCalibrationState() const { return m_iCalibState; }
+    const CDevPwdSaveInfo& pwdStore() const { return m_pwdStore; }
+    CACEdit& acPasswordEdit() { return m_acPasswordEdit; }
 
     // IRegistryObserver: keeps the device list, its ticks and the pool pane in step
     // with the registry. A change reported on another thread is shown later on the UI
@@ -168,6 +178,11 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     QLabel* m_pDeviceKind = nullptr;
     QLabel* m_pWifiStatus = nullptr;
     std::array<CScaledPage*, kPageCount> m_pages{};
+
+    CDevPwdSaveInfo m_pwdStore;
+    CACEdit m_acPasswordEdit;
+    QString m_strCurrPassword;                // the password box's text last taken
+    std::unique_ptr<QObject> m_clickWatcher;  // the window's left clicks, for vTakePassword
 
     std::array<QTimer, 8> m_timers;  // ids 2..9
     int m_iCalibState = 0;           // 0 idle, 1 started, 2 running

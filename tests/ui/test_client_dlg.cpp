@@ -12,7 +12,10 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/settings.h"
+#include "support/temp_dir.h"
 #include "ui/about_dlg.h"
+#include "ui/ac_list_wnd.h"
 #include "ui/client_dlg.h"
 #include "ui/device_list_view.h"
 #include "ui/main_controls.h"
@@ -283,6 +286,39 @@ TEST_F(ClientDlgTest, HiddenAidsAndAboutBox) {
     QTest::keyClick(&m_window, Qt::Key_F1);
     EXPECT_EQ("Kestrel 3.0.0.17", aboutText);
     EXPECT_TRUE(m_window.isVisible());
+}
+
+TEST(ClientDlgPassword, ClickingElsewhereSavesAChangedPasswordOnce) {
+    const CTempDir dir;
+    dir.write(CDevPwdSaveInfo::kFileName, "one\ntwo\n");
+    CSettings& settings = CSettings::instance();
+    const std::string savedProgramDir = settings.m_strProgramDir;
+    settings.m_strProgramDir = dir.path().string() + "/";
+    {
+        CclientDlg window(nullptr, nullptr, std::nullopt);
+        window.vInitDialog();
+        EXPECT_EQ((QStringList{"one", "two"}), window.acPasswordEdit().pListWnd()->listItems());
+        auto* password = qobject_cast<QLineEdit*>(window.pControl(kIdcPasswordEdit));
+        QWidget* elsewhere = window.pControl(kIdcTimeInterval);
+
+        password->setText("secret");
+        QTest::mouseClick(password, Qt::LeftButton);
+        EXPECT_EQ(2, window.pwdStore().iCount()) << "a click in the box itself saves nothing";
+        QTest::mouseClick(elsewhere, Qt::LeftButton);
+        EXPECT_EQ((std::vector<std::string>{"one", "two", "secret"}),
+                  window.pwdStore().vecEntries());
+        EXPECT_EQ((QStringList{"one", "two", "secret"}),
+                  window.acPasswordEdit().pListWnd()->listItems());
+
+        QTest::mouseClick(window.pControl(kIdcResultPane), Qt::LeftButton);
+        password->setText("two");
+        QTest::mouseClick(elsewhere, Qt::LeftButton);
+        EXPECT_EQ(3, window.pwdStore().iCount()) << "a known password is not stored again";
+        EXPECT_EQ(3, window.acPasswordEdit().pListWnd()->listItems().size());
+    }
+    const CDevPwdSaveInfo reread(dir.path());
+    EXPECT_EQ((std::vector<std::string>{"one", "two", "secret"}), reread.vecEntries());
+    settings.m_strProgramDir = savedProgramDir;
 }
 
 TEST(ClientDlgUnits, IntervalIsReadAsALeadingDecimalNumber) {
