@@ -20,6 +20,8 @@ void vSetListStyles(QTableView& view) {
     view.horizontalHeader()->setHighlightSections(false);
     view.horizontalHeader()->setStretchLastSection(false);
     view.setWordWrap(false);
+    // Narrow columns show as much of their text as fits, as the list always did.
+    view.setTextElideMode(Qt::ElideNone);
 }
 
 constexpr int kWifiColumns = 5;
