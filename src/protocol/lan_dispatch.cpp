@@ -390,8 +390,8 @@ void CStation::vParseLanInfo(std::span<const std::uint8_t> datagram, std::uint32
             PrintLogKey("dev no sd card", senderNet);
             break;
         case kReplyConfigText: {
-            std::string text(reinterpret_cast<const char*>(reply.spanAt(16, payloadLen).data()),
-                             reply.spanAt(16, payloadLen).size());
+            const auto bytes = reply.spanAt(16, payloadLen);
+            std::string text(bytes.begin(), bytes.end());
             std::replace(text.begin(), text.end(), '\0', ' ');
             m_view.vShowConfigText(text);
             break;
