@@ -102,9 +102,7 @@ void CStation::vToggleRowCheck(int row, bool ticked) {
         m_registry.vDevPoolAdd(row, CDevRegistry::EPoolAdd::kIndex);
         return;
     }
-    if (m_registry.iListSelect() == row) {
-        m_registry.vSetListSelect(-1);
-    }
+    // The selection moves to the first device still ticked (none: -1).
     m_registry.vSetListSelect(m_registry.iDevPoolDelete(row, false));
 }
 
