@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTableWidget>
 #include <filesystem>
@@ -12,6 +13,14 @@
 #include "ui_test_env.h"
 
 namespace {
+
+// Types the path into the dialog's file name box, as an operator would. (selectFile
+// depends on the dialog's folder model, which fills in the background.)
+void vTypeFileName(QFileDialog& dialog, const std::string& path) {
+    auto* name = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_NE(nullptr, name);
+    name->setText(QString::fromStdString(path));
+}
 
 TEST(UiHelpers, ListFillGivesOneUntickedRowPerText) {
     QTableWidget list(5, 3);
@@ -65,7 +74,7 @@ TEST(UiHelpers, OpenFileHandsOutTheChosenPath) {
         auto& dialog = dynamic_cast<QFileDialog&>(box);
         EXPECT_EQ("Open file", dialog.windowTitle());
         EXPECT_EQ("log", dialog.defaultSuffix());
-        dialog.selectFile(QString::fromStdString(chosen));
+        vTypeFileName(dialog, chosen);
         static_cast<QDialog&>(dialog).accept();
     });
     std::string path;
@@ -89,7 +98,7 @@ TEST(UiHelpers, OpenFileRefusesAPathOfMoreThan259Bytes) {
     { std::ofstream(chosen) << "x"; }
     vCloseNextModal([&chosen](QWidget& box) {
         auto& dialog = dynamic_cast<QFileDialog&>(box);
-        dialog.selectFile(QString::fromStdString(chosen));
+        vTypeFileName(dialog, chosen);
         static_cast<QDialog&>(dialog).accept();
     });
     std::string path;
