@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QTimer>
+#include <cctype>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -32,6 +33,28 @@ QString strKey(const char* key) {
 // First address of the demonstration fleet; the station keeps 127.0.0.1.
 constexpr const char* kDemoFirstAddress = "127.0.0.2";
 
+// A bench as it looks on the line: now and then a device whose UID was written
+// wrong: too short or too long (the list shows those in red) or in lower case.
+void vMakeDemoRealistic(devsim::CDevSimFleet& fleet) {
+    for (std::size_t index = 3; index < fleet.iDeviceCount(); index += 7) {
+        fleet.vUpdateDevice(index, [index](devsim::CSimDeviceState& state, devsim::CSimBehaviour&) {
+            switch (index % 3) {
+                case 0:
+                    state.m_strUid.pop_back();
+                    break;
+                case 1:
+                    state.m_strUid += "X";
+                    break;
+                default:
+                    for (char& c : state.m_strUid) {
+                        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+                    }
+                    break;
+            }
+        });
+    }
+}
+
 // Runs the main window until the operator closes it.
 void vRunStation(CSingleInstance& instance, const CStartOptions& options) {
     std::optional<devsim::CDevSimFleet> fleet;
@@ -42,6 +65,7 @@ void vRunStation(CSingleInstance& instance, const CStartOptions& options) {
                 kDemoFirstAddress, static_cast<std::size_t>(options.m_iDemoDevices), error)) {
             config.m_addresses = std::move(*addresses);
             fleet.emplace(std::move(config));
+            vMakeDemoRealistic(*fleet);
             if (fleet->iStart(error) != 0) {
                 fleet.reset();
             }
