@@ -198,6 +198,14 @@ bool CStation::fgModifyPassword(const std::string& newPassword) {
     return fgSelectDevIsLogin(&ip) && fgSendToDev(ip, bufBuildChangePassword(newPassword));
 }
 
+bool CStation::fgMakeUpgradeFile() {
+    CDevInfo devInfo;
+    if (!fgSelectDevIsLogin() || !m_registry.fgGetCurrDevInfo(devInfo)) {
+        return false;
+    }
+    return m_sender.iSendUdpToDev(devInfo.m_uiIpAddr, bufBuildMakeUpgradeFile()) == 0;
+}
+
 bool CStation::fgConnectWifi(const std::string& ssidUtf8, std::uint32_t encryption,
                              const std::string& password) {
     CDevInfo devInfo;

@@ -39,6 +39,9 @@ class CStation : public ILanReceiver {
 
     CDevRegistry& registry() { return m_registry; }
     const CDevRegistry& registry() const { return m_registry; }
+    // The transport the station's requests leave through, for a dialog that sends its
+    // own requests (the sensor name).
+    IUdpSender& sender() { return m_sender; }
 
     // ILanReceiver.
     void vOnDatagram(std::span<const std::uint8_t> data, const CEndpoint& from) override;
@@ -105,6 +108,8 @@ class CStation : public ILanReceiver {
     // one. They return false when nothing was sent.
     bool fgFormatSd();
     bool fgModifyPassword(const std::string& newPassword);
+    // Asks the selected device to build its whole flash image ("All files").
+    bool fgMakeUpgradeFile();
     // Connects the selected device to a network and starts the status polling.
     bool fgConnectWifi(const std::string& ssidUtf8, std::uint32_t encryption,
                        const std::string& password);

@@ -23,8 +23,10 @@
 #include "net/my_socket.h"
 #include "protocol/station.h"
 #include "ui/about_dlg.h"
+#include "ui/dev_list_commands.h"
 #include "ui/device_list_model.h"
 #include "ui/device_list_view.h"
+#include "ui/dlg_code_name.h"
 #include "ui/main_controls.h"
 #include "ui/ownerdraw_tab_ctrl.h"
 #include "ui/pages/dlg_dev_info.h"
@@ -33,6 +35,7 @@
 #include "ui/pages/dlg_motor.h"
 #include "ui/pages/dlg_sensor.h"
 #include "ui/pages/dlg_set_uid.h"
+#include "ui/pages/dlg_setting.h"
 #include "ui/pages/dlg_video.h"
 #include "ui/pages/dlg_video_param.h"
 #include "ui/result_pane.h"
@@ -162,6 +165,7 @@ CclientDlg::CclientDlg(CMySocket* transport, CStation* station,
         connect(&dlgTimer, &QTimer::timeout, this, [this, timerId] { vTimerTick(timerId); });
     }
     vCreateControls();
+    m_pCommands = new CDevListCommands(*this, m_pStation);
     vCreatePages();
     vConnectSignals();
     setWindowTitle(strMainCaption());
@@ -285,10 +289,12 @@ void CclientDlg::vCreateControls() {
 }
 
 void CclientDlg::vCreatePages() {
-    m_pages = {new CDlgVideo(m_pTabCtrl),      new CDlgSetUid(m_pTabCtrl),
+    m_pages = {new CDlgVideo(m_pTabCtrl),      new CDlgSetUid(m_pTabCtrl, m_pStation),
                new CDlgDevInfo(m_pTabCtrl),    new CDlgDevVersion(m_pTabCtrl),
                new CDlgVideoParam(m_pTabCtrl), new CDlgSensor(m_pTabCtrl),
                new CDlgMotor(m_pTabCtrl),      new CDlgLog(m_pTabCtrl)};
+    m_pSetting = new CDlgSetting(this, m_pStation);
+    m_pSetting->hide();
     const QSignalBlocker blocker(m_pTabCtrl);
     for (std::size_t tab = 0; tab < m_pages.size(); ++tab) {
         m_pTabCtrl->iInsertItem(strKey(kTabs[tab].m_pszCaption));
@@ -306,6 +312,17 @@ void CclientDlg::vConnectSignals() {
             [this](int tab) { vOnTabSelChange(tab, ETabRefresh::kTabChange); });
     connect(m_pDevList, &CDevListView::sigRowClicked, this, &CclientDlg::vOnRowClicked);
     connect(m_pDevList, &CDevListView::sigRowDoubleClicked, this, &CclientDlg::vOnRowDoubleClicked);
+    connect(m_pDevList, &CDevListView::sigRowRightClicked, m_pCommands,
+            &CDevListCommands::vOnDevListRightClick);
+    connect(m_pWifiList, &CWifiListView::sigRowRightClicked, m_pCommands,
+            &CDevListCommands::vOnWifiRightClick);
+    connect(m_pWifiList, &CWifiListView::sigRowDoubleClicked, m_pCommands,
+            &CDevListCommands::vOnWifiDoubleClick);
+    m_pResultPane->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(m_pResultPane, &QWidget::customContextMenuRequested, m_pCommands,
+            &CDevListCommands::vOnResultPaneMenu);
+    connect(qobject_cast<QPushButton*>(pControl(kIdcFormat)), &QPushButton::clicked, m_pCommands,
+            &CDevListCommands::vFormat);
     connect(m_pDevListModel, &CDevListModel::sigCheckClicked, this, &CclientDlg::vOnCheckClicked);
     connect(m_pDevList, &CDevListView::sigHeaderClicked, this, [this](int column) {
         if (m_pStation != nullptr) {
@@ -436,6 +453,14 @@ bool CclientDlg::fgTimerActive(EDlgTimer dlgTimer) const {
     return m_timers.at(uTimerSlot(dlgTimer)).isActive();
 }
 
+int CclientDlg::iTimerPeriodMs(EDlgTimer dlgTimer) const {
+    return m_timers.at(uTimerSlot(dlgTimer)).interval();
+}
+
+void CclientDlg::vSetTimerPeriod(EDlgTimer dlgTimer, int periodMs) {
+    timer(dlgTimer).setInterval(periodMs);
+}
+
 void CclientDlg::vStartTimer(EDlgTimer dlgTimer) {
     timer(dlgTimer).start();
 }
@@ -539,6 +564,9 @@ void CclientDlg::vStopWifiPoll() {
 }
 
 void CclientDlg::vRefresh() {
+    if (m_pStation != nullptr) {
+        m_pStation->registry().vSetListSelect(-1);
+    }
     const int seconds = iParseInterval(m_pIntervalEdit->text());
     if (seconds < kIntervalMin || seconds > kIntervalMax) {
         vMessageBoxTipsOk(this, strKey("Please input currect seconds"));
@@ -553,6 +581,14 @@ void CclientDlg::vRefresh() {
         m_pStation->vRefresh();
     }
     vStartTimer(EDlgTimer::kSort);
+}
+
+void CclientDlg::vOpenSensorNameDialog(const std::string& addressText) {
+    if (m_pStation == nullptr) {
+        return;
+    }
+    CDlgCodeName dialog(m_pStation->sender(), addressText, this);
+    dialog.exec();
 }
 
 void CclientDlg::PrintLog(const QString& text) {

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -20,6 +21,8 @@
 
 class CMySocket;
 class CStation;
+class CDevListCommands;
+class CDlgSetting;
 class CDevListModel;
 class CDevListView;
 class CWifiListView;
@@ -83,10 +86,15 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     void vSetDeviceTypeText(const QString& text);
     void vOnDiscoveryQueued();
     void vStopWifiPoll();
+    // Starts the Wi-Fi status polling after a connect request: a status query every
+    // 4 s until the station reports the polling over (ten queries, or the result).
     void vStartWifiPoll();
     void vStartCalibration();
-    // "Refresh List": refused with a box unless the interval is 1 to 4 seconds.
+    // "Refresh List": clears the selection, then searches again unless the interval is
+    // not 1 to 4 seconds, which is refused with a box.
     void vRefresh();
+    // "Setting Name" for the sensor the device at addressText has just learned (modal).
+    void vOpenSensorNameDialog(const std::string& addressText);
 
     // The proportional layout of the window after a resize, from the layout table.
     void vScaleLayout();
@@ -107,6 +115,12 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     CResultPane* pResultPane() const { return m_pResultPane; }
     CResultPane* pPoolPane() const { return m_pPoolPane; }
     bool fgTimerActive(EDlgTimer timer) const;
+    int iTimerPeriodMs(EDlgTimer timer) const;
+    // Changes a timer's period. Tests shorten the long ones with it; the program keeps
+    // the periods of iDlgTimerPeriodMs.
+    void vSetTimerPeriod(EDlgTimer timer, int periodMs);
+    CDevListCommands& commands() const { return *m_pCommands; }
+    CDlgSetting* pSettingPage() const { return m_pSetting; }
     int iCalibrationState() const { return m_iCalibState; }
     const CDevPwdSaveInfo& pwdStore() const { return m_pwdStore; }
     CACEdit& acPasswordEdit() { return m_acPasswordEdit; }
@@ -178,6 +192,8 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     QLabel* m_pDeviceKind = nullptr;
     QLabel* m_pWifiStatus = nullptr;
     std::array<CScaledPage*, kPageCount> m_pages{};
+    CDlgSetting* m_pSetting = nullptr;  // restart and factory reset; no tab shows it
+    CDevListCommands* m_pCommands = nullptr;
 
     CDevPwdSaveInfo m_pwdStore;
     CACEdit m_acPasswordEdit;

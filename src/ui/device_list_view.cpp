@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QStandardItemModel>
+#include <algorithm>
 
 #include "app/translate.h"
 #include "ui/device_list_model.h"
@@ -34,6 +35,7 @@ CDevListView::CDevListView(QWidget* parent, CDevListModel* model) : QTableView(p
     for (int column = 0; column < CDevListModel::kColCount; ++column) {
         setColumnWidth(column, CDevListModel::iColumnWidth(column));
     }
+    setColumnWidth(CDevListModel::kColId, iIdColumnWidth());
     horizontalHeader()->setSectionsClickable(true);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
             &CDevListView::sigHeaderClicked);
@@ -50,6 +52,25 @@ void CDevListView::vShowSelectedRow(int row) {
     selectionModel()->setCurrentIndex(
         cell, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     viewport()->update();
+}
+
+int CDevListView::iIdColumnWidth() const {
+    QStyleOptionViewItem option;
+    initViewItemOption(&option);
+    option.features |= QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+    option.checkState = Qt::Checked;
+    option.text = QStringLiteral("000");
+    const QSize needed = style()->sizeFromContents(QStyle::CT_ItemViewItem, &option, QSize(), this);
+    // The grid line takes the last pixel of every cell.
+    const int gridPx = showGrid() ? 1 : 0;
+    return std::max(CDevListModel::iColumnWidth(CDevListModel::kColId), needed.width() + gridPx);
+}
+
+void CDevListView::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        setColumnWidth(CDevListModel::kColId, iIdColumnWidth());
+    }
 }
 
 void CDevListView::mouseReleaseEvent(QMouseEvent* event) {

@@ -21,6 +21,11 @@ class CDevListView : public QTableView {
     // Shows `row` as the selected row (-1 clears the highlight) without a signal.
     void vShowSelectedRow(int row);
 
+    // Width of the "ID" column: 40 px, or as much more as the check box and a
+    // three-digit row number need in the list's current font and style. The column
+    // follows every change of the font.
+    int iIdColumnWidth() const;
+
   signals:
     void sigRowClicked(int row);
     void sigRowDoubleClicked(int row);
@@ -28,6 +33,7 @@ class CDevListView : public QTableView {
     void sigHeaderClicked(int column);
 
   protected:
+    void changeEvent(QEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;

@@ -76,3 +76,7 @@ void CStationViewBridge::vSetDeviceTypeText(const std::string& text) {
 void CStationViewBridge::vStartCalibrationTimer() {
     vPost([](CclientDlg& window) { window.vStartCalibration(); });
 }
+
+void CStationViewBridge::vOpenSensorNameDialog(const std::string& addressText) {
+    vPost([addressText](CclientDlg& window) { window.vOpenSensorNameDialog(addressText); });
+}

@@ -34,6 +34,8 @@ class CStationViewBridge final : public QObject, public IStationView {
     void vShowWifiResult(const std::string& text) override;
     void vSetDeviceTypeText(const std::string& text) override;
     void vStartCalibrationTimer() override;
+    // The dialog runs on the UI thread; the receive thread goes on receiving.
+    void vOpenSensorNameDialog(const std::string& addressText) override;
 
   private:
     template <typename Call>

@@ -3,6 +3,7 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QMessageBox>
+#include <QSaveFile>
 #include <QTableWidget>
 
 #include "app/dbg_print.h"
@@ -85,4 +86,19 @@ int iEXP_OpenFileManageGetFilePath(std::string& path, QWidget* owner) {
     }
     vDbgPrint("camkit:%s, %d=>get file fail\r\n", "iEXP_OpenFileManageGetFilePath", __LINE__);
     return -1;
+}
+
+QString strChooseSavePath(QWidget* owner, const QString& caption, const QString& suggestedPath,
+                          const QString& filter) {
+    return QFileDialog::getSaveFileName(owner, caption, suggestedPath, filter);
+}
+
+bool fgWriteWholeFile(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) {
+        return true;
+    }
+    vDbgPrint("camkit:err:%s, %d=>write %s fail\r\n", "fgWriteWholeFile", __LINE__,
+              path.toStdString().c_str());
+    return false;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,3 +41,17 @@ inline constexpr std::size_t kMaxFilePathBytes = 259;
 // extension ".log"). 0 with the chosen path in `path` (UTF-8, at most 259 bytes);
 // -1 with "get file fail" when nothing was chosen or the path is longer.
 int iEXP_OpenFileManageGetFilePath(std::string& path, QWidget* owner);
+
+// Asks the operator where to save a file: the dialog's caption, the path it suggests
+// and its name filter ("CSV (*.csv)"). The chosen path, or an empty text when the
+// operator cancelled. Commands take one of these so that tests can answer it.
+using FChooseSavePath = std::function<QString(QWidget* owner, const QString& caption,
+                                              const QString& suggestedPath, const QString& filter)>;
+
+// The platform's save dialog; it asks before an existing file is replaced.
+QString strChooseSavePath(QWidget* owner, const QString& caption, const QString& suggestedPath,
+                          const QString& filter);
+
+// Writes bytes to path whole or not at all: an existing file is replaced only once the
+// new content is complete. false when the file could not be written.
+bool fgWriteWholeFile(const QString& path, const QByteArray& bytes);

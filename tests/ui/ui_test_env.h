@@ -20,3 +20,17 @@ class QWidget;
 // a message box, hands it to inspect and closes it unless inspect has answered it.
 // Call before the code that opens it.
 void vCloseNextModal(std::function<void(QWidget&)> inspect = {});
+
+#include <QStringList>
+
+class QMenu;
+
+// Waits in the running event loop (up to 5 s) for the next pop-up menu, hands it to
+// inspect, then chooses the entry at `path` by the keyboard, as an operator would:
+// {"Copy UID"}, or {"Make updgrade file", "All files"} through a submenu. An empty
+// path, or an entry that is missing (a test failure), closes the menu unchosen.
+// Call before the code that opens it.
+void vPickFromNextMenu(const QStringList& path, std::function<void(QMenu&)> inspect = {});
+
+// The texts of a menu's entries in order; a separator is an empty text.
+QStringList strsMenuTexts(const QMenu& menu);

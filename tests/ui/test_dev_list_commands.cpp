@@ -1,0 +1,387 @@
+// The commands of the main window's lists: the device list's context menu, the Wi-Fi
+// list's menu and double click, "Format", and the two file commands. A real station
+// core and window, with a sender that records every datagram instead of a network;
+// the devices are logged in already, so the login check sends nothing.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QContextMenuEvent>
+#include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <sstream>
+
+#include "app/settings.h"
+#include "devsim/sim_wire.h"
+#include "dialog_test_support.h"
+#include "protocol/dev_list_format.h"
+#include "support/temp_dir.h"
+#include "ui/client_dlg.h"
+#include "ui/dev_list_commands.h"
+#include "ui/device_list_model.h"
+#include "ui/device_list_view.h"
+#include "ui/main_controls.h"
+#include "ui/result_pane.h"
+#include "ui/station_view_bridge.h"
+
+namespace {
+
+constexpr int kDevices = 3;
+constexpr const char* kIps[kDevices] = {"192.168.1.20", "192.168.1.21", "192.168.1.22"};
+constexpr const char* kUids[kDevices] = {"AAAA0000000000000001", "BBBB0000000000000002",
+                                         "CCCC0000000000000003"};
+constexpr std::uint8_t kCodeWifiStatusQuery = 0x4F;
+constexpr std::uint8_t kCodeConnectWifi = 0x1D;
+
+std::string strFileText(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// Receives the URLs the window opens instead of the desktop's browser.
+class CUrlCatcher : public QObject {
+    Q_OBJECT
+
+  public:
+    QList<QUrl> m_urls;
+
+  public slots:
+    void vOpen(const QUrl& url) { m_urls.append(url); }
+};
+
+class DevListCommandsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        // The stores of the window and of the Wi-Fi dialog live in a folder of the test.
+        m_strSavedProgramDir = CSettings::instance().m_strProgramDir;
+        CSettings::instance().m_strProgramDir = m_dir.path().string() + "/";
+        m_window.emplace(nullptr, &m_station, std::nullopt);
+        m_bridge.vAttach(&*m_window);
+        m_window->vInitDialog();
+        for (int device = 0; device < kDevices; ++device) {
+            registry().sAddOrUpdateDevice(sMakeDev(kIps[device], kUids[device]));
+            registry().vSetDevLoginState(uiAddr(kIps[device]), kLoginAccepted);
+        }
+        ASSERT_EQ(kDevices, m_window->pDevListModel()->rowCount());
+        m_sender.vClear();
+    }
+
+    void TearDown() override {
+        m_bridge.vAttach(nullptr);
+        m_window.reset();
+        CSettings::instance().m_strProgramDir = m_strSavedProgramDir;
+    }
+
+    CDevRegistry& registry() { return m_station.registry(); }
+
+    void vRightClick(QAbstractItemView& view, int row) {
+        const QPoint at = view.visualRect(view.model()->index(row, 1)).center();
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
+        QApplication::sendEvent(view.viewport(), &event);
+    }
+    void vRightClickRow(int row) { vRightClick(*m_window->pDevList(), row); }
+    void vRightClickWifiRow(int row) { vRightClick(*m_window->pWifiList(), row); }
+    void vDoubleClickWifiRow(int row) {
+        CWifiListView& wifi = *m_window->pWifiList();
+        const QPoint at = wifi.visualRect(wifi.model()->index(row, 1)).center();
+        // A double click is a click followed by the double-click press.
+        QTest::mouseClick(wifi.viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(wifi.viewport(), Qt::LeftButton, {}, at);
+    }
+
+    // Answers the next dialog: the text goes into its (first) edit, then OK.
+    static void vAnswerNextDialog(const QString& text) {
+        vCloseNextModal([text](QWidget& dialog) {
+            dialog.findChild<QLineEdit*>()->setText(text);
+            for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+                if (button->text() == "OK") {
+                    button->click();
+                    return;
+                }
+            }
+            ADD_FAILURE() << "no OK button";
+        });
+    }
+
+    // Datagrams to one device with one command code.
+    std::vector<CSentDatagram> vecSentWithCode(const std::string& ip, std::uint8_t code) const {
+        std::vector<CSentDatagram> found;
+        for (const CSentDatagram& sent : m_sender.vecSent()) {
+            if (sent.strTarget() == ip && sent.m_bytes.size() > 1 && sent.m_bytes[1] == code) {
+                found.push_back(sent);
+            }
+        }
+        return found;
+    }
+
+    void vChooseSavePath(const std::string& path) {
+        m_window->commands().vSetSavePathChooser(
+            [path](QWidget*, const QString&, const QString&, const QString&) {
+                return QString::fromStdString(path);
+            });
+    }
+
+    CTempDir m_dir;
+    std::string m_strSavedProgramDir;
+    CFakeSender m_sender;
+    CStationViewBridge m_bridge;
+    CStation m_station{m_sender, m_bridge};
+    std::optional<CclientDlg> m_window;
+};
+
+TEST_F(DevListCommandsTest, RightClickAddsTheRowToThePoolAndCopiesItsTexts) {
+    m_station.sSelectRow(0);
+    m_sender.vClear();
+    QStringList entries;
+    QStringList submenu;
+    vPickFromNextMenu({"Copy UID"}, [&entries, &submenu](QMenu& menu) {
+        entries = strsMenuTexts(menu);
+        submenu = strsMenuTexts(*menu.actions().at(2)->menu());
+    });
+    vRightClickRow(2);
+    EXPECT_EQ(
+        (QStringList{"Refresh", "Modify UID", "Make updgrade file", "Copy UID", "Copy IP",
+                     "Go to web", "Modify Password", "", "Export list...", "Save results..."}),
+        entries);
+    EXPECT_EQ(QStringList{"All files"}, submenu);
+    EXPECT_EQ(2, registry().iListSelect());
+    EXPECT_EQ((std::vector<int>{0, 2}), registry().vecPool()) << "the earlier tick stays";
+    EXPECT_TRUE(m_window->pDevListModel()->fgIsChecked(2));
+    EXPECT_EQ(kUids[2], QGuiApplication::clipboard()->text());
+
+    vPickFromNextMenu({"Copy IP"});
+    vRightClickRow(1);
+    EXPECT_EQ(kIps[1], QGuiApplication::clipboard()->text());
+    EXPECT_EQ((std::vector<int>{0, 2, 1}), registry().vecPool());
+    EXPECT_TRUE(m_sender.vecSent().empty()) << "copying sends nothing";
+}
+
+TEST_F(DevListCommandsTest, MenuCommandsReachTheRightClickedDevice) {
+    vPickFromNextMenu({"Make updgrade file", "All files"});
+    vRightClickRow(1);
+    std::vector<CSentDatagram> sent = m_sender.vecSent();
+    ASSERT_EQ(1U, sent.size());
+    EXPECT_EQ(kIps[1], sent[0].strTarget());
+    std::vector<std::uint8_t> makeFile(16, 0);
+    makeFile[0] = 0xA8;
+    makeFile[1] = 0x15;
+    makeFile[12] = 0x1C;
+    EXPECT_EQ(makeFile, sent[0].m_bytes);
+
+    m_sender.vClear();
+    vAnswerNextDialog("new-secret");
+    vPickFromNextMenu({"Modify Password"});
+    vRightClickRow(2);
+    sent = m_sender.vecSent();
+    ASSERT_EQ(1U, sent.size());
+    EXPECT_EQ(kIps[2], sent[0].strTarget());
+    ASSERT_EQ(80U, sent[0].m_bytes.size());
+    EXPECT_EQ(0x36, sent[0].m_bytes[1]);
+    EXPECT_EQ("new-secret", strField(sent[0], 48, 32));
+
+    m_sender.vClear();
+    vCloseNextModal([](QWidget& dialog) {
+        EXPECT_EQ("Setting Uid", dialog.windowTitle());
+        QTest::keyClicks(dialog.findChild<QLineEdit*>(), "ZZZZ0123456789ABCDEF");
+    });
+    vPickFromNextMenu({"Modify UID"});
+    vRightClickRow(0);
+    sent = m_sender.vecSent();
+    ASSERT_EQ(1U, sent.size()) << "the twentieth character sends once and closes the dialog";
+    EXPECT_EQ(kIps[0], sent[0].strTarget());
+    EXPECT_EQ(37U, sent[0].m_bytes.size());
+    EXPECT_EQ("ZZZZ0123456789ABCDEF", strBytes(sent[0], 16, 20));
+
+    CUrlCatcher catcher;
+    QDesktopServices::setUrlHandler("http", &catcher, "vOpen");
+    vPickFromNextMenu({"Go to web"});
+    vRightClickRow(1);
+    QDesktopServices::unsetUrlHandler("http");
+    EXPECT_EQ(QList<QUrl>{QUrl("http://192.168.1.21")}, catcher.m_urls);
+
+    vPickFromNextMenu({"Refresh"});
+    vRightClickRow(1);
+    EXPECT_EQ(1, m_sender.iSearches());
+    EXPECT_EQ(0, m_window->pDevListModel()->rowCount());
+    EXPECT_EQ(-1, registry().iListSelect());
+}
+
+TEST_F(DevListCommandsTest, FormatAsksFirstAndSendsOnlyOnOk) {
+    auto* format = qobject_cast<QPushButton*>(m_window->pControl(kIdcFormat));
+    const auto refused = psWatchNextBox();
+    QTest::mouseClick(format, Qt::LeftButton);
+    EXPECT_EQ("Please choose a device", refused->m_strText);
+    EXPECT_TRUE(m_sender.vecSent().empty());
+
+    registry().vSetListSelect(1);
+    struct Row {
+        QMessageBox::StandardButton answer;
+        bool sends;
+    };
+    for (const Row& row : {Row{QMessageBox::Cancel, false}, Row{QMessageBox::Ok, true}}) {
+        m_sender.vClear();
+        QString asked;
+        vCloseNextModal([&asked, &row](QWidget& modal) {
+            auto& box = dynamic_cast<QMessageBox&>(modal);
+            asked = box.windowTitle() + "|" + box.text();
+            box.button(row.answer)->click();
+        });
+        QTest::mouseClick(format, Qt::LeftButton);
+        EXPECT_EQ("TIPS|Sure you want to format?", asked);
+        const std::vector<CSentDatagram> sent = m_sender.vecSent();
+        if (!row.sends) {
+            EXPECT_TRUE(sent.empty());
+            continue;
+        }
+        ASSERT_EQ(1U, sent.size());
+        EXPECT_EQ(kIps[1], sent[0].strTarget());
+        EXPECT_EQ(kPortCommand, sent[0].m_usPort);
+        std::vector<std::uint8_t> formatSd(16, 0);
+        formatSd[0] = 0xA8;
+        formatSd[1] = 0x0E;
+        EXPECT_EQ(formatSd, sent[0].m_bytes);
+    }
+}
+
+TEST_F(DevListCommandsTest, WifiConnectPollsTenTimesThenStops) {
+    m_window->vSetTimerPeriod(EDlgTimer::kWifiPoll, 10);
+    m_window->vAddWifiRow("Kestrel-Lab", 82, 4);
+    const auto refused = psWatchNextBox();
+    vPickFromNextMenu({"Connect Wifi"});
+    vRightClickWifiRow(0);
+    EXPECT_EQ("Please choose a device", refused->m_strText);
+
+    registry().vSetListSelect(1);
+    vAnswerNextDialog("labpass123");
+    vPickFromNextMenu({"Connect Wifi"});
+    vRightClickWifiRow(0);
+    const std::vector<CSentDatagram> connect = vecSentWithCode(kIps[1], kCodeConnectWifi);
+    ASSERT_EQ(1U, connect.size());
+    EXPECT_EQ("labpass123", strField(connect[0], 20, 64));
+    EXPECT_EQ("Kestrel-Lab", strField(connect[0], 84, 32));
+    EXPECT_EQ(4, connect[0].m_bytes[16]);
+    ASSERT_TRUE(m_window->fgTimerActive(EDlgTimer::kWifiPoll));
+
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return !m_window->fgTimerActive(EDlgTimer::kWifiPoll); }, 5000));
+    QTest::qWait(50);
+    EXPECT_EQ(10U, vecSentWithCode(kIps[1], kCodeWifiStatusQuery).size());
+    for (const CSentDatagram& query : vecSentWithCode(kIps[1], kCodeWifiStatusQuery)) {
+        EXPECT_EQ(16U, query.m_bytes.size());
+    }
+}
+
+TEST_F(DevListCommandsTest, WifiPollingStopsAtTheDevicesAnswer) {
+    m_window->vSetTimerPeriod(EDlgTimer::kWifiPoll, 10);
+    registry().vSetListSelect(1);
+    m_window->vAddWifiRow("Kestrel-Lab", 82, 4);
+    // The device has joined by the third status query and says so.
+    m_sender.m_onSend = [this](const CSentDatagram& sent) {
+        if (sent.m_bytes[1] == kCodeWifiStatusQuery &&
+            vecSentWithCode(kIps[1], kCodeWifiStatusQuery).size() == 3) {
+            m_station.vParseLanInfo(devsim::sBuildWifiConnectedReply("Kestrel-Lab"),
+                                    uiAddr(kIps[1]));
+        }
+    };
+    vAnswerNextDialog("labpass123");
+    vDoubleClickWifiRow(0);
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return !m_window->fgTimerActive(EDlgTimer::kWifiPoll); }, 5000));
+    QTest::qWait(50);
+    m_sender.m_onSend = nullptr;
+    EXPECT_EQ(3U, vecSentWithCode(kIps[1], kCodeWifiStatusQuery).size());
+    EXPECT_EQ("Connected Wifi:  Kestrel-Lab",
+              qobject_cast<QLabel*>(m_window->pControl(kIdcWifiStatus))->text());
+}
+
+TEST_F(DevListCommandsTest, AnSsidOfMoreThan31Utf8BytesGoesOutEmpty) {
+    registry().vSetListSelect(0);
+    struct Row {
+        const char* ssid;  // eight characters of three bytes each, then ASCII
+        bool sentAsIs;
+    };
+    for (const Row& row :
+         {Row{"产线无线网络测试Kestrel", true}, Row{"产线无线网络测试Kestrel!", false}}) {
+        m_sender.vClear();
+        m_window->pWifiList()->vClear();
+        m_window->vAddWifiRow(QString::fromUtf8(row.ssid), 60, 0);
+        vAnswerNextDialog("");
+        vDoubleClickWifiRow(0);
+        const std::vector<CSentDatagram> connect = vecSentWithCode(kIps[0], kCodeConnectWifi);
+        ASSERT_EQ(1U, connect.size()) << row.ssid;
+        ASSERT_EQ(116U, connect[0].m_bytes.size());
+        EXPECT_EQ(row.sentAsIs ? std::string(row.ssid) : std::string(),
+                  strField(connect[0], 84, 32))
+            << std::string(row.ssid).size() << " bytes";
+        EXPECT_EQ(std::string(), strField(connect[0], 20, 64)) << "an empty password";
+    }
+}
+
+TEST_F(DevListCommandsTest, ExportListWritesTheActiveViewAsCsv) {
+    const std::string path = m_dir.file("devices.csv");
+    QString suggested;
+    m_window->commands().vSetSavePathChooser([&path, &suggested](QWidget*, const QString&,
+                                                                 const QString& suggestedPath,
+                                                                 const QString&) {
+        suggested = suggestedPath;
+        return QString::fromStdString(path);
+    });
+    vPickFromNextMenu({"Export list..."});
+    vRightClickRow(0);
+    const std::string csv = strFileText(path);
+    EXPECT_EQ(strDevListCsv(registry().vecActiveView()), csv);
+    for (const char* uid : kUids) {
+        EXPECT_NE(std::string::npos, csv.find(uid)) << uid;
+    }
+    EXPECT_EQ(QString::fromStdString(m_dir.file("devices.csv")), suggested)
+        << "suggested beside the program";
+    EXPECT_TRUE(
+        m_window->pResultPane()->strText().endsWith("\nSaved to " + QString::fromStdString(path)));
+
+    std::filesystem::remove(path);
+    vChooseSavePath("");
+    vPickFromNextMenu({"Export list..."});
+    vRightClickRow(0);
+    EXPECT_FALSE(std::filesystem::exists(path)) << "cancelled";
+}
+
+TEST_F(DevListCommandsTest, SaveResultsWritesThePaneText) {
+    CResultPane& pane = *m_window->pResultPane();
+    m_window->PrintLog("\r\n192.168.1.20 Format SD card success");
+    m_window->PrintLog("\r\n192.168.1.21 Modify password success");
+    const QString shown = pane.strText();
+    const std::string path = m_dir.file("results.txt");
+    vChooseSavePath(path);
+    vPickFromNextMenu({"Save results..."});
+    const QPoint at = pane.viewport()->rect().center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, pane.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(pane.viewport(), &event);
+    EXPECT_EQ(shown.toStdString(), strFileText(path));
+    EXPECT_EQ(
+        "Start server success...\n192.168.1.20 Format SD card success\n"
+        "192.168.1.21 Modify password success",
+        strFileText(path));
+
+    // Also from the device list's menu; a file that cannot be written is refused.
+    const std::string unwritable = m_dir.file("missing/results.txt");
+    vChooseSavePath(unwritable);
+    const auto box = psWatchNextBox();
+    vPickFromNextMenu({"Save results..."});
+    vRightClickRow(0);
+    EXPECT_EQ("Save file failed " + QString::fromStdString(unwritable), box->m_strText);
+    EXPECT_FALSE(std::filesystem::exists(unwritable));
+}
+
+}  // namespace
+
+#include "test_dev_list_commands.moc"
