@@ -24,6 +24,7 @@
 #include "app/settings.h"
 #include "devsim/sim_wire.h"
 #include "dialog_test_support.h"
+#include "fleet_window.h"
 #include "protocol/dev_list_format.h"
 #include "support/temp_dir.h"
 #include "ui/client_dlg.h"
@@ -31,6 +32,8 @@
 #include "ui/device_list_model.h"
 #include "ui/device_list_view.h"
 #include "ui/main_controls.h"
+#include "ui/ownerdraw_tab_ctrl.h"
+#include "ui/pages/dlg_set_uid.h"
 #include "ui/result_pane.h"
 #include "ui/station_view_bridge.h"
 
@@ -46,6 +49,26 @@ constexpr std::uint8_t kCodeConnectWifi = 0x1D;
 std::string strFileText(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+void vRightClick(QAbstractItemView& view, int row) {
+    const QPoint at = view.visualRect(view.model()->index(row, 1)).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view.viewport(), &event);
+}
+
+// Answers the next dialog: the text goes into its (first) edit, then OK.
+void vAnswerNextDialog(const QString& text) {
+    vCloseNextModal([text](QWidget& dialog) {
+        dialog.findChild<QLineEdit*>()->setText(text);
+        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+            if (button->text() == "OK") {
+                button->click();
+                return;
+            }
+        }
+        ADD_FAILURE() << "no OK button";
+    });
 }
 
 // Receives the URLs the window opens instead of the desktop's browser.
@@ -84,11 +107,6 @@ class DevListCommandsTest : public ::testing::Test {
 
     CDevRegistry& registry() { return m_station.registry(); }
 
-    void vRightClick(QAbstractItemView& view, int row) {
-        const QPoint at = view.visualRect(view.model()->index(row, 1)).center();
-        QContextMenuEvent event(QContextMenuEvent::Mouse, at, view.viewport()->mapToGlobal(at));
-        QApplication::sendEvent(view.viewport(), &event);
-    }
     void vRightClickRow(int row) { vRightClick(*m_window->pDevList(), row); }
     void vRightClickWifiRow(int row) { vRightClick(*m_window->pWifiList(), row); }
     void vDoubleClickWifiRow(int row) {
@@ -97,20 +115,6 @@ class DevListCommandsTest : public ::testing::Test {
         // A double click is a click followed by the double-click press.
         QTest::mouseClick(wifi.viewport(), Qt::LeftButton, {}, at);
         QTest::mouseDClick(wifi.viewport(), Qt::LeftButton, {}, at);
-    }
-
-    // Answers the next dialog: the text goes into its (first) edit, then OK.
-    static void vAnswerNextDialog(const QString& text) {
-        vCloseNextModal([text](QWidget& dialog) {
-            dialog.findChild<QLineEdit*>()->setText(text);
-            for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
-                if (button->text() == "OK") {
-                    button->click();
-                    return;
-                }
-            }
-            ADD_FAILURE() << "no OK button";
-        });
     }
 
     // Datagrams to one device with one command code.
@@ -380,6 +384,86 @@ TEST_F(DevListCommandsTest, SaveResultsWritesThePaneText) {
     vRightClickRow(0);
     EXPECT_EQ("Save file failed " + QString::fromStdString(unwritable), box->m_strText);
     EXPECT_FALSE(std::filesystem::exists(unwritable));
+}
+
+// The same window in front of simulated devices on loopback.
+class FleetCommandsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fgPrivateNetwork()) {
+            GTEST_SKIP() << strPrivateNetworkSkipReason();
+        }
+        m_strSavedProgramDir = CSettings::instance().m_strProgramDir;
+        CSettings::instance().m_strProgramDir = m_dir.path().string() + "/";
+    }
+    void TearDown() override { CSettings::instance().m_strProgramDir = m_strSavedProgramDir; }
+
+    CTempDir m_dir;
+    std::string m_strSavedProgramDir;
+};
+
+TEST_F(FleetCommandsTest, ScanningAUidIntoThePageWritesItToTheSelectedDevice) {
+    CFleetWindow bench;
+    const std::string error = bench.strStart(3);
+    ASSERT_TRUE(error.empty()) << error;
+    ASSERT_TRUE(bench.fgSelectAndLogIn("127.0.0.3"));
+    bench.window().pTabCtrl()->vSetCurSel(1);
+    auto* page = qobject_cast<CDlgSetUid*>(bench.window().pPage(1));
+    ASSERT_NE(nullptr, page);
+
+    const QString uid = "NEWU0123456789ABCDEF";
+    QTest::keyClicks(page->pUidEdit(), uid);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&bench, &uid] { return bench.fleet().sDeviceState(1).m_strUid == uid.toStdString(); },
+        CFleetWindow::kWaitMs));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&bench, &uid] {
+            return bench.window().pResultPane()->strText().endsWith("\n127.0.0.3 Set uid success " +
+                                                                    uid);
+        },
+        CFleetWindow::kWaitMs));
+    // The station asks the device again, and its row shows the new UID.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&bench, &uid] {
+            const int row = bench.iRowOf("127.0.0.3");
+            return row >= 0 && bench.model().psRow(row)->m_strUid == uid.toStdString();
+        },
+        CFleetWindow::kWaitMs));
+    EXPECT_EQ(1, bench.station().iSetUidSuccessCount());
+}
+
+TEST_F(FleetCommandsTest, WifiConnectPollsUntilTheDeviceHasJoined) {
+    constexpr int kJoinMs = 400;
+    constexpr int kPollMs = 150;
+    CFleetWindow bench;
+    const std::string error = bench.strStart(
+        2, [](std::size_t, devsim::CSimDeviceState& state, devsim::CSimBehaviour& behaviour) {
+            state.m_iWifiConnected = 0;
+            behaviour.m_iWifiConnectMs = kJoinMs;
+        });
+    ASSERT_TRUE(error.empty()) << error;
+    bench.window().vSetTimerPeriod(EDlgTimer::kWifiPoll, kPollMs);
+    ASSERT_TRUE(bench.fgSelectAndLogIn("127.0.0.2"));
+    CWifiListView& wifi = *bench.window().pWifiList();
+    ASSERT_TRUE(QTest::qWaitFor([&wifi] { return wifi.iRowCount() == 4; }, CFleetWindow::kWaitMs));
+    ASSERT_EQ("Kestrel-Lab", wifi.strCell(0, 1));
+    auto* status = qobject_cast<QLabel*>(bench.window().pControl(kIdcWifiStatus));
+    EXPECT_EQ("Not connected", status->text());
+
+    const std::uint32_t requestsBefore = bench.fleet().sDeviceState(0).m_uiRequests;
+    vAnswerNextDialog("labpass123");
+    vPickFromNextMenu({"Connect Wifi"});
+    vRightClick(wifi, 0);
+    ASSERT_TRUE(bench.window().fgTimerActive(EDlgTimer::kWifiPoll));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&bench] { return !bench.window().fgTimerActive(EDlgTimer::kWifiPoll); },
+                        CFleetWindow::kWaitMs));
+    EXPECT_EQ(1, bench.fleet().sDeviceState(0).m_iWifiConnected);
+    EXPECT_EQ("Connected Wifi:  Kestrel-Lab", status->text());
+    // The connect request, then status queries until the device had joined.
+    const std::uint32_t queries = bench.fleet().sDeviceState(0).m_uiRequests - requestsBefore - 1;
+    EXPECT_GE(queries, 1U);
+    EXPECT_LT(queries, 10U) << "the answer ended the polling";
 }
 
 }  // namespace

@@ -12,35 +12,58 @@
 #include <QTest>
 #include <optional>
 
-#include "devsim/dev_sim_fleet.h"
-#include "net/my_socket.h"
-#include "protocol/station.h"
-#include "ui/client_dlg.h"
-#include "ui/device_list_model.h"
-#include "ui/device_list_view.h"
+#include "fleet_window.h"
 #include "ui/main_controls.h"
 #include "ui/result_pane.h"
-#include "ui/station_view_bridge.h"
+#include "ui/window_font.h"
 #include "ui_test_env.h"
 
 namespace {
 
 constexpr std::size_t kDevices = 12;
-constexpr int kWaitMs = 5000;
+constexpr int kWaitMs = CFleetWindow::kWaitMs;
 
-// Where the check box of a row is drawn: the delegate's own measure.
+// Where a cell's check box and text are drawn: the delegate's own measure.
 class CCheckProbe : public QStyledItemDelegate {
   public:
     QPoint ptCheckBox(QAbstractItemView& view, const QModelIndex& index) const {
+        return rectPart(view, index, QStyle::SE_ItemViewItemCheckIndicator).center();
+    }
+    QRect rectText(QAbstractItemView& view, const QModelIndex& index) const {
+        return rectPart(view, index, QStyle::SE_ItemViewItemText);
+    }
+
+  private:
+    QRect rectPart(QAbstractItemView& view, const QModelIndex& index,
+                   QStyle::SubElement part) const {
         QStyleOptionViewItem option;
         option.rect = view.visualRect(index);
         option.widget = &view;
+        option.font = view.font();
+        option.fontMetrics = QFontMetrics(view.font());
         initStyleOption(&option, index);
-        return view.style()
-            ->subElementRect(QStyle::SE_ItemViewItemCheckIndicator, &option, &view)
-            .center();
+        return view.style()->subElementRect(part, &option, &view);
     }
 };
+
+TEST(DevListViewIdColumn, ThreeDigitRowNumbersShowWholeBesideTheCheckBox) {
+    CDevListModel model;
+    model.vResetRows(std::vector<CDevListRow>(120));
+    CDevListView view(nullptr, &model);
+    const CCheckProbe probe;
+    const QModelIndex lastId = model.index(119, CDevListModel::kColId);
+    ASSERT_EQ("120", lastId.data().toString());
+    for (const int fontPx : {15, 30}) {
+        view.setFont(sWindowFont(fontPx));
+        const QRect text = probe.rectText(view, lastId);
+        EXPECT_GE(text.width(), QFontMetrics(view.font()).horizontalAdvance("120")) << fontPx;
+        EXPECT_LE(text.right(), view.visualRect(lastId).right()) << fontPx;
+        EXPECT_GE(view.columnWidth(CDevListModel::kColId), 40) << fontPx;
+    }
+    EXPECT_EQ(CDevListModel::iColumnWidth(CDevListModel::kColUid),
+              view.columnWidth(CDevListModel::kColUid))
+        << "the other columns keep their widths";
+}
 
 class DeviceListFleetTest : public ::testing::Test {
   protected:
@@ -48,51 +71,27 @@ class DeviceListFleetTest : public ::testing::Test {
         if (!fgPrivateNetwork()) {
             GTEST_SKIP() << strPrivateNetworkSkipReason();
         }
-        std::string error;
-        devsim::CDevSimConfig config;
-        config.m_addresses = *devsim::sConsecutiveAddresses("127.0.0.2", kDevices, error);
-        m_fleet.emplace(config);
         // Two UIDs of the wrong length, and one that sorts last.
-        m_fleet->vUpdateDevice(2, [](devsim::CSimDeviceState& state, devsim::CSimBehaviour&) {
-            state.m_strUid = "ABCD01234567890ABCD";
-        });
-        m_fleet->vUpdateDevice(5, [](devsim::CSimDeviceState& state, devsim::CSimBehaviour&) {
-            state.m_strUid = "ABCD01234567890ABCDEF";
-        });
-        m_fleet->vUpdateDevice(0, [](devsim::CSimDeviceState& state, devsim::CSimBehaviour&) {
-            state.m_strUid = "ZZZZ0123456789ABCDEF";
-        });
-        ASSERT_EQ(0, m_fleet->iStart(error)) << error;
-
-        CInterfaceAddr loopback;
-        fgParseIp("127.0.0.1", loopback.m_uiAddr);
-        fgParseIp("255.0.0.0", loopback.m_uiMask);
-        m_station.emplace(m_transport, m_bridge);
-        m_window.emplace(&m_transport, &*m_station, std::vector<CInterfaceAddr>{loopback});
-        m_bridge.vAttach(&*m_window);
-        m_window->vInitDialog();
-        ASSERT_TRUE(QTest::qWaitFor([this] { return model().rowCount() == kDevices; }, kWaitMs));
-        // The automatic sort runs once the replies have stopped.
-        ASSERT_TRUE(QTest::qWaitFor([this] { return !m_window->fgTimerActive(EDlgTimer::kSort); }));
+        const std::string error = m_bench.strStart(
+            kDevices,
+            [](std::size_t index, devsim::CSimDeviceState& state, devsim::CSimBehaviour&) {
+                if (index == 2) {
+                    state.m_strUid = "ABCD01234567890ABCD";
+                } else if (index == 5) {
+                    state.m_strUid = "ABCD01234567890ABCDEF";
+                } else if (index == 0) {
+                    state.m_strUid = "ZZZZ0123456789ABCDEF";
+                }
+            });
+        ASSERT_TRUE(error.empty()) << error;
+        m_window = &m_bench.window();
     }
 
-    void TearDown() override {
-        m_transport.UnInit();
-        m_bridge.vAttach(nullptr);
-        m_window.reset();
-        m_station.reset();
-        if (m_fleet) {
-            m_fleet->vStop();
-        }
-    }
+    CDevListModel& model() { return m_bench.model(); }
+    CDevListView& view() { return m_bench.view(); }
+    CDevRegistry& registry() { return m_bench.registry(); }
+    std::string strIp(int row) { return m_bench.strIp(row); }
 
-    CDevListModel& model() { return *m_window->pDevListModel(); }
-    CDevListView& view() { return *m_window->pDevList(); }
-    CDevRegistry& registry() { return m_station->registry(); }
-
-    std::string strIp(int row) {
-        return model().index(row, CDevListModel::kColIp).data().toString().toStdString();
-    }
     std::vector<int> vecTicked() {
         std::vector<int> ticked;
         for (int row = 0; row < model().rowCount(); ++row) {
@@ -111,10 +110,7 @@ class DeviceListFleetTest : public ::testing::Test {
             EXPECT_EQ(registry().fgInPool(row), model().fgIsChecked(row)) << row;
         }
     }
-    void vClickRow(int row) {
-        const QRect cell = view().visualRect(model().index(row, CDevListModel::kColIp));
-        QTest::mouseClick(view().viewport(), Qt::LeftButton, {}, cell.center());
-    }
+    void vClickRow(int row) { m_bench.vClickRow(row); }
     void vClickCheckBox(int row) {
         const CCheckProbe probe;
         QTest::mouseClick(view().viewport(), Qt::LeftButton, {},
@@ -122,11 +118,8 @@ class DeviceListFleetTest : public ::testing::Test {
     }
     QString strText(int id) { return qobject_cast<QLabel*>(m_window->pControl(id))->text(); }
 
-    std::optional<devsim::CDevSimFleet> m_fleet;
-    CStationViewBridge m_bridge;
-    CMySocket m_transport;
-    std::optional<CStation> m_station;
-    std::optional<CclientDlg> m_window;
+    CFleetWindow m_bench;
+    CclientDlg* m_window = nullptr;
 };
 
 TEST_F(DeviceListFleetTest, EveryDeviceIsListedSortedByUidWithMalformedUidsInRed) {

@@ -1,35 +1,29 @@
-// The station's calls reach the window from another thread without waiting for it.
+// The station's calls reach the window from another thread without waiting for it. The
+// sender only records: the replies are handed to the station by the test itself.
 
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
 #include <thread>
 
 #include "devsim/sim_wire.h"
 #include "net/socket_layer.h"
 #include "protocol/station.h"
+#include "protocol/station_fakes.h"
 #include "ui/client_dlg.h"
 #include "ui/device_list_model.h"
 #include "ui/device_list_view.h"
 #include "ui/main_controls.h"
 #include "ui/result_pane.h"
 #include "ui/station_view_bridge.h"
+#include "ui_test_env.h"
 
 namespace {
 
-// Sends nothing: the replies are handed to the station by the test itself.
-class CSilentSender : public IUdpSender {
-  public:
-    int iSendUdpToDev(std::uint32_t, std::span<const std::uint8_t>) override { return 0; }
-    bool fgSendUdpByIpStr(const std::string&, std::uint16_t, std::span<const std::uint8_t>,
-                          bool) override {
-        return true;
-    }
-    void vSearchDev() override {}
-};
-
-std::uint32_t uiAddr(int host) {
+std::uint32_t uiHostAddr(int host) {
     std::uint32_t addr = 0;
     fgParseIp("10.9." + std::to_string(host / 250) + "." + std::to_string(host % 250 + 1), addr);
     return addr;
@@ -37,7 +31,7 @@ std::uint32_t uiAddr(int host) {
 
 devsim::CBytes sDiscoveryReply(int host) {
     devsim::CDiscoveryInfo info;
-    info.m_strWiredIp = strIpText(uiAddr(host));
+    info.m_strWiredIp = strIpText(uiHostAddr(host));
     info.m_strWifiIp = "0.0.0.0";
     info.m_strUid = "BRDG" + std::string(12, '0') + std::to_string(1000 + host);
     info.m_strVersion = "V1";
@@ -58,7 +52,7 @@ class StationViewBridgeTest : public ::testing::Test {
         worker.join();
     }
 
-    CSilentSender m_sender;
+    CFakeSender m_sender;
     CStationViewBridge m_bridge;
     CStation m_station{m_sender, m_bridge};
     CclientDlg m_window{nullptr, &m_station, std::nullopt};
@@ -68,7 +62,7 @@ TEST_F(StationViewBridgeTest, ABurstOfDiscoveryRepliesIsListedWhole) {
     constexpr int kReplies = 100;  // more than one drain tick takes
     vOnOtherThread([this] {
         for (int host = 0; host < kReplies; ++host) {
-            m_station.vParseLanInfo(sDiscoveryReply(host), uiAddr(host));
+            m_station.vParseLanInfo(sDiscoveryReply(host), uiHostAddr(host));
         }
     });
     EXPECT_EQ(0, m_window.pDevListModel()->rowCount()) << "nothing before the UI thread runs";
@@ -80,11 +74,11 @@ TEST_F(StationViewBridgeTest, ABurstOfDiscoveryRepliesIsListedWhole) {
 
 TEST_F(StationViewBridgeTest, ResultLinesAndLoginRepliesArriveInOrder) {
     vOnOtherThread([this] {
-        m_station.vParseLanInfo(sDiscoveryReply(1), uiAddr(1));
+        m_station.vParseLanInfo(sDiscoveryReply(1), uiHostAddr(1));
         m_station.PrintLog("\r\nfirst");
         m_station.PrintLog("\r\nsecond");
         const std::vector<devsim::CWifiListEntry> networks{{4, 87, "Lab-5G"}, {0, 30, "Guest"}};
-        m_station.vParseLanInfo(devsim::sBuildLoginReply(true, {}, networks, 1), uiAddr(1));
+        m_station.vParseLanInfo(devsim::sBuildLoginReply(true, {}, networks, 1), uiHostAddr(1));
     });
     ASSERT_TRUE(QTest::qWaitFor([this] { return m_window.pWifiList()->iRowCount() == 2; }));
     EXPECT_TRUE(m_window.pResultPane()->strText().endsWith("\nfirst\nsecond"));
@@ -97,7 +91,7 @@ TEST_F(StationViewBridgeTest, ResultLinesAndLoginRepliesArriveInOrder) {
 TEST_F(StationViewBridgeTest, RegistryChangesMadeOnAnotherThreadAreShownLater) {
     vOnOtherThread([this] {
         for (int host = 0; host < 3; ++host) {
-            m_station.vParseLanInfo(sDiscoveryReply(host), uiAddr(host));
+            m_station.vParseLanInfo(sDiscoveryReply(host), uiHostAddr(host));
         }
     });
     ASSERT_TRUE(QTest::qWaitFor([this] { return m_window.pDevListModel()->rowCount() == 3; }));
@@ -112,7 +106,7 @@ TEST_F(StationViewBridgeTest, CallsWithoutAWindowAreDropped) {
     vOnOtherThread([this] {
         m_station.PrintLog("\r\nlost");
         m_bridge.vSetDeviceTypeText("Gateway Dev");
-        m_station.vParseLanInfo(sDiscoveryReply(3), uiAddr(3));
+        m_station.vParseLanInfo(sDiscoveryReply(3), uiHostAddr(3));
     });
     QTest::qWait(100);
     EXPECT_FALSE(m_window.pResultPane()->strText().contains("lost"));
@@ -124,6 +118,58 @@ TEST_F(StationViewBridgeTest, CallsWithoutAWindowAreDropped) {
     ASSERT_TRUE(QTest::qWaitFor([this] {
         return qobject_cast<QLabel*>(m_window.pControl(kIdcDeviceKind))->text() == "Gateway Dev";
     }));
+}
+
+TEST_F(StationViewBridgeTest, EveryTwentiethSetUidSuccessRefreshesTheWholeList) {
+    vOnOtherThread([this] { m_station.vParseLanInfo(sDiscoveryReply(1), uiHostAddr(1)); });
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_window.pDevListModel()->rowCount() == 1; }));
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return !m_window.fgTimerActive(EDlgTimer::kSearchAgain); }));
+    CReplySpec success;
+    success.m_byType = kReplySetUidOk;
+    const int searchesBefore = m_sender.iSearches();
+    vOnOtherThread([this, &success] {
+        for (int reply = 1; reply < CStation::kSetUidRefreshEvery; ++reply) {
+            m_station.vParseLanInfo(bufReply(success), uiHostAddr(1));
+        }
+    });
+    QTest::qWait(50);
+    EXPECT_EQ(searchesBefore, m_sender.iSearches()) << "only the device itself is asked again";
+    EXPECT_EQ(1, m_window.pDevListModel()->rowCount());
+
+    vOnOtherThread([this, &success] { m_station.vParseLanInfo(bufReply(success), uiHostAddr(1)); });
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_window.pDevListModel()->rowCount() == 0; }));
+    EXPECT_LE(searchesBefore + 1, m_sender.iSearches());
+    EXPECT_TRUE(m_window.fgTimerActive(EDlgTimer::kSearchAgain));
+}
+
+TEST_F(StationViewBridgeTest, ALearnedSensorIsNamedInADialogOnTheUiThread) {
+    const std::uint32_t device = uiHostAddr(7);
+    QString title;
+    vCloseNextModal([&title](QWidget& dialog) {
+        title = dialog.windowTitle();
+        dialog.findChild<QLineEdit*>()->setText("Door hall");
+        for (QPushButton* button : dialog.findChildren<QPushButton*>()) {
+            if (button->text() == "OK") {
+                button->click();
+            }
+        }
+    });
+    CReplySpec learned;
+    learned.m_byType = kReplyLearned;
+    vOnOtherThread(
+        [this, &learned, device] { m_station.vParseLanInfo(bufReply(learned), device); });
+    EXPECT_TRUE(title.isEmpty()) << "the receive thread never waits for the dialog";
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_sender.vecSent().size() == 2; }));
+    EXPECT_EQ("Setting Name", title);
+    const std::vector<CSentDatagram> sent = m_sender.vecSent();
+    EXPECT_EQ(strIpText(device), sent[0].m_strIp);
+    EXPECT_TRUE(sent[0].m_fgBroadcast) << "the name goes to the device's subnet";
+    ASSERT_EQ(56U, sent[0].m_bytes.size());
+    EXPECT_EQ(0x34, sent[0].m_bytes[1]);
+    EXPECT_EQ("Door hall", std::string(reinterpret_cast<const char*>(&sent[0].m_bytes[20])));
+    EXPECT_FALSE(sent[1].m_fgBroadcast);
+    EXPECT_EQ(0x23, sent[1].m_bytes[1]) << "then the sensor list is asked for";
 }
 
 }  // namespace
