@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "app/settings.h"
+#include "dialog_test_support.h"
 #include "support/temp_dir.h"
 #include "ui/about_dlg.h"
 #include "ui/ac_list_wnd.h"
@@ -20,6 +21,8 @@
 #include "ui/device_list_view.h"
 #include "ui/main_controls.h"
 #include "ui/ownerdraw_tab_ctrl.h"
+#include "ui/pages/dlg_set_uid.h"
+#include "ui/pages/dlg_setting.h"
 #include "ui/result_pane.h"
 #include "ui/window_font.h"
 #include "ui_test_env.h"
@@ -319,6 +322,28 @@ TEST(ClientDlgPassword, ClickingElsewhereSavesAChangedPasswordOnce) {
     const CDevPwdSaveInfo reread(dir.path());
     EXPECT_EQ((std::vector<std::string>{"one", "two", "secret"}), reread.vecEntries());
     settings.m_strProgramDir = savedProgramDir;
+}
+
+TEST(ClientDlgPages, TheUidPageAndTheHiddenRestartPageSendToTheSelectedDevice) {
+    CDialogTestStation core;
+    const CclientDlg window(nullptr, &core.m_station, std::nullopt);
+    auto* uidPage = qobject_cast<CDlgSetUid*>(window.pPage(1));
+    ASSERT_NE(nullptr, uidPage);
+    QTest::keyClicks(uidPage->pUidEdit(), "ABCD1234567890EFGHIJ");
+    std::vector<CSentDatagram> sent = core.vecSent();
+    ASSERT_EQ(1U, sent.size());
+    EXPECT_EQ(CDialogTestStation::kDeviceIp, sent[0].strTarget());
+    EXPECT_EQ(37U, sent[0].m_bytes.size());
+
+    CDlgSetting* setting = window.pSettingPage();
+    ASSERT_NE(nullptr, setting);
+    EXPECT_TRUE(setting->isHidden()) << "no tab shows it";
+    setting->pRestartButton()->click();
+    sent = core.vecSent();
+    ASSERT_EQ(2U, sent.size());
+    EXPECT_EQ(CDialogTestStation::kDeviceIp, sent[1].strTarget());
+    EXPECT_EQ((std::vector<std::uint8_t>{0xA8, 0x11, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}),
+              sent[1].m_bytes);
 }
 
 TEST(ClientDlgUnits, IntervalIsReadAsALeadingDecimalNumber) {

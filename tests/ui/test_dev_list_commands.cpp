@@ -258,6 +258,8 @@ TEST_F(DevListCommandsTest, FormatAsksFirstAndSendsOnlyOnOk) {
 }
 
 TEST_F(DevListCommandsTest, WifiConnectPollsTenTimesThenStops) {
+    EXPECT_EQ(4000, m_window->iTimerPeriodMs(EDlgTimer::kWifiPoll));
+    // Ten queries at 4 s take 40 s; the same ten, 10 ms apart.
     m_window->vSetTimerPeriod(EDlgTimer::kWifiPoll, 10);
     m_window->vAddWifiRow("Kestrel-Lab", 82, 4);
     const auto refused = psWatchNextBox();
