@@ -10,6 +10,13 @@
 #include "ui/device_list_model.h"
 
 namespace {
+constexpr int kRowPaddingPx = 4;
+
+// Rows as high as a line of the list's font, after every change of the font.
+void vFitRowsToFont(QTableView& view) {
+    view.verticalHeader()->setDefaultSectionSize(view.fontMetrics().height() + kRowPaddingPx);
+}
+
 // The extended styles both lists share: grid lines, check boxes, whole-row selection.
 void vSetListStyles(QTableView& view) {
     view.setShowGrid(true);
@@ -17,7 +24,7 @@ void vSetListStyles(QTableView& view) {
     view.setSelectionMode(QAbstractItemView::SingleSelection);
     view.setEditTriggers(QAbstractItemView::NoEditTriggers);
     view.verticalHeader()->hide();
-    view.verticalHeader()->setDefaultSectionSize(view.fontMetrics().height() + 4);
+    vFitRowsToFont(view);
     view.horizontalHeader()->setHighlightSections(false);
     view.horizontalHeader()->setStretchLastSection(false);
     view.setWordWrap(false);
@@ -69,6 +76,7 @@ int CDevListView::iIdColumnWidth() const {
 void CDevListView::changeEvent(QEvent* event) {
     QTableView::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
+        vFitRowsToFont(*this);
         setColumnWidth(CDevListModel::kColId, iIdColumnWidth());
     }
 }
@@ -135,6 +143,13 @@ int CWifiListView::iRowCount() const {
 
 QString CWifiListView::strCell(int row, int column) const {
     return model()->index(row, column).data().toString();
+}
+
+void CWifiListView::changeEvent(QEvent* event) {
+    QTableView::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        vFitRowsToFont(*this);
+    }
 }
 
 void CWifiListView::contextMenuEvent(QContextMenuEvent* event) {

@@ -22,8 +22,8 @@ class CDevListView : public QTableView {
     void vShowSelectedRow(int row);
 
     // Width of the "ID" column: 40 px, or as much more as the check box and a
-    // three-digit row number need in the list's current font and style. The column
-    // follows every change of the font.
+    // three-digit row number need in the list's current font and style. The column and
+    // the row height follow every change of the font.
     int iIdColumnWidth() const;
 
   signals:
@@ -43,7 +43,7 @@ class CDevListView : public QTableView {
 };
 
 // The Wi-Fi list control: networks seen by the selected device, columns "Serial
-// Number", "WIFI", "Intensity", "encryption", "Reserved".
+// Number", "WIFI", "Intensity", "encryption", "Reserved"; its rows follow the font.
 class CWifiListView : public QTableView {
     Q_OBJECT
 
@@ -63,5 +63,6 @@ class CWifiListView : public QTableView {
     void sigRowDoubleClicked(int row);
 
   protected:
+    void changeEvent(QEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
 };

@@ -46,7 +46,7 @@ class CCheckProbe : public QStyledItemDelegate {
     }
 };
 
-TEST(DevListViewIdColumn, ThreeDigitRowNumbersShowWholeBesideTheCheckBox) {
+TEST(DevListViewFont, ThreeDigitRowNumbersShowWholeBesideTheCheckBoxInEveryFont) {
     CDevListModel model;
     model.vResetRows(std::vector<CDevListRow>(120));
     CDevListView view(nullptr, &model);
@@ -59,10 +59,16 @@ TEST(DevListViewIdColumn, ThreeDigitRowNumbersShowWholeBesideTheCheckBox) {
         EXPECT_GE(text.width(), QFontMetrics(view.font()).horizontalAdvance("120")) << fontPx;
         EXPECT_LE(text.right(), view.visualRect(lastId).right()) << fontPx;
         EXPECT_GE(view.columnWidth(CDevListModel::kColId), 40) << fontPx;
+        EXPECT_GE(view.rowHeight(119), QFontMetrics(view.font()).height()) << fontPx;
     }
     EXPECT_EQ(CDevListModel::iColumnWidth(CDevListModel::kColUid),
               view.columnWidth(CDevListModel::kColUid))
         << "the other columns keep their widths";
+
+    CWifiListView wifi(nullptr);
+    wifi.vAddRow("Kestrel-Lab", 82, 4);
+    wifi.setFont(sWindowFont(30));
+    EXPECT_GE(wifi.rowHeight(0), QFontMetrics(wifi.font()).height());
 }
 
 class DeviceListFleetTest : public ::testing::Test {
