@@ -190,13 +190,13 @@ int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view
         station.fgSendToDev(ip, bufBuildFactoryReset(EResetOrigin::kPlain));
         expect = {{kReplyFactoryReset}, {}};
     } else if (command == "format-sd") {
-        station.fgSendToDev(ip, bufBuildFormatSd());
+        station.fgFormatSd();
         expect = {{kReplyFormatSdOk}, {}};
     } else if (command == "set-uid") {
         station.fgSetUid(options.m_args[1]);
         expect = {{kReplySetUidOk}, {kReplySetUidFailed}};
     } else if (command == "set-password") {
-        station.fgSendToDev(ip, bufBuildChangePassword(options.m_args[1]));
+        station.fgModifyPassword(options.m_args[1]);
         expect = {{kReplyPasswordOk}, {kReplyPasswordFailed}};
     } else if (command == "set-net") {
         const bool wired = options.m_args[1] == "wired";
