@@ -11,6 +11,8 @@
 #include <QStyledItemDelegate>
 #include <QTest>
 #include <optional>
+#include <set>
+#include <string>
 
 #include "fleet_window.h"
 #include "ui/main_controls.h"
@@ -256,3 +258,24 @@ TEST_F(DeviceListFleetTest, DoubleClickSelectsTheRowAndRefreshStartsAgain) {
 }
 
 }  // namespace
+
+// A bench of a thousand devices answering one search: every one gets its row, once,
+// and the rows mirror the registry.
+TEST(DeviceListThousand, EveryDeviceOfABigBenchIsListed) {
+    if (!fgPrivateNetwork()) {
+        GTEST_SKIP() << strPrivateNetworkSkipReason();
+    }
+    constexpr std::size_t kDevices = 1000;
+    CFleetWindow bench;
+    const std::string error = bench.strStart(kDevices);
+    ASSERT_TRUE(error.empty()) << error;
+    ASSERT_EQ(bench.model().rowCount(), static_cast<int>(kDevices));
+    std::set<std::string> addresses;
+    for (int row = 0; row < bench.model().rowCount(); ++row) {
+        const std::optional<CDevInfo> devInfo = bench.registry().sRow(row);
+        ASSERT_TRUE(devInfo.has_value());
+        ASSERT_EQ(bench.strIp(row), devInfo->m_strIp) << "row " << row;
+        addresses.insert(devInfo->m_strIp);
+    }
+    EXPECT_EQ(addresses.size(), kDevices);
+}
