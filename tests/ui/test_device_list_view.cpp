@@ -265,11 +265,11 @@ TEST(DeviceListThousand, EveryDeviceOfABigBenchIsListed) {
     if (!fgPrivateNetwork()) {
         GTEST_SKIP() << strPrivateNetworkSkipReason();
     }
-    constexpr std::size_t kDevices = 1000;
+    constexpr std::size_t kBenchDevices = 1000;
     CFleetWindow bench;
-    const std::string error = bench.strStart(kDevices);
+    const std::string error = bench.strStart(kBenchDevices);
     ASSERT_TRUE(error.empty()) << error;
-    ASSERT_EQ(bench.model().rowCount(), static_cast<int>(kDevices));
+    ASSERT_EQ(bench.model().rowCount(), static_cast<int>(kBenchDevices));
     std::set<std::string> addresses;
     for (int row = 0; row < bench.model().rowCount(); ++row) {
         const std::optional<CDevInfo> devInfo = bench.registry().sRow(row);
@@ -277,5 +277,5 @@ TEST(DeviceListThousand, EveryDeviceOfABigBenchIsListed) {
         ASSERT_EQ(bench.strIp(row), devInfo->m_strIp) << "row " << row;
         addresses.insert(devInfo->m_strIp);
     }
-    EXPECT_EQ(addresses.size(), kDevices);
+    EXPECT_EQ(addresses.size(), kBenchDevices);
 }
