@@ -191,7 +191,8 @@ int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view
         expect = {{kReplyFactoryReset}, {}};
     } else if (command == "format-sd") {
         station.fgFormatSd();
-        expect = {{kReplyFormatSdOk}, {}};
+        // A device without an SD card answers with the "dev no sd card" reply.
+        expect = {{kReplyFormatSdOk}, {kReplyMakeUpgradeFile3}};
     } else if (command == "set-uid") {
         station.fgSetUid(options.m_args[1]);
         expect = {{kReplySetUidOk}, {kReplySetUidFailed}};

@@ -78,7 +78,8 @@ class CliLoopback : public ::testing::Test {
             GTEST_SKIP() << strNetnsSkipReason();
         }
         m_ns.emplace("kt-cli");
-        m_fleet.emplace(*m_ns, std::vector<std::string>{"--fleet", "4", "--behave",
+        // Devices 0 to 3 are cameras, device 4 (127.0.0.6) a gateway without an SD card.
+        m_fleet.emplace(*m_ns, std::vector<std::string>{"--fleet", "5", "--behave",
                                                         "2:refuse-login", "--behave", "3:silent"});
     }
     void TearDown() override {
@@ -111,7 +112,7 @@ TEST_F(CliLoopback, JsonHasOneObjectPerDevice) {
          at = run.m_strOut.find("{\"uid\"", at + 1)) {
         ++objects;
     }
-    EXPECT_EQ(objects, 3U) << run.m_strOut;
+    EXPECT_EQ(objects, 4U) << run.m_strOut;
 }
 
 TEST_F(CliLoopback, ExitCodesFollowTheDevicesAnswer) {
@@ -126,6 +127,7 @@ TEST_F(CliLoopback, ExitCodesFollowTheDevicesAnswer) {
         {"--timeout 400 login 127.0.0.5", 4, nullptr},
         {"--timeout 400 restart 127.0.0.99", 4, nullptr},
         {"format-sd 127.0.0.2", 0, "127.0.0.2 Format SD card success"},
+        {"--timeout 1500 format-sd 127.0.0.6", 3, "127.0.0.6 dev no sd card"},
         {"restart 127.0.0.4", 3, nullptr},  // refused password: nothing is sent
     };
     for (const Case& c : cases) {
