@@ -398,10 +398,11 @@ void CStation::vParseLanInfo(std::span<const std::uint8_t> datagram, std::uint32
         }
         case kReplySensorList: {
             constexpr std::size_t kEntryBytes = 40;
-            const std::uint32_t claimed = reply.uiAt(4);
+            // The number of entries is header byte 4 (0 to 255).
+            const std::size_t claimed = reply.byAt(4);
             const std::size_t received = reply.size() > 16 ? (reply.size() - 16) / kEntryBytes : 0;
             std::vector<std::array<std::uint8_t, kEntryBytes>> entries;
-            for (std::size_t i = 0; i < std::min<std::size_t>(claimed, received); ++i) {
+            for (std::size_t i = 0; i < std::min(claimed, received); ++i) {
                 entries.push_back(reply.arrAt<kEntryBytes>(16 + i * kEntryBytes));
             }
             m_view.vSensorList(entries);

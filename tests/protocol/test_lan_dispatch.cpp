@@ -577,8 +577,11 @@ TEST_F(LanDispatchTest, SensorListReadsOnlyTheEntriesItHolds) {
     vDispatch({.m_byType = 146, .m_uiWordA = 1000, .m_payload = entries}, kIpA);
     vDispatch({.m_byType = 146, .m_uiWordA = 1, .m_payload = entries}, kIpA);
     vDispatch({.m_byType = 146, .m_uiWordA = 0xFFFFFFFF}, kIpA);
-    EXPECT_EQ(m_view.vecEvents(), (std::vector<std::string>{"sensorList 3 11 22 33",
-                                                            "sensorList 1 11", "sensorList 0"}));
+    // The count is header byte 4 alone: what follows it in the header is not part of it.
+    vDispatch({.m_byType = 146, .m_uiWordA = 0x0102, .m_payload = entries}, kIpA);
+    EXPECT_EQ(m_view.vecEvents(),
+              (std::vector<std::string>{"sensorList 3 11 22 33", "sensorList 1 11", "sensorList 0",
+                                        "sensorList 2 11 22"}));
 }
 
 TEST_F(LanDispatchTest, TextRepliesStopAtTheDatagramEnd) {
