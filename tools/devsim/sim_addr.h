@@ -3,18 +3,14 @@
 // IPv4 address arithmetic for the simulator. Addresses named ...Net are in network
 // byte order (as sockets and the socket layer keep them); the rest in host order.
 
-#include <bit>
 #include <cstdint>
+
+#include "net/socket_layer.h"
 
 namespace devsim {
 
-constexpr std::uint32_t iSwapBytes(std::uint32_t value) {
-    return ((value & 0xFFU) << 24) | ((value & 0xFF00U) << 8) | ((value >> 8) & 0xFF00U) |
-           (value >> 24);
-}
-
 constexpr std::uint32_t iToNet(std::uint32_t host) {
-    return std::endian::native == std::endian::little ? iSwapBytes(host) : host;
+    return iNetFromHost(host);
 }
 
 constexpr std::uint32_t iToHost(std::uint32_t net) {
