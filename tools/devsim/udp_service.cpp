@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <thread>
 
 #include "app/dbg_print.h"
 #include "devsim/sim_addr.h"
@@ -15,6 +16,8 @@ constexpr std::uint16_t kCommandPort = 24216;
 constexpr std::uint16_t kSearchPort = 24218;
 // Longest wait of one poll: the bound on how late a stop or a timed event is noticed.
 constexpr int kPollMaxMs = 50;
+// Rest after a failed wait, so that a lasting poll error does not spin the thread.
+constexpr int kPollErrorRestMs = 50;
 constexpr auto kTickPeriod = std::chrono::milliseconds(20);
 // Datagrams read from one socket per cycle, so that one busy socket cannot starve
 // the others.
@@ -196,6 +199,8 @@ void CUdpService::vRun(const std::stop_token& stop) {
         const int rc = iWaitReadable(handles, waitMs, ready);
         if (rc < 0 && rc != -EINTR) {
             vDbgPrint("camkit:err:%s, %d=>poll failed, %d\r\n", "CUdpService::vRun", __LINE__, rc);
+            // A wait that keeps failing would come straight back: rest a moment.
+            std::this_thread::sleep_for(std::chrono::milliseconds(kPollErrorRestMs));
         }
         std::lock_guard lock(m_core.m_mutex);
         const CSimTime now = CSimClock::now();
