@@ -109,20 +109,22 @@ int iListen(const CSocket& socket, int backlog) {
     return iResult(::listen(socket.iHandle(), backlog));
 }
 
-int iJoinMulticast(const CSocket& socket, std::uint32_t groupNet, std::uint32_t interfaceNet) {
+namespace {
+int iSetMembership(const CSocket& socket, int option, std::uint32_t groupNet,
+                   std::uint32_t interfaceNet) {
     ip_mreq request{};
     request.imr_multiaddr.s_addr = groupNet;
     request.imr_interface.s_addr = interfaceNet;
-    return iResult(
-        ::setsockopt(socket.iHandle(), IPPROTO_IP, IP_ADD_MEMBERSHIP, &request, sizeof request));
+    return iResult(::setsockopt(socket.iHandle(), IPPROTO_IP, option, &request, sizeof request));
+}
+}  // namespace
+
+int iJoinMulticast(const CSocket& socket, std::uint32_t groupNet, std::uint32_t interfaceNet) {
+    return iSetMembership(socket, IP_ADD_MEMBERSHIP, groupNet, interfaceNet);
 }
 
 int iLeaveMulticast(const CSocket& socket, std::uint32_t groupNet, std::uint32_t interfaceNet) {
-    ip_mreq request{};
-    request.imr_multiaddr.s_addr = groupNet;
-    request.imr_interface.s_addr = interfaceNet;
-    return iResult(
-        ::setsockopt(socket.iHandle(), IPPROTO_IP, IP_DROP_MEMBERSHIP, &request, sizeof request));
+    return iSetMembership(socket, IP_DROP_MEMBERSHIP, groupNet, interfaceNet);
 }
 
 int iSetMulticastAll(const CSocket& socket, bool enabled) {
