@@ -23,6 +23,7 @@ std::size_t CFdAttrInfo::iMemberCount() const {
 int CFdAttrInfo::iRead() {
     m_waited.reserve(kMaxWaited);
     m_ready.reserve(kMaxWaited);
+    m_serve.reserve(kMaxWaited);
     m_waited.clear();
     {
         const std::lock_guard lock(m_lock);
@@ -39,21 +40,28 @@ int CFdAttrInfo::iRead() {
         }
     }
 
-    const int readyCount = iWaitReadable(m_waited, kWaitMs, m_ready);
+    const int readyCount = iWaitReadable(m_waited, m_iWaitMs.load(), m_ready);
     if (readyCount <= 0) {
         return readyCount;
     }
 
-    const std::lock_guard lock(m_lock);
-    for (const CMember& member : m_members) {
-        if (std::find(m_ready.begin(), m_ready.end(), member.m_pSocket->iHandle()) ==
-            m_ready.end()) {
-            continue;
+    // The callbacks run without the lock: one that takes long (or adds a member)
+    // must not hold up vAdd on another thread. Members never move once added.
+    m_serve.clear();
+    {
+        const std::lock_guard lock(m_lock);
+        for (const CMember& member : m_members) {
+            if (std::find(m_ready.begin(), m_ready.end(), member.m_pSocket->iHandle()) !=
+                m_ready.end()) {
+                m_serve.push_back(&member);
+            }
         }
-        if (member.m_onAccept && member.m_onAccept(*member.m_pSocket) < 0) {
+    }
+    for (const CMember* member : m_serve) {
+        if (member->m_onAccept && member->m_onAccept(*member->m_pSocket) < 0) {
             vDbgPrint("camkit:%s, %d=>delete node\r\n", "CFdAttrInfo::iRead", __LINE__);
         }
-        if (member.m_onRead && member.m_onRead(m_buffer, *member.m_pSocket) < 0) {
+        if (member->m_onRead && member->m_onRead(m_buffer, *member->m_pSocket) < 0) {
             vDbgPrint("camkit:%s, %d=>delete node\r\n", "CFdAttrInfo::iRead", __LINE__);
         }
     }

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-std::optional<CInterfaceAddr> sParseBindSpec(const std::string& text) {
+std::optional<CInterfaceAddr> sParseBindAddr(const std::string& text) {
     const std::size_t slash = text.find('/');
     if (slash == std::string::npos) {
         return std::nullopt;

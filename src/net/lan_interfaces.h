@@ -32,7 +32,7 @@ struct CInterfaceAddr {
 
 // Parses "ADDR/PREFIX" (e.g. "127.0.0.1/8"): a dotted-quad address, a slash and a
 // decimal prefix length 0..32, nothing else. nullopt when malformed.
-std::optional<CInterfaceAddr> sParseBindSpec(const std::string& text);
+std::optional<CInterfaceAddr> sParseBindAddr(const std::string& text);
 
 // Directed broadcast address of the subnet, (address AND mask) OR NOT mask, network
 // byte order; 255.255.255.255 for mask 0.

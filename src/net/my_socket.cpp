@@ -75,6 +75,9 @@ bool CMySocket::Init(ILanReceiver& receiver,
     }
     for (const CInterfaceAddr& iface : wanted) {
         if (!fgOpenInterface(iface)) {
+            // All or nothing: no half-opened interface is left behind.
+            m_fdAttrInfo.vClear();
+            iReleaseRecvTab();
             return false;
         }
     }
@@ -198,9 +201,9 @@ std::optional<CInitFault> CMySocket::sInitFault() const {
     return m_initFault;
 }
 
-void CMySocket::vSetUpgradeAcceptReader(UpgradeAcceptReader reader) {
-    const std::lock_guard lock(m_upgradeReaderLock);
-    m_upgradeReader = std::move(reader);
+void CMySocket::vSetUpgradeAcceptHandler(UpgradeAcceptHandler handler) {
+    const std::lock_guard lock(m_upgradeHandlerLock);
+    m_upgradeHandler = std::move(handler);
 }
 
 void CMySocket::vSetRecvBufferBytes(int bytes) {
@@ -357,7 +360,7 @@ void CMySocket::BroRecv(const std::stop_token& stop) {
             // An empty set or a failing wait would come straight back; one wait time
             // of rest keeps the thread from spinning.
             std::unique_lock lock(pauseLock);
-            pause.wait_for(lock, stop, std::chrono::milliseconds(CFdAttrInfo::kWaitMs),
+            pause.wait_for(lock, stop, std::chrono::milliseconds(m_fdAttrInfo.iWaitMs()),
                            [] { return false; });
         }
     }
@@ -392,20 +395,21 @@ int CMySocket::iReadDatagram(std::span<std::uint8_t> buffer, const CSocket& sock
 }
 
 int CMySocket::iReadUpgradeAccept(const CSocket& listener) {
-    UpgradeAcceptReader reader;
-    {
-        const std::lock_guard lock(m_upgradeReaderLock);
-        reader = m_upgradeReader;
-    }
-    if (reader) {
-        return reader(listener);
-    }
     CEndpoint peer;
-    const CSocket accepted = sAccept(listener, &peer);
+    CSocket accepted = sAccept(listener, &peer);
     if (!accepted.fgValid()) {
         vDbgPrint("camkit:err:%s, %d=>accept fail:%s\r\n", "CMySocket::iReadUpgradeAccept",
                   __LINE__, std::strerror(errno));
         return -1;
+    }
+    UpgradeAcceptHandler handler;
+    {
+        const std::lock_guard lock(m_upgradeHandlerLock);
+        handler = m_upgradeHandler;
+    }
+    if (handler) {
+        handler(std::move(accepted), peer);
+        return 0;
     }
     vDbgPrint("camkit:%s, %d=>no upgrade running, connection of %s closed\r\n",
               "CMySocket::iReadUpgradeAccept", __LINE__, strIpText(peer.m_uiAddr).c_str());

@@ -50,9 +50,9 @@ struct CSockTabInfo {
 
 class CMySocket final : public IUdpSender {
   public:
-    // Serves a readable upgrade listener (runs on the receive thread); a negative
-    // result is only logged.
-    using UpgradeAcceptReader = std::function<int(const CSocket& listener)>;
+    // Takes over a connection accepted on an upgrade listener. Runs on the receive
+    // thread: it must hand the socket to a thread of its owner and return at once.
+    using UpgradeAcceptHandler = std::function<void(CSocket connection, const CEndpoint& peer)>;
 
     // The search datagram: command header with code 1 and nothing else set.
     static constexpr std::array<std::uint8_t, 16> kSearchDatagram{0xA8, 0x01};
@@ -74,8 +74,8 @@ class CMySocket final : public IUdpSender {
     // at most six, loopback 127.0.0.1 left out; an explicit list is taken as given,
     // up to six) and starts the receive thread, which hands datagrams to receiver
     // until UnInit. false when a command or search socket cannot be opened (see
-    // sInitFault; the thread is then not started, the sockets opened so far stay
-    // usable for sending until UnInit) or when already running.
+    // sInitFault; the thread is then not started and every socket opened so far is
+    // closed again) or when already running.
     bool Init(ILanReceiver& receiver,
               std::optional<std::vector<CInterfaceAddr>> interfaces = std::nullopt);
     // Stops the receive thread (it notices within one one-second cycle; a handler
@@ -86,9 +86,12 @@ class CMySocket final : public IUdpSender {
     // Why the last Init failed; nullopt after a successful one.
     std::optional<CInitFault> sInitFault() const;
 
-    // Replaces the reader of the upgrade listeners; until then a connection is
-    // accepted and closed at once. Thread-safe, takes effect for the next connection.
-    void vSetUpgradeAcceptReader(UpgradeAcceptReader reader);
+    // Replaces the taker of connections on the upgrade listeners; without one a
+    // connection is accepted and closed at once. Thread-safe, takes effect for the next
+    // connection.
+    void vSetUpgradeAcceptHandler(UpgradeAcceptHandler handler);
+    // How long one receive cycle waits (CFdAttrInfo::kWaitMs unless set). Thread-safe.
+    void vSetRecvWaitMs(int waitMs) { m_fdAttrInfo.vSetWaitMs(waitMs); }
     // Receive buffer asked for on the UDP sockets of the next Init; 0 keeps the
     // system's default.
     void vSetRecvBufferBytes(int bytes);
@@ -139,8 +142,8 @@ class CMySocket final : public IUdpSender {
     int m_iRecvBufferBytes = kDefaultRecvBufferBytes;
     std::optional<CInitFault> m_initFault;
 
-    mutable std::mutex m_upgradeReaderLock;
-    UpgradeAcceptReader m_upgradeReader;
+    mutable std::mutex m_upgradeHandlerLock;
+    UpgradeAcceptHandler m_upgradeHandler;
 
     mutable std::mutex m_tabLock;
     std::map<SocketHandle, CSockTabEntry> m_sockTab;

@@ -9,35 +9,35 @@
 
 namespace {
 
-struct CBindSpecCase {
+struct CBindAddrCase {
     std::string m_text;
     std::optional<CInterfaceAddr> m_expected;
 };
 
-void PrintTo(const CBindSpecCase& row, std::ostream* out) {
+void PrintTo(const CBindAddrCase& row, std::ostream* out) {
     *out << '"' << row.m_text << '"';
 }
 
-class BindSpec : public ::testing::TestWithParam<CBindSpecCase> {};
+class BindAddr : public ::testing::TestWithParam<CBindAddrCase> {};
 
-TEST_P(BindSpec, ParsesAddressAndPrefix) {
-    EXPECT_EQ(sParseBindSpec(GetParam().m_text), GetParam().m_expected) << GetParam().m_text;
+TEST_P(BindAddr, ParsesAddressAndPrefix) {
+    EXPECT_EQ(sParseBindAddr(GetParam().m_text), GetParam().m_expected) << GetParam().m_text;
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Cases, BindSpec,
+    Cases, BindAddr,
     ::testing::Values(
-        CBindSpecCase{"127.0.0.1/8", CInterfaceAddr{iIp("127.0.0.1"), iIp("255.0.0.0")}},
-        CBindSpecCase{"10.200.1.1/24", CInterfaceAddr{iIp("10.200.1.1"), iIp("255.255.255.0")}},
-        CBindSpecCase{"192.168.7.9/23", CInterfaceAddr{iIp("192.168.7.9"), iIp("255.255.254.0")}},
-        CBindSpecCase{"10.0.0.5/32", CInterfaceAddr{iIp("10.0.0.5"), iIp("255.255.255.255")}},
-        CBindSpecCase{"10.0.0.5/0", CInterfaceAddr{iIp("10.0.0.5"), 0}},
-        CBindSpecCase{"10.0.0.5", std::nullopt}, CBindSpecCase{"10.0.0.5/", std::nullopt},
-        CBindSpecCase{"10.0.0.5/33", std::nullopt}, CBindSpecCase{"10.0.0.5/-1", std::nullopt},
-        CBindSpecCase{"10.0.0.5/+8", std::nullopt}, CBindSpecCase{"10.0.0.5/8x", std::nullopt},
-        CBindSpecCase{"10.0.0.5/8/8", std::nullopt}, CBindSpecCase{"10.0.0/8", std::nullopt},
-        CBindSpecCase{"/8", std::nullopt}, CBindSpecCase{"", std::nullopt},
-        CBindSpecCase{"10.0.0.5/99999999999999999999", std::nullopt}));
+        CBindAddrCase{"127.0.0.1/8", CInterfaceAddr{iIp("127.0.0.1"), iIp("255.0.0.0")}},
+        CBindAddrCase{"10.200.1.1/24", CInterfaceAddr{iIp("10.200.1.1"), iIp("255.255.255.0")}},
+        CBindAddrCase{"192.168.7.9/23", CInterfaceAddr{iIp("192.168.7.9"), iIp("255.255.254.0")}},
+        CBindAddrCase{"10.0.0.5/32", CInterfaceAddr{iIp("10.0.0.5"), iIp("255.255.255.255")}},
+        CBindAddrCase{"10.0.0.5/0", CInterfaceAddr{iIp("10.0.0.5"), 0}},
+        CBindAddrCase{"10.0.0.5", std::nullopt}, CBindAddrCase{"10.0.0.5/", std::nullopt},
+        CBindAddrCase{"10.0.0.5/33", std::nullopt}, CBindAddrCase{"10.0.0.5/-1", std::nullopt},
+        CBindAddrCase{"10.0.0.5/+8", std::nullopt}, CBindAddrCase{"10.0.0.5/8x", std::nullopt},
+        CBindAddrCase{"10.0.0.5/8/8", std::nullopt}, CBindAddrCase{"10.0.0/8", std::nullopt},
+        CBindAddrCase{"/8", std::nullopt}, CBindAddrCase{"", std::nullopt},
+        CBindAddrCase{"10.0.0.5/99999999999999999999", std::nullopt}));
 
 TEST(SubnetBroadcast, IsHostPartAllOnesAndLimitedBroadcastForMaskZero) {
     EXPECT_EQ(iSubnetBroadcast(iIp("192.168.1.10"), iIp("255.255.255.0")), iIp("192.168.1.255"));

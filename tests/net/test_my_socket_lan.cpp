@@ -52,7 +52,7 @@ class TwoSubnets : public ::testing::Test {
         vInNetns(station(), [&] {
             initialised = m_transport.Init(
                 m_recorder,
-                std::vector{*sParseBindSpec("10.200.1.1/24"), *sParseBindSpec("10.200.2.1/24")});
+                std::vector{*sParseBindAddr("10.200.1.1/24"), *sParseBindAddr("10.200.2.1/24")});
         });
         return initialised;
     }
@@ -154,8 +154,8 @@ TEST_F(TwoSubnets, DatagramsUpToTheBufferArriveWholeLongerOnesAreDropped) {
             const std::vector<std::uint8_t> data(length, static_cast<std::uint8_t>(length));
             ASSERT_EQ(iSendTo(device, data, stationCommand), static_cast<int>(length));
         }
+        // The last datagram is delivered after the drops before it were logged.
         (void)m_recorder.vecWaitFor(delivered.size());
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
         log = capture.text();
     }
     const auto items = m_recorder.vecWaitFor(delivered.size() + 1, 0);
@@ -175,19 +175,25 @@ TEST_F(TwoSubnets, DatagramsUpToTheBufferArriveWholeLongerOnesAreDropped) {
 TEST_F(TwoSubnets, AnnouncementsArriveOncePerDevice) {
     ASSERT_TRUE(fgInit());
     const std::vector<std::uint8_t> announcement{0xA8, 0x30, 1, 2, 3};
+    // A second announcement from each device follows the first on every socket that
+    // receives it: once all second ones are here, a doubled first one would be too.
+    const std::vector<std::uint8_t> closing{0xA8, 0x30, 9};
     for (const CSubnet* subnet : {&kSubnetA, &kSubnetB}) {
         const CSocket sender = sBoundUdp(device(*subnet), subnet->m_device, 0);
         ASSERT_EQ(iSendTo(sender, announcement, CEndpoint{kAnnounceGroupNet, kPortAnnounce}), 5);
+        ASSERT_EQ(iSendTo(sender, closing, CEndpoint{kAnnounceGroupNet, kPortAnnounce}), 3);
     }
-    (void)m_recorder.vecWaitFor(2);
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    const auto items = m_recorder.vecWaitFor(3, 0);
-    ASSERT_EQ(items.size(), 2U);
-    for (std::size_t i = 0; i < 2; ++i) {
-        EXPECT_TRUE(items[i].m_isAnnouncement);
-        EXPECT_EQ(items[i].m_data, announcement);
+    const auto items = m_recorder.vecWaitFor(4);
+    ASSERT_EQ(items.size(), 4U);
+    std::vector<std::uint32_t> senders;
+    for (const auto& item : items) {
+        EXPECT_TRUE(item.m_isAnnouncement);
+        if (item.m_data == announcement) {
+            senders.push_back(item.m_from.m_uiAddr);
+        } else {
+            EXPECT_EQ(item.m_data, closing);
+        }
     }
-    std::vector<std::uint32_t> senders{items[0].m_from.m_uiAddr, items[1].m_from.m_uiAddr};
     std::sort(senders.begin(), senders.end());
     std::vector<std::uint32_t> devices{iIp(kSubnetA.m_device), iIp(kSubnetB.m_device)};
     std::sort(devices.begin(), devices.end());
@@ -228,8 +234,8 @@ TEST_F(TwoSubnets, TakenListenerOrAnnouncementPortLeavesTheRestWorking) {
     EXPECT_EQ(m_recorder.vecWaitFor(1).size(), 1U);
 }
 
-// Until the upgrade subsystem gives its reader, a connection to the upgrade listener is
-// accepted and closed at once; afterwards the injected reader serves it.
+// Until the upgrade subsystem takes connections, one to the upgrade listener is accepted
+// and closed at once; afterwards the accepted connection is handed over.
 TEST_F(TwoSubnets, UpgradeListenerClosesOrHandsOverConnections) {
     ASSERT_TRUE(fgInit());
     CSocket early;
@@ -244,13 +250,11 @@ TEST_F(TwoSubnets, UpgradeListenerClosesOrHandsOverConnections) {
     EXPECT_EQ(iRecv(early, std::span(&byte, 1)), 0);  // closed by the station
 
     std::promise<CEndpoint> acceptedPeer;
-    m_transport.vSetUpgradeAcceptReader([&acceptedPeer](const CSocket& listener) {
-        CSocket accepted;
-        CEndpoint peer;
-        const int result = iSELECT_Accept(accepted, listener, &peer);
-        acceptedPeer.set_value(peer);
-        return result;
-    });
+    m_transport.vSetUpgradeAcceptHandler(
+        [&acceptedPeer](CSocket connection, const CEndpoint& peer) {
+            EXPECT_TRUE(connection.fgValid());
+            acceptedPeer.set_value(peer);
+        });
     ASSERT_EQ(iConnect(late, sEndpoint(kSubnetB.m_station, kPortUpgrade)), 0);
     auto peer = acceptedPeer.get_future();
     ASSERT_EQ(peer.wait_for(std::chrono::seconds(2)), std::future_status::ready);
@@ -260,11 +264,12 @@ TEST_F(TwoSubnets, UpgradeListenerClosesOrHandsOverConnections) {
 // UnInit wakes the receive thread out of its one-second wait: the station closes at
 // once (a CLI run does not linger a second after its answer).
 TEST_F(TwoSubnets, ReceiveThreadStopsAtOnce) {
+    // Stretched so that only the wake-up can end the wait in time.
+    m_transport.vSetRecvWaitMs(600000);
     ASSERT_TRUE(fgInit());
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
     const auto start = Clock::now();
     EXPECT_EQ(m_transport.UnInit(), 0);
-    EXPECT_LE(iElapsedMs(start), 300);
+    EXPECT_LT(iElapsedMs(start), 60000);
     EXPECT_TRUE(m_transport.vecSockTab().empty());
 }
 

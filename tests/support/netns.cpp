@@ -1,11 +1,13 @@
 #include "support/netns.h"
 
 #include <fcntl.h>
+#include <poll.h>
 #include <sched.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -37,9 +39,13 @@ CNetns::CNetns(const std::string& prefix)
     vIp("link set lo up");
 }
 
-CNetns::~CNetns() { std::system(("ip netns del " + m_name + " >/dev/null 2>&1").c_str()); }
+CNetns::~CNetns() {
+    std::system(("ip netns del " + m_name + " >/dev/null 2>&1").c_str());
+}
 
-void CNetns::vIp(const std::string& args) const { vRun("ip -n " + m_name + " " + args); }
+void CNetns::vIp(const std::string& args) const {
+    vRun("ip -n " + m_name + " " + args);
+}
 
 bool fgCanUseNetns() {
     return ::geteuid() == 0 && std::system("ip netns list >/dev/null 2>&1") == 0;
@@ -52,7 +58,8 @@ std::string strNetnsSkipReason() {
 void vVethPair(const CNetns& a, const std::string& addressA, const CNetns& b,
                const std::string& addressB) {
     static std::atomic<int> pairs{0};
-    const std::string base = "kv" + std::to_string(::getpid() % 100000) + "x" + std::to_string(pairs++);
+    const std::string base =
+        "kv" + std::to_string(::getpid() % 100000) + "x" + std::to_string(pairs++);
     const std::string endA = base + "a";
     const std::string endB = base + "b";
     vRun("ip link add " + endA + " netns " + a.name() + " type veth peer name " + endB + " netns " +
@@ -78,6 +85,49 @@ int iRunInNetns(const CNetns& ns, const std::function<int()>& body) {
         return 100 + WTERMSIG(status);
     }
     return WEXITSTATUS(status);
+}
+
+CSpawned sSpawnInNetnsUntil(const CNetns& ns, const std::vector<std::string>& argv,
+                            const std::string& readyText, int timeoutMs) {
+    CSpawned spawned;
+    int fds[2] = {-1, -1};
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        return spawned;
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(fds[1], STDOUT_FILENO);
+        vEnter(ns);
+        std::vector<char*> args;
+        for (const std::string& arg : argv) {
+            args.push_back(const_cast<char*>(arg.c_str()));  // NOLINT: execv's signature
+        }
+        args.push_back(nullptr);
+        ::execv(args[0], args.data());
+        std::_Exit(127);
+    }
+    ::close(fds[1]);
+    spawned.m_iPid = child;
+    spawned.m_iStdoutFd = fds[0];
+    std::string seen;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (seen.find(readyText) == std::string::npos) {
+        const auto leftMs = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                deadline - std::chrono::steady_clock::now())
+                                .count();
+        pollfd wait{fds[0], POLLIN, 0};
+        if (leftMs <= 0 || ::poll(&wait, 1, static_cast<int>(leftMs)) <= 0) {
+            return spawned;
+        }
+        char chunk[256];
+        const ssize_t got = ::read(fds[0], chunk, sizeof chunk);
+        if (got <= 0) {
+            return spawned;
+        }
+        seen.append(chunk, static_cast<std::size_t>(got));
+    }
+    spawned.m_fgReady = true;
+    return spawned;
 }
 
 int iSpawnInNetns(const CNetns& ns, const std::vector<std::string>& argv) {

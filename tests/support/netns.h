@@ -13,7 +13,7 @@
 //   vVethPair(station, "10.200.1.1/24", dev, "10.200.1.2/24");
 //   EXPECT_EQ(0, iRunInNetns(station, [] { ...; return 0; }));
 class CNetns {
-public:
+  public:
     // Creates the namespace (a unique suffix is added to prefix) with loopback up.
     explicit CNetns(const std::string& prefix);
     ~CNetns();
@@ -24,7 +24,7 @@ public:
     // Runs `ip <args>` inside the namespace; throws on failure.
     void vIp(const std::string& args) const;
 
-private:
+  private:
     std::string m_name;
 };
 
@@ -41,3 +41,13 @@ int iRunInNetns(const CNetns& ns, const std::function<int()>& body);
 
 // Starts a child process inside the namespace running argv; returns its pid.
 int iSpawnInNetns(const CNetns& ns, const std::vector<std::string>& argv);
+// A child started by sSpawnInNetnsUntil.
+struct CSpawned {
+    int m_iPid = -1;
+    int m_iStdoutFd = -1;  // read end of the child's standard output; close after it ended
+    bool m_fgReady = false;
+};
+// As iSpawnInNetns with the child's standard output in a pipe; waits until a line
+// holding readyText shows (m_fgReady), or until the child ends or timeoutMs pass.
+CSpawned sSpawnInNetnsUntil(const CNetns& ns, const std::vector<std::string>& argv,
+                            const std::string& readyText, int timeoutMs);
