@@ -11,7 +11,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/netns.h"
@@ -51,20 +50,24 @@ class CDevsim {
   public:
     CDevsim(const CNetns& ns, std::vector<std::string> args) {
         args.insert(args.begin(), KESTREL_DEVSIM_PATH);
-        m_pid = iSpawnInNetns(ns, args);
-        // The fleet binds within milliseconds; give it a moment before searching.
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        m_spawned = sSpawnInNetnsUntil(ns, args, "devices ready", 30000);
+        EXPECT_TRUE(m_spawned.m_fgReady) << "the simulator comes up";
     }
     ~CDevsim() {
-        ::kill(m_pid, SIGTERM);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
+        if (m_spawned.m_iPid > 0) {
+            ::kill(m_spawned.m_iPid, SIGTERM);
+            int status = 0;
+            ::waitpid(m_spawned.m_iPid, &status, 0);
+        }
+        if (m_spawned.m_iStdoutFd >= 0) {
+            ::close(m_spawned.m_iStdoutFd);
+        }
     }
     CDevsim(const CDevsim&) = delete;
     CDevsim& operator=(const CDevsim&) = delete;
 
   private:
-    int m_pid = -1;
+    CSpawned m_spawned;
 };
 
 bool fgHasLine(const std::string& text, const std::string& line) {

@@ -200,12 +200,17 @@ TEST_F(DevSimFleetTest, MovesThatWouldLeaveLoopbackOrCollideAreRefused) {
 
 TEST_F(DevSimFleetTest, RestartSilencesTheDeviceForAMoment) {
     vStartFleet(2, [](std::size_t, CSimDeviceState&, CSimBehaviour& behaviour) {
-        behaviour.m_iRestartMs = 400;
+        behaviour.m_iRestartMs = 2000;
     });
     EXPECT_EQ(vecTypes(vecAsk(sRequest(0x11, 16), "127.0.0.2", 1)), std::vector<int>{113});
+    // Far inside the restart's two seconds of silence.
     EXPECT_EQ(setSenders(vecSearch(2, 150)), std::set<std::string>{"127.0.0.3"});
-    std::this_thread::sleep_for(std::chrono::milliseconds(450));
-    EXPECT_EQ(vecSearch(2).size(), 2U);
+    bool bothAnswer = false;
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         !bothAnswer && std::chrono::steady_clock::now() < deadline;) {
+        bothAnswer = vecSearch(2, 200).size() == 2U;
+    }
+    EXPECT_TRUE(bothAnswer) << "the device answers again after its restart";
     EXPECT_EQ(m_fleet->sDeviceState(0).m_uiRestarts, 1U);
 }
 
@@ -310,16 +315,20 @@ TEST_F(DevSimFleetTest, BroadcastNameReachesTheDeviceThatLearnt) {
 
 TEST_F(DevSimFleetTest, TimedWorkRunsOnTheReceiveThread) {
     vStartFleet(1, [](std::size_t, CSimDeviceState&, CSimBehaviour& behaviour) {
-        behaviour.m_iWifiConnectMs = 200;
+        behaviour.m_iWifiConnectMs = 1500;
     });
     CBytes connect = sRequest(0x1D, 116);
     vPutLe32(connect, 16, 4);
     vPutText(connect, 20, "labpass123");
     vPutText(connect, 84, "Kestrel-Lab");
     EXPECT_EQ(vecTypes(vecAsk(connect, "127.0.0.2", 1)), std::vector<int>{124});
+    // Far inside the second and a half the device takes to join.
     EXPECT_TRUE(vecAsk(sRequest(0x4F, 16), "127.0.0.2", 1, 50).empty());
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const std::vector<CReceived> status = vecAsk(sRequest(0x4F, 16), "127.0.0.2", 1);
+    std::vector<CReceived> status;
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         status.empty() && std::chrono::steady_clock::now() < deadline;) {
+        status = vecAsk(sRequest(0x4F, 16), "127.0.0.2", 1, 200);
+    }
     ASSERT_EQ(vecTypes(status), std::vector<int>{166});
     EXPECT_EQ(strField(status[0].m_data, 16, 32), "Kestrel-Lab");
 
@@ -329,8 +338,16 @@ TEST_F(DevSimFleetTest, TimedWorkRunsOnTheReceiveThread) {
     const CBytes& line = lines[0].m_data;
     EXPECT_NE(std::string(line.begin() + 16, line.end()).find("uid=KSIM"), std::string::npos);
     m_probe->vSend(sRequest(0x39, 16), sDevice("127.0.0.2"));
-    m_probe->vecCollect(10, 100);  // whatever was already on its way
-    EXPECT_TRUE(m_probe->vecCollect(1, 1300).empty());
+    // The device serves requests in order: once it answers a search sent after the
+    // stop, the stop has been served, and what it printed before is already here.
+    m_probe->vSend(sSearchBytes(), sDevice("127.0.0.2"));
+    bool searchAnswered = false;
+    while (!searchAnswered) {
+        const std::vector<CReceived> before = m_probe->vecCollect(1, 5000);
+        ASSERT_EQ(before.size(), 1U) << "the device answers the search";
+        searchAnswered = before[0].m_data[1] == 101;
+    }
+    EXPECT_TRUE(m_probe->vecCollect(1, 1300).empty()) << "no line after the stop";
 }
 
 TEST_F(DevSimFleetTest, AnnouncementGoesToTheRecorderGroup) {

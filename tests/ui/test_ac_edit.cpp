@@ -116,11 +116,11 @@ TEST_F(ACEditTest, RightClickHidesTheList) {
     EXPECT_EQ("x", m_pEdit->text());
 }
 
-TEST_F(ACEditTest, MovingTheWindowHidesTheListWithin200Ms) {
+TEST_F(ACEditTest, MovingTheWindowHidesTheListSoonAfter) {
     QTest::keyClicks(m_pEdit, "x");
     ASSERT_TRUE(list().isVisible());
     m_window.move(m_window.pos() + QPoint(40, 0));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !list().isVisible(); }, 400));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !list().isVisible(); }, 5000));
 }
 
 TEST_F(ACEditTest, LosingTheFocusHidesTheList) {
