@@ -64,7 +64,8 @@ int main() {
         iQueueDiscoveryReply(oldQueue, replies[static_cast<size_t>(device)], uiAddr(device));
     }
     std::vector<CDevInfo> oldRecords;
-    iTakeDiscoveryRecords(oldQueue, kDiscoveryItemsPerTick, oldRecords);
+    constexpr int kOldItemsPerTick = 30;
+    iTakeDiscoveryRecords(oldQueue, kOldItemsPerTick, oldRecords);
 
     // The station: the dispatcher queues, the 20 ms timer drains until empty.
     CNullSender sender;
@@ -78,7 +79,7 @@ int main() {
     int ticks = 0;
     do {
         ++ticks;
-    } while (station.iDrainDiscoveryQueue() > 0);
+    } while (station.discovery().iDrainDiscoveryQueue() > 0);
     const auto drained = std::chrono::steady_clock::now();
     const int found = station.registry().iRowCount();
 

@@ -40,12 +40,12 @@ CResult sSearchOnce(int recvBufferBytes) {
     }
     CStation& station = lan.station();
     const auto start = std::chrono::steady_clock::now();
-    station.vRefresh();
+    station.discovery().vRefresh();
     bool searchedTwice = false;
     auto lastRecord = start;
     while (std::chrono::steady_clock::now() - start < kGiveUp) {
         const int before = station.registry().iRowCount();
-        station.iDrainDiscoveryQueue();
+        station.discovery().iDrainDiscoveryQueue();
         if (station.registry().iRowCount() != before) {
             lastRecord = std::chrono::steady_clock::now();
         }
@@ -54,7 +54,7 @@ CResult sSearchOnce(int recvBufferBytes) {
         }
         if (!searchedTwice &&
             std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(100)) {
-            station.vSearch();
+            station.discovery().vSearch();
             searchedTwice = true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));

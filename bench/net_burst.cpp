@@ -40,7 +40,7 @@ int iDeliveredWith(int recvBufferBytes) {
     CCounter counter;
     CMySocket transport;
     transport.vSetRecvBufferBytes(recvBufferBytes);
-    if (!transport.Init(counter, std::vector{*sParseBindSpec("127.0.0.1/8")})) {
+    if (!transport.Init(counter, std::vector{*sParseBindAddr("127.0.0.1/8")})) {
         std::fprintf(stderr, "transport did not open on 127.0.0.1\n");
         std::exit(1);
     }

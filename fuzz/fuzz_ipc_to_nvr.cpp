@@ -64,7 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CCountingSender sender;
     IStationView view;
     CStation station(sender, view);
-    station.vParseIpcToNvrInfo(datagram, kAnnouncerNet);
+    station.discovery().vParseIpcToNvrInfo(datagram, kAnnouncerNet);
     vCheck(sender.m_iSent == (fgIsLoginRequest(datagram) ? 1 : 0));
     vCheck(station.registry().iRowCount() == 0);
     return 0;

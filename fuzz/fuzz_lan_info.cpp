@@ -50,14 +50,32 @@ class CCheckingSender : public IUdpSender {
     }
 };
 
-// What the window is given can never exceed what the datagram held.
-class CCheckingView : public IStationView {
+// What the window and its pages are given can never exceed what the datagram held.
+class CCheckingView : public IStationView,
+                      public ILoginView,
+                      public ICameraView,
+                      public IMotorView,
+                      public IVideoParamView,
+                      public ISensorView,
+                      public IConfigView,
+                      public ILogView {
   public:
+    void vAttach(CStation& station) {
+        station.login().vSetView(this);
+        station.camera().vSetView(this);
+        station.motor().vSetView(this);
+        station.videoParam().vSetView(this);
+        station.sensor().vSetView(this);
+        station.config().vSetView(this);
+        station.log().vSetView(this);
+    }
     void vSetDatagramBytes(std::size_t datagramBytes) {
         m_payloadBytes = datagramBytes > kCmdHeaderBytes ? datagramBytes - kCmdHeaderBytes : 0;
     }
 
-    void vAppendResult(const std::string& text) override { vCheck(text.size() < 512); }
+    void vOnResult(const CCmdResult& result) override {
+        vCheck(strFormatResult(result).size() < 512);
+    }
     void vAddWifiRow(const std::string& ssid, int intensity, int encryption) override {
         vCheck(ssid.size() <= 127 && intensity >= 0 && intensity <= 0xFFFF && encryption >= 0 &&
                encryption <= 0xFF);
@@ -65,19 +83,40 @@ class CCheckingView : public IStationView {
         vCheck(4 + 36 * ++m_wifiRows <= m_payloadBytes);
     }
     void vSetWifiStatus(const std::string& ssid) override { vCheck(ssid.size() <= 127); }
+    void vStopWifiPoll() override {}
+    void vShowWifiResult(const std::string& text) override { vCheck(text.size() < 512); }
+    void vSetDeviceTypeText(const std::string& text) override { vCheck(text.size() < 64); }
+    void vSetDetectorFlags(bool, bool, bool) override {}
+    void vSetFlip(int entry) override { vCheck(entry >= 0 && entry <= 3); }
+    void vSetDayNight(int entry) override { vCheck(entry >= 0 && entry <= 2); }
+    void vStartCalibrationTimer() override {}
+    void vFillMotorTimer(int horizontal, int vertical) override {
+        vCheck(horizontal >= 0 && horizontal <= 0xFF && vertical >= 0 && vertical <= 0xFF);
+    }
+    void vFillMotorPos(int horizontal, int vertical) override {
+        vCheck(horizontal >= 0 && horizontal <= 0xFFFF && vertical >= 0 && vertical <= 0xFFFF);
+    }
+    void vFillVideoParams(const std::array<std::uint32_t, 4>&) override {
+        vCheck(m_payloadBytes >= 16);
+    }
+    void vSensorTestEnable() override {}
+    void vSensorResult(const std::array<std::uint8_t, 56>& result, bool) override {
+        vCheck(result[31] == 0);  // the name stays terminated
+    }
+    void vSensorLearnDone(bool, std::uint32_t) override {}
     void vSensorList(const std::vector<std::array<std::uint8_t, 40>>& entries) override {
         vCheck(entries.size() * 40 <= m_payloadBytes);
+    }
+    void vOpenSensorNameDialog(const std::string& addressText) override {
+        vCheck(addressText.size() <= 19);
     }
     void vShowConfigText(const std::string& text) override {
         vCheck(text.size() <= m_payloadBytes);
     }
+    void vShowKeyFunctions(const std::array<std::uint32_t, 4>&) override {}
+    void vRefreshDefaultConfig() override {}
     void vShowLogText(const std::string& text) override {
         vCheck(text.size() <= m_payloadBytes && text.size() < 1024);
-    }
-    void vSetFlip(int entry) override { vCheck(entry >= 0 && entry <= 3); }
-    void vSetDayNight(int entry) override { vCheck(entry >= 0 && entry <= 2); }
-    void vOpenSensorNameDialog(const std::string& addressText) override {
-        vCheck(addressText.size() <= 19);
     }
 
     void vResetRows() { m_wifiRows = 0; }
@@ -106,15 +145,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CCheckingSender sender;
     CCheckingView view;
     CStation station(sender, view);
+    view.vAttach(station);
     station.registry().sAddOrUpdateDevice(sMakeDev("10.0.0.1", "KSTA-000001-ABCDEFGH"));
     station.registry().sAddOrUpdateDevice(sMakeDev("10.0.0.2", "KSTB-000002-ABCDEFGH"));
     station.registry().vSetListSelect(0);
     station.registry().vDevPoolAdd(0, CDevRegistry::EPoolAdd::kIndex);
     station.registry().vSetDevLoginState(uiAddr("10.0.0.1"), kLoginAccepted);
-    station.vSetConfigItemKind(6);
-    station.vSetMacRequestPending(true);
-    station.fgConnectWifi("Lab", 4, "pw");
-    station.fgSetUid("KSTZ-000026-ZYXWVUTS");
+    station.config().vSetConfigItemKind(6);
+    station.config().vSetMacRequestPending(true);
+    station.login().fgConnectWifi("Lab", 4, "pw");
+    station.devCmd().fgSetUid("KSTZ-000026-ZYXWVUTS");
 
     view.vSetDatagramBytes(size);
     // From the selected device, from another known device, from a stranger.
@@ -122,7 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         view.vResetRows();
         station.vParseLanInfo(datagram, uiAddr(senderIp));
     }
-    station.iDrainDiscoveryQueue();
+    station.discovery().iDrainDiscoveryQueue();
     vCheck(station.registry().iRowCount() <= 3);
     return 0;
 }

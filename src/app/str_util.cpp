@@ -69,3 +69,7 @@ std::string strGetExeDir() {
     }
     return strDirOfPath(std::string(path, static_cast<size_t>(length)));
 }
+
+std::string strMaskSecret(const std::string& secret) {
+    return secret.empty() ? std::string() : std::string("***");
+}

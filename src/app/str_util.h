@@ -9,6 +9,10 @@ unsigned int iHexStrToVal(const char* text, int digits);
 // True when every character is a decimal digit; an empty text counts as all digits.
 bool fgIsAllDigits(const char* text);
 
+// What a diagnostic line shows of a password: "***" when one was given, else "".
+// Secrets never reach the log.
+std::string strMaskSecret(const std::string& secret);
+
 // Local date and time as "YYYY-MM-DD-hh-mm-ss", for file names.
 std::string strGetTimeStr();
 

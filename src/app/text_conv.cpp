@@ -4,6 +4,7 @@
 #include <langinfo.h>
 
 #include <cstring>
+#include <vector>
 
 #include "app/dbg_print.h"
 
@@ -222,4 +223,11 @@ void vUtf82Ansi(char* destination, const char* source, int length, int destinati
         written += local.size();
     }
     destination[written] = '\0';
+}
+
+std::string strLocalName(std::span<const std::uint8_t> utf8, int destinationBytes) {
+    std::vector<char> local(static_cast<std::size_t>(destinationBytes) + 1, '\0');
+    vUtf82Ansi(local.data(), reinterpret_cast<const char*>(utf8.data()),
+               static_cast<int>(utf8.size()), static_cast<int>(local.size()));
+    return local.data();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -24,6 +26,10 @@ int iAnsi2Utf8(int length, const char* source, char* destination, int destinatio
 // destinationSize - 1 bytes. Always terminates when destinationSize > 0; never writes
 // past the destination nor reads past the source.
 void vUtf82Ansi(char* destination, const char* source, int length, int destinationSize);
+
+// A name a device sent in UTF-8 (at most utf8.size() bytes, stopping at a NUL), in
+// the local code page cut to whole characters within destinationBytes bytes.
+std::string strLocalName(std::span<const std::uint8_t> utf8, int destinationBytes);
 
 // Converts text from the named character set to UTF-8, dropping nothing: invalid
 // input gives std::nullopt. Used for the GBK language file.

@@ -1,7 +1,9 @@
 #include "app/translate.h"
 
-#include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <mutex>
+#include <unordered_map>
 
 #include "app/profile.h"
 #include "app/settings.h"
@@ -12,34 +14,86 @@ constexpr size_t kValueMaxBytes = 199;
 constexpr size_t kLangFileMaxBytes = 4U << 20U;
 }  // namespace
 
+namespace {
+
+// The language file as last read, and the answers given from it. Read again only when
+// the file's modification time or size changes, so that an edit made while the
+// program runs still takes effect without a read per lookup.
+class CLangFileCache {
+  public:
+    std::string strLookup(const std::string& path, const std::string& key) {
+        std::error_code error;
+        const auto stamp = std::filesystem::last_write_time(path, error);
+        const auto bytes = error ? 0 : std::filesystem::file_size(path, error);
+        const std::lock_guard lock(m_lock);
+        if (error) {
+            m_strPath.clear();
+            return key;
+        }
+        if (path != m_strPath || stamp != m_stamp || bytes != m_iBytes) {
+            vLoad(path);
+            m_strPath = path;
+            m_stamp = stamp;
+            m_iBytes = bytes;
+        }
+        if (const auto known = m_answers.find(key); known != m_answers.end()) {
+            return known->second;
+        }
+        std::string answer = strAnswer(key);
+        if (m_answers.size() < kAnswersMax) {
+            m_answers.emplace(key, answer);
+        }
+        return answer;
+    }
+
+  private:
+    static constexpr std::size_t kAnswersMax = 4096;
+
+    void vLoad(const std::string& path) {
+        m_answers.clear();
+        m_strText.clear();
+        std::ifstream file(path, std::ios::binary);
+        if (!file) {
+            return;
+        }
+        m_strText.resize(kLangFileMaxBytes);
+        file.read(m_strText.data(), static_cast<std::streamsize>(m_strText.size()));
+        m_strText.resize(static_cast<size_t>(file.gcount()));
+    }
+
+    std::string strAnswer(const std::string& key) const {
+        if (m_strText.empty()) {
+            return key;
+        }
+        // Keys are UTF-8 in the program and GBK in the file (two keys are Chinese).
+        const std::string fileKey = strFromUtf8(key, "GBK").value_or(key);
+        const std::string value = strProfileValue(m_strText, "LANGUAGE", fileKey, kValueMaxBytes);
+        if (value.empty()) {
+            return key;
+        }
+        return strToUtf8(value, "GBK").value_or(key);
+    }
+
+    std::mutex m_lock;
+    std::string m_strPath;
+    std::filesystem::file_time_type m_stamp;
+    std::uintmax_t m_iBytes = 0;
+    std::string m_strText;
+    std::unordered_map<std::string, std::string> m_answers;
+};
+
+CLangFileCache& sLangFileCache() {
+    static CLangFileCache cache;
+    return cache;
+}
+
+}  // namespace
+
 std::string strTranslateWith(int uiLang, const std::string& langFilePath, const std::string& key) {
     if (uiLang != kLangChinese) {
         return key;
     }
-    std::ifstream file(langFilePath, std::ios::binary);
-    if (!file) {
-        return key;
-    }
-    file.seekg(0, std::ios::end);
-    const std::streamoff fileBytes = file.tellg();
-    file.seekg(0, std::ios::beg);
-    if (fileBytes <= 0) {
-        return key;
-    }
-    std::string text(std::min(static_cast<size_t>(fileBytes), kLangFileMaxBytes), '\0');
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<size_t>(file.gcount()));
-
-    // Keys are UTF-8 in the program and GBK in the file (two keys are Chinese).
-    const std::string fileKey = strFromUtf8(key, "GBK").value_or(key);
-    const std::string value = strProfileValue(text, "LANGUAGE", fileKey, kValueMaxBytes);
-    if (value.empty()) {
-        return key;
-    }
-    if (auto utf8 = strToUtf8(value, "GBK")) {
-        return *utf8;
-    }
-    return key;
+    return sLangFileCache().strLookup(langFilePath, key);
 }
 
 std::string strTranslate(const std::string& key) {

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <map>
 
+#include "protocol/requests.h"
+
 namespace {
 
 // Commands and the number of arguments each takes.
@@ -35,7 +37,8 @@ std::string strCliUsage() {
            "  wifi-connect IP SSID PASSWORD ENC\n"
            "--verbose writes the station's diagnostic lines to standard error (or to the\n"
            "file KESTREL_LOG names).\n"
-           "exit: 0 success, 2 usage error, 3 the device reported failure, 4 no answer in time\n";
+           "exit: 0 success, 1 the station could not open its sockets or send, 2 usage error,\n"
+           "      3 the device reported failure, 4 no answer in time\n";
 }
 
 CCliParse sParseCliArgs(const std::vector<std::string>& args) {
@@ -68,7 +71,7 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
         }
         const std::string& value = args[++i];
         if (flag == "--bind") {
-            const auto bind = sParseBindSpec(value);
+            const auto bind = sParseBindAddr(value);
             if (!bind) {
                 return fail("--bind wants ADDR/PREFIX, e.g. 127.0.0.1/8, not '" + value + "'");
             }
@@ -110,6 +113,10 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
         if (mode != "dhcp" && mode != "static") {
             return fail("set-net wants dhcp or static, not '" + mode + "'");
         }
+    }
+    // The station's own rule: a UID is written only when it has all its characters.
+    if (options.m_strCommand == "set-uid" && options.m_args[1].size() != kUidChars) {
+        return fail("Length is not equal to 20");
     }
     if (options.m_strCommand == "wifi-connect") {
         int encryption = 0;

@@ -1,5 +1,6 @@
 #include "cli/cli_runner.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -7,6 +8,7 @@
 #include <set>
 #include <thread>
 
+#include "app/text_conv.h"
 #include "protocol/cmd_header.h"
 #include "protocol/dev_list_format.h"
 #include "protocol/lan_station.h"
@@ -18,17 +20,24 @@ constexpr auto kDrainPeriod = std::chrono::milliseconds(20);
 constexpr auto kSecondSearchDelay = std::chrono::milliseconds(100);
 constexpr auto kWifiPollPeriod = std::chrono::milliseconds(4000);
 
-// Collects what the station reports: result lines and the reply types seen.
+// Collects what the station reports about one device: its results and the reply
+// types it sent. Everything from other addresses is dropped at once, so a flood from
+// elsewhere neither shows in the output nor piles up in memory.
 class CCliView final : public IStationView, public ILanReceiver {
   public:
-    void vAppendResult(const std::string& text) override {
+    // The device whose results and replies are kept (0: none).
+    void vSetDevice(std::uint32_t addrNet) { m_uiDevice = addrNet; }
+
+    void vOnResult(const CCmdResult& result) override {
+        if (result.m_uiAddr == 0 || result.m_uiAddr != m_uiDevice) {
+            return;
+        }
         std::lock_guard guard(m_lock);
-        m_lines.push_back(text);
+        m_results.push_back(result);
     }
-    void vShowMessage(const std::string& text) override { vAppendResult("\r\n" + text); }
 
     void vOnDatagram(std::span<const std::uint8_t> data, const CEndpoint& from) override {
-        if (data.size() < 2) {
+        if (data.size() < 2 || from.m_uiAddr != m_uiDevice) {
             return;
         }
         {
@@ -39,16 +48,15 @@ class CCliView final : public IStationView, public ILanReceiver {
     }
     void vOnAnnouncement(std::span<const std::uint8_t>, const CEndpoint&) override {}
 
-    // Waits for a reply of one of the types from addrNet; the type, or 0 on time-out.
-    std::uint8_t byWaitReply(std::uint32_t addrNet, const std::set<std::uint8_t>& types,
-                             Clock::time_point deadline) {
+    // Waits for a reply of one of the types from the device; the type, or 0 on time-out.
+    std::uint8_t byWaitReply(const std::set<std::uint8_t>& types, Clock::time_point deadline) {
         std::unique_lock guard(m_lock);
         std::uint8_t found = 0;
         m_replied.wait_until(guard, deadline, [&] {
             while (!m_replies.empty()) {
                 const CReplySeen reply = m_replies.front();
                 m_replies.pop_front();
-                if (reply.m_uiFrom == addrNet && types.contains(reply.m_byType)) {
+                if (types.contains(reply.m_byType)) {
                     found = reply.m_byType;
                     return true;
                 }
@@ -58,24 +66,14 @@ class CCliView final : public IStationView, public ILanReceiver {
         return found;
     }
 
-    // Prints the result lines gathered so far, one per line.
+    // Prints the device's result lines gathered so far, one per line, as valid UTF-8
+    // (what a device sent may be anything).
     void vFlushLines(std::ostream& out) {
         std::lock_guard guard(m_lock);
-        for (const std::string& text : m_lines) {
-            size_t start = 0;
-            while (start <= text.size()) {
-                const size_t end = text.find("\r\n", start);
-                const std::string line = text.substr(start, end - start);
-                if (!line.empty()) {
-                    out << line << '\n';
-                }
-                if (end == std::string::npos) {
-                    break;
-                }
-                start = end + 2;
-            }
+        for (const CCmdResult& result : m_results) {
+            out << strSanitizeUtf8(strFormatResult(result)) << '\n';
         }
-        m_lines.clear();
+        m_results.clear();
     }
 
   private:
@@ -83,9 +81,10 @@ class CCliView final : public IStationView, public ILanReceiver {
         std::uint8_t m_byType;
         std::uint32_t m_uiFrom;
     };
+    std::atomic<std::uint32_t> m_uiDevice{0};
     std::mutex m_lock;
     std::condition_variable m_replied;
-    std::vector<std::string> m_lines;
+    std::vector<CCmdResult> m_results;
     std::deque<CReplySeen> m_replies;
 };
 
@@ -93,21 +92,22 @@ class CCliView final : public IStationView, public ILanReceiver {
 // deadline, or until stopWhen holds.
 template <typename Predicate>
 void vSearchUntil(CStation& station, Clock::time_point deadline, Predicate stopWhen) {
-    station.vRefresh();
+    CDiscoveryFeature& discovery = station.discovery();
+    discovery.vRefresh();
     const Clock::time_point secondSearch = Clock::now() + kSecondSearchDelay;
     bool searchedTwice = false;
     while (true) {
-        station.iDrainDiscoveryQueue();
+        discovery.iDrainDiscoveryQueue();
         if (stopWhen() || Clock::now() >= deadline) {
             break;
         }
         if (!searchedTwice && Clock::now() >= secondSearch) {
-            station.vSearch();
+            discovery.vSearch();
             searchedTwice = true;
         }
         std::this_thread::sleep_for(kDrainPeriod);
     }
-    while (station.iDrainDiscoveryQueue() > 0) {
+    while (discovery.iDrainDiscoveryQueue() > 0) {
     }
 }
 
@@ -125,6 +125,12 @@ struct CExpect {
     std::set<std::uint8_t> m_ok;
     std::set<std::uint8_t> m_failed;
 };
+
+// A request that never left: said at once instead of waiting out the time-out.
+int iSendFailed(const std::string& ip, std::ostream& err) {
+    err << "kestrel-cli: the request could not be sent to " << ip << '\n';
+    return kCliSetupFailed;
+}
 
 int iSearchCommand(const CCliOptions& options, CStation& station, std::ostream& out) {
     vSearchUntil(station, Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
@@ -151,6 +157,7 @@ int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view
     const std::string& ip = options.m_args[0];
     std::uint32_t addr = 0;
     fgParseIp(ip, addr);
+    view.vSetDevice(addr);
 
     vSearchUntil(station, Clock::now() + timeout,
                  [&station, addr] { return iRowOf(station, addr) >= 0; });
@@ -162,13 +169,15 @@ int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view
     // Selecting the row sends the login request, as a click in the list does; its
     // answer settles the login check that every command runs first.
     station.sSelectRow(row);
-    const std::uint8_t login =
-        view.byWaitReply(addr, {kReplyLoginOk, kReplyLoginRefused}, Clock::now() + timeout);
+    const std::uint8_t loginReply =
+        view.byWaitReply({kReplyLoginOk, kReplyLoginRefused}, Clock::now() + timeout);
 
     const std::string& command = options.m_strCommand;
     if (command == "login") {
         view.vFlushLines(out);
-        return login == kReplyLoginOk ? kCliOk : login == 0 ? kCliNoAnswer : kCliDeviceFailed;
+        return loginReply == kReplyLoginOk ? kCliOk
+               : loginReply == 0           ? kCliNoAnswer
+                                           : kCliDeviceFailed;
     }
     if (!station.fgSelectDevIsLogin()) {
         view.vFlushLines(out);
@@ -182,43 +191,47 @@ int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view
     }
 
     CExpect expect;
-    auto deadline = Clock::now() + timeout;
+    const auto deadline = Clock::now() + timeout;
+    bool sent = false;
     if (command == "restart") {
-        station.fgSendToDev(ip, bufBuildRestart());
+        sent = station.fgSendToDev(ip, bufBuildRestart());
         expect = {{kReplyRestart}, {}};
     } else if (command == "reset") {
-        station.fgSendToDev(ip, bufBuildFactoryReset(EResetOrigin::kPlain));
+        sent = station.fgSendToDev(ip, bufBuildFactoryReset(EResetOrigin::kPlain));
         expect = {{kReplyFactoryReset}, {}};
     } else if (command == "format-sd") {
-        station.fgFormatSd();
+        sent = station.devCmd().fgFormatSd();
         // A device without an SD card answers with the "dev no sd card" reply.
         expect = {{kReplyFormatSdOk}, {kReplyMakeUpgradeFile3}};
     } else if (command == "set-uid") {
-        station.fgSetUid(options.m_args[1]);
+        sent = station.devCmd().fgSetUid(options.m_args[1]);
         expect = {{kReplySetUidOk}, {kReplySetUidFailed}};
     } else if (command == "set-password") {
-        station.fgModifyPassword(options.m_args[1]);
+        sent = station.devCmd().fgModifyPassword(options.m_args[1]);
         expect = {{kReplyPasswordOk}, {kReplyPasswordFailed}};
     } else if (command == "set-net") {
         const bool wired = options.m_args[1] == "wired";
         const CNetSettings settings{options.m_args[2], options.m_args[3], options.m_args[4],
                                     options.m_args[5], options.m_args[6] == "dhcp"};
-        station.fgSendToDev(
+        sent = station.fgSendToDev(
             ip, bufBuildSetNetwork(wired ? ENetBlock::kWired : ENetBlock::kWifi, settings));
         expect = wired ? CExpect{{kReplyWiredNetOk}, {kReplyWiredNetFailed}}
                        : CExpect{{kReplyWifiNetOk}, {kReplyWifiNetFailed}};
     } else if (command == "wifi-connect") {
-        station.fgConnectWifi(options.m_args[1],
-                              static_cast<std::uint32_t>(std::stoul(options.m_args[3])),
-                              options.m_args[2]);
+        CLoginFeature& login = station.login();
+        if (!login.fgConnectWifi(options.m_args[1],
+                                 static_cast<std::uint32_t>(std::stoul(options.m_args[3])),
+                                 options.m_args[2])) {
+            return iSendFailed(ip, err);
+        }
         // Polls the status every 4 s as the window does, until a result arrives.
         const std::set<std::uint8_t> results{kReplyWifiStatus, kReplyWifiJoinOk,
                                              kReplyWifiJoinFailed};
         std::uint8_t reply = 0;
         while (reply == 0) {
-            reply = view.byWaitReply(addr, results, Clock::now() + kWifiPollPeriod);
-            if (reply == 0 && !station.fgWifiPollTick()) {
-                reply = view.byWaitReply(addr, results, Clock::now() + timeout);
+            reply = view.byWaitReply(results, Clock::now() + kWifiPollPeriod);
+            if (reply == 0 && !login.fgWifiPollTick()) {
+                reply = view.byWaitReply(results, Clock::now() + timeout);
                 break;
             }
         }
@@ -227,13 +240,17 @@ int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view
             return kCliNoAnswer;
         }
         const bool joined =
-            reply == kReplyWifiJoinOk || (reply == kReplyWifiStatus && station.fgWifiConnected());
+            reply == kReplyWifiJoinOk || (reply == kReplyWifiStatus && login.fgWifiConnected());
         return joined ? kCliOk : kCliDeviceFailed;
+    }
+    if (!sent) {
+        view.vFlushLines(out);
+        return iSendFailed(ip, err);
     }
 
     std::set<std::uint8_t> all = expect.m_ok;
     all.insert(expect.m_failed.begin(), expect.m_failed.end());
-    const std::uint8_t reply = view.byWaitReply(addr, all, deadline);
+    const std::uint8_t reply = view.byWaitReply(all, deadline);
     view.vFlushLines(out);
     if (reply == 0) {
         return kCliNoAnswer;

@@ -6,7 +6,7 @@
 
 // Exit codes of kestrel-cli.
 inline constexpr int kCliOk = 0;
-inline constexpr int kCliSetupFailed = 1;  // the sockets could not be opened
+inline constexpr int kCliSetupFailed = 1;  // the sockets could not be opened, or a send failed
 inline constexpr int kCliUsage = 2;
 inline constexpr int kCliDeviceFailed = 3;  // the device answered with a failure
 inline constexpr int kCliNoAnswer = 4;      // no answer within the time-out

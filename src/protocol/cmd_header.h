@@ -114,6 +114,7 @@ inline constexpr std::uint8_t kCmdSetDayNightAuto = 98;  // 98..100: auto, night
 // Reply types (byte 1 of a reply). Types equal to a command code (24, 25, 26, 38..47,
 // 55, 80, 82, 92, 93) are named by that command's constant.
 inline constexpr std::uint8_t kReplyUpgradeFileCheck = 3;
+inline constexpr std::uint8_t kReplyMotorDown = 46;  // the down move of command 45
 inline constexpr std::uint8_t kReplyUpgradeReceived = 20;
 inline constexpr std::uint8_t kReplyDiscovery = 101;
 inline constexpr std::uint8_t kReplyFormatSdOk = 107;
@@ -149,6 +150,13 @@ inline constexpr std::uint8_t kReplyPasswordOk = 182;
 inline constexpr std::uint8_t kReplyPasswordFailed = 183;
 inline constexpr std::uint8_t kReplyLogText = 184;
 inline constexpr std::uint8_t kReplyAbility = 192;
+
+// Announcements of devices to recorders (multicast 233.233.233.233:34226).
+inline constexpr std::size_t kAnnounceMinBytes = 24;
+inline constexpr std::uint8_t kAnnounceStartByte = 0x68;
+inline constexpr std::size_t kAnnounceOffType = 4;
+inline constexpr std::size_t kAnnounceOffLength = 12;
+inline constexpr std::uint32_t kAnnounceMinLength = 12;
 
 // Sub-commands of the extended command 26 (word B).
 inline constexpr std::uint32_t kExtUnsupported = 0x1001;

@@ -32,8 +32,10 @@ int iFindSameDevice(const std::vector<CDevInfo>& view, const CDevInfo& devInfo) 
     if (devInfo.m_strUid.empty()) {
         return -1;
     }
+    // A device that moved keeps its UID and its wired MAC; a batch that still shares
+    // one placeholder UID differs by MAC, so each of its devices keeps its own row.
     for (size_t i = 0; i < view.size(); ++i) {
-        if (view[i].m_strUid == devInfo.m_strUid) {
+        if (view[i].m_strUid == devInfo.m_strUid && view[i].m_strEthMac == devInfo.m_strEthMac) {
             return static_cast<int>(i);
         }
     }

@@ -82,7 +82,8 @@ class CDevRegistry {
     std::string strFilterText() const;
 
     // Adds a discovery record, or updates the entry of the same device (equal IP
-    // text, else equal non-empty UID text), which keeps its login state.
+    // text, else equal non-empty UID text together with equal wired MAC text), which
+    // keeps its login state.
     CDevAddResult sAddOrUpdateDevice(CDevInfo devInfo);
 
     // Stable sorts of the active view: by the first four UID characters, or by the

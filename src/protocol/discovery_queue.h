@@ -11,11 +11,10 @@
 #include "app/que_buffer.h"
 #include "protocol/dev_info.h"
 
-// Items the discovery queue holds. A search on several busy subnets can bring a
-// thousand replies within one drain period; none of them may be dropped.
-inline constexpr int kDiscoveryQueueCapacity = 4096;
-// Items turned into records per drain tick (every 20 ms).
-inline constexpr int kDiscoveryItemsPerTick = 30;
+// Items the discovery queue holds: every reply of a bench of ten thousand devices
+// answering one search, with room for the second search of a refresh. None may be
+// dropped.
+inline constexpr int kDiscoveryQueueCapacity = 16384;
 
 // Queues a discovery reply with its sender (network byte order) as one item.
 // 0 queued; -1 not exactly a 240-byte reply (ignored, nothing written anywhere);

@@ -5,10 +5,54 @@
 
 #include "app/dbg_print.h"
 #include "app/settings.h"
-#include "app/translate.h"
 #include "protocol/cmd_header.h"
 
-CStation::CStation(IUdpSender& sender, IStationView& view) : m_sender(sender), m_view(view) {}
+CStation::CStation(IUdpSender& sender, IStationView& view)
+    : m_sender(sender), m_view(view), m_loginWait([](int waitMs) {
+          std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+      }) {}
+
+void CStation::vOnDatagram(std::span<const std::uint8_t> data, const CEndpoint& from) {
+    vParseLanInfo(data, from.m_uiAddr);
+}
+
+void CStation::vOnAnnouncement(std::span<const std::uint8_t> data, const CEndpoint& from) {
+    m_discovery.vParseIpcToNvrInfo(data, from.m_uiAddr);
+}
+
+void CStation::vParseLanInfo(std::span<const std::uint8_t> datagram, std::uint32_t senderNet) {
+    const CReplyReader reply(datagram);
+    const std::uint8_t type = reply.byType();
+    IReplyHandler* handler = type == kCmdExtended ? m_router.psExtHandler(reply.uiAt(kCmdOffWordB))
+                                                  : m_router.psHandler(type);
+    if (handler == nullptr) {
+        vDbgPrint("camkit:%s, %d=>reply %d (%u) from %s not handled\r\n", "CStation::vParseLanInfo",
+                  __LINE__, static_cast<int>(type), static_cast<unsigned>(reply.uiAt(kCmdOffWordB)),
+                  strIpText(senderNet).c_str());
+        return;
+    }
+    const int code = handler->iOnReply(reply, senderNet);
+    if (code != kNoResult) {
+        vShowCmdResult(senderNet, code);
+    }
+}
+
+void CStation::vShowCmdResult(std::uint32_t addrNet, int code) {
+    CDevInfo devInfo;
+    const bool found = addrNet == 0 ? m_registry.fgGetCurrDevInfo(devInfo)
+                                    : m_registry.fgGetDevInfoByIp(devInfo, addrNet);
+    if (!found) {
+        return;
+    }
+    if (const std::optional<CCmdResult> result =
+            sResultOfCode(code, devInfo, m_login.fgWifiConnected())) {
+        vReport(*result);
+    }
+}
+
+void CStation::vReport(const CCmdResult& result) {
+    m_view.vOnResult(result);
+}
 
 void CStation::vSetPassword(const std::string& password) {
     std::lock_guard guard(m_stateLock);
@@ -20,62 +64,8 @@ std::string CStation::strPassword() const {
     return m_strPassword;
 }
 
-void CStation::vRefresh() {
-    m_registry.vSetListSelect(-1);
-    m_registry.vClearDevInfo();
-    m_registry.iDevPoolDelete(-1, true);
-    m_sender.vSearchDev();
-    m_registry.vSetFilterOff();
-    std::lock_guard guard(m_stateLock);
-    m_iSortCountdown = kSortCountdownTicks;
-}
-
-void CStation::vSearch() {
-    m_sender.vSearchDev();
-}
-
-int CStation::iDrainDiscoveryQueue() {
-    std::vector<CDevInfo> records;
-    iTakeDiscoveryRecords(m_discoveryQueue, kDiscoveryItemsPerTick, records);
-    for (CDevInfo& devInfo : records) {
-        const CDevAddResult added = m_registry.sAddOrUpdateDevice(std::move(devInfo));
-        if (added.m_eKind == EDevAdd::kAppended || added.m_eKind == EDevAdd::kHidden) {
-            std::lock_guard guard(m_stateLock);
-            m_iSortCountdown = kSortCountdownTicks;
-        }
-    }
-    return m_discoveryQueue.iCount();
-}
-
-bool CStation::fgSortTick() {
-    {
-        std::lock_guard guard(m_stateLock);
-        if (m_iSortCountdown <= 0) {
-            return false;
-        }
-        if (--m_iSortCountdown > 0) {
-            return true;
-        }
-    }
-    const CSettings& settings = CSettings::instance();
-    const std::uint32_t reselect = settings.m_fgReselect ? settings.m_uiLastSelectAddr : 0;
-    m_registry.iSortByUid(reselect);
-    return false;
-}
-
-bool CStation::fgWifiPollTick() {
-    std::uint32_t target = 0;
-    bool more = false;
-    {
-        std::lock_guard guard(m_stateLock);
-        if (m_iWifiPollCountdown <= 0) {
-            return false;
-        }
-        more = --m_iWifiPollCountdown > 0;
-        target = m_uiWifiPollAddr;
-    }
-    m_sender.iSendUdpToDev(target, bufBuildWifiStatus());
-    return more;
+void CStation::vSetLoginWait(LoginWait wait) {
+    m_loginWait = std::move(wait);
 }
 
 std::optional<CDevInfo> CStation::sSelectRow(int row) {
@@ -86,7 +76,7 @@ std::optional<CDevInfo> CStation::sSelectRow(int row) {
     m_registry.iDevPoolDelete(-1, true);
     m_registry.vSetListSelect(row);
     m_registry.vDevPoolAdd(row, CDevRegistry::EPoolAdd::kIndex);
-    vLoginRequest(devInfo->m_uiIpAddr, ELoginOrigin::kRowClick);
+    m_login.vLoginRequest(devInfo->m_uiIpAddr, ELoginOrigin::kRowClick);
     CSettings::instance().m_uiLastSelectAddr = devInfo->m_uiIpAddr;
     return devInfo;
 }
@@ -122,10 +112,6 @@ void CStation::vSortByColumn(int column) {
     }
 }
 
-void CStation::vLoginRequest(std::uint32_t addrNet, ELoginOrigin origin) {
-    m_sender.iSendUdpToDev(addrNet, bufBuildLogin(strPassword(), origin));
-}
-
 bool CStation::fgSelectDevIsLogin(std::string* ipText) {
     CDevInfo devInfo;
     if (!m_registry.fgGetDevInfoMapValid(devInfo, m_registry.iListSelect())) {
@@ -133,10 +119,10 @@ bool CStation::fgSelectDevIsLogin(std::string* ipText) {
     }
     bool answered = devInfo.m_iLoginState != kLoginUnknown;
     for (int attempt = 0; attempt < kLoginAttempts && !answered; ++attempt) {
-        if (attempt < 2) {
-            vLoginRequest(devInfo.m_uiIpAddr, ELoginOrigin::kLoginCheck);
+        if (attempt < kLoginRequests) {
+            m_login.vLoginRequest(devInfo.m_uiIpAddr, ELoginOrigin::kLoginCheck);
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(kLoginWaitMs));
+        m_loginWait(kLoginWaitMs);
         if (attempt + 1 == kLoginAttempts ||
             !m_registry.fgGetDevInfoMapValid(devInfo, m_registry.iListSelect())) {
             break;
@@ -145,7 +131,7 @@ bool CStation::fgSelectDevIsLogin(std::string* ipText) {
     }
     if (!answered) {
         vDbgPrint("camkit:%s, %d=>login no resp\r\n", "CclientDlg::fgSelectDevIsLogin", __LINE__);
-        PrintLogKey("login no recv response", devInfo.m_strIp);
+        vReport(sAddrResult(devInfo.m_uiIpAddr, "login no recv response"));
         return false;
     }
     if (ipText != nullptr) {
@@ -186,96 +172,4 @@ void CStation::vSendExtCmd(std::span<const std::uint8_t> payload, std::uint32_t 
     if (m_registry.fgGetCurrDevInfo(devInfo)) {
         m_sender.iSendUdpToDev(devInfo.m_uiIpAddr, bufBuildExtCmd(subCmd, payload));
     }
-}
-
-bool CStation::fgFormatSd() {
-    std::string ip;
-    return fgSelectDevIsLogin(&ip) && fgSendToDev(ip, bufBuildFormatSd());
-}
-
-bool CStation::fgModifyPassword(const std::string& newPassword) {
-    std::string ip;
-    return fgSelectDevIsLogin(&ip) && fgSendToDev(ip, bufBuildChangePassword(newPassword));
-}
-
-bool CStation::fgMakeUpgradeFile() {
-    CDevInfo devInfo;
-    if (!fgSelectDevIsLogin() || !m_registry.fgGetCurrDevInfo(devInfo)) {
-        return false;
-    }
-    return m_sender.iSendUdpToDev(devInfo.m_uiIpAddr, bufBuildMakeUpgradeFile()) == 0;
-}
-
-bool CStation::fgConnectWifi(const std::string& ssidUtf8, std::uint32_t encryption,
-                             const std::string& password) {
-    CDevInfo devInfo;
-    if (!m_registry.fgGetDevInfoMapValid(devInfo, m_registry.iListSelect())) {
-        return false;
-    }
-    vDbgPrint("camkit:%s, %d=>ssid:%s,pwd:%s,enc=%d\r\n", "CclientDlg::ConnectWifi", __LINE__,
-              ssidUtf8.c_str(), password.c_str(), static_cast<int>(encryption));
-    if (!fgSendToDev(devInfo.m_strIp, bufBuildConnectWifi(encryption, password, ssidUtf8))) {
-        return false;
-    }
-    std::lock_guard guard(m_stateLock);
-    m_iWifiPollCountdown = kWifiPollCount;
-    m_uiWifiPollAddr = devInfo.m_uiIpAddr;
-    return true;
-}
-
-bool CStation::fgSetUid(const std::string& uid) {
-    CDevInfo devInfo;
-    if (!m_registry.fgGetCurrDevInfo(devInfo)) {
-        return false;
-    }
-    {
-        std::lock_guard guard(m_stateLock);
-        m_strLastUid = uid;
-    }
-    return fgSendToDev(devInfo.m_strIp, bufBuildSetUid(uid));
-}
-
-void CStation::vSetConfigItemKind(int kind) {
-    std::lock_guard guard(m_stateLock);
-    m_iConfigItemKind = kind;
-}
-
-void CStation::vSetMacRequestPending(bool pending) {
-    std::lock_guard guard(m_stateLock);
-    m_fgMacRequestPending = pending;
-}
-
-int CStation::iSetUidSuccessCount() const {
-    std::lock_guard guard(m_stateLock);
-    return m_iSetUidSuccess;
-}
-
-int CStation::iWifiPollCountdown() const {
-    std::lock_guard guard(m_stateLock);
-    return m_iWifiPollCountdown;
-}
-
-bool CStation::fgWifiConnected() const {
-    std::lock_guard guard(m_stateLock);
-    return m_fgWifiConnected;
-}
-
-bool CStation::fgCalibrating() const {
-    std::lock_guard guard(m_stateLock);
-    return m_fgCalibrating;
-}
-
-std::uint32_t CStation::uiCalibrationAddr() const {
-    std::lock_guard guard(m_stateLock);
-    return m_uiCalibrationAddr;
-}
-
-void CStation::vEndCalibration() {
-    std::uint32_t addr = 0;
-    {
-        std::lock_guard guard(m_stateLock);
-        m_fgCalibrating = false;
-        addr = m_uiCalibrationAddr;
-    }
-    PrintLogKey("The calibration completed", addr);
 }

@@ -5,6 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QEventLoop>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -20,7 +21,7 @@
 #include "app/dbg_print.h"
 #include "app/settings.h"
 #include "app/translate.h"
-#include "net/my_socket.h"
+#include "protocol/lan_station.h"
 #include "protocol/station.h"
 #include "ui/about_dlg.h"
 #include "ui/dev_list_commands.h"
@@ -146,11 +147,11 @@ int iParseInterval(const QString& text) {
     return head.left(digits).toInt();
 }
 
-CclientDlg::CclientDlg(CMySocket* transport, CStation* station,
+CclientDlg::CclientDlg(CLanStation* lan, CStation* station,
                        std::optional<std::vector<CInterfaceAddr>> interfaces, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint),
-      m_pTransport(transport),
+      m_pLan(lan),
       m_pStation(station),
       m_interfaces(std::move(interfaces)),
       m_pwdStore(CSettings::instance().m_strProgramDir),
@@ -178,15 +179,12 @@ CclientDlg::~CclientDlg() {
     if (m_clickWatcher) {
         qApp->removeEventFilter(m_clickWatcher.get());
     }
-    // No reply may reach the window while it goes away.
-    if (m_pTransport != nullptr) {
-        m_pTransport->UnInit();
-    }
     for (QTimer& dlgTimer : m_timers) {
         dlgTimer.stop();
     }
     if (m_pStation != nullptr) {
         m_pStation->registry().vSetObserver(nullptr);
+        m_pStation->vSetLoginWait(nullptr);
     }
     vDbgPrint("camkit:%s, %d=>exit\r\n", "CclientDlg::~CclientDlg", __LINE__);
 }
@@ -371,9 +369,15 @@ void CclientDlg::vInitDialog() {
     qApp->installEventFilter(m_clickWatcher.get());
     if (m_pStation != nullptr) {
         m_pStation->vSetPassword(std::string(kDefaultDevPassword));
+        // The login check's short waits keep the window alive: painting, timers and
+        // the station's queued calls go on; the operator's input waits.
+        m_pStation->vSetLoginWait([](int waitMs) {
+            QEventLoop loop;
+            QTimer::singleShot(waitMs, &loop, &QEventLoop::quit);
+            loop.exec(QEventLoop::ExcludeUserInputEvents);
+        });
     }
-    if (m_pTransport != nullptr && m_pStation != nullptr &&
-        !m_pTransport->Init(*m_pStation, m_interfaces)) {
+    if (m_pLan != nullptr && !m_pLan->fgStart(m_interfaces)) {
         vMessageBoxTipsOk(nullptr, strKey(kSocketInitFailText));
         vMessageBoxTipsOk(this, strKey("Socket init failed!"));
     }
@@ -475,7 +479,7 @@ void CclientDlg::vTimerTick(EDlgTimer dlgTimer) {
             vProgressTick();
             break;
         case EDlgTimer::kWifiPoll:
-            if (m_pStation == nullptr || !m_pStation->fgWifiPollTick()) {
+            if (m_pStation == nullptr || !m_pStation->login().fgWifiPollTick()) {
                 vStopTimer(dlgTimer);
             }
             break;
@@ -483,23 +487,20 @@ void CclientDlg::vTimerTick(EDlgTimer dlgTimer) {
             pPage(m_pTabCtrl->iGetCurSel())->vTabRefresh(ETabRefresh::kDelayed);
             break;
         case EDlgTimer::kSort:
-            if (m_pStation == nullptr || !m_pStation->fgSortTick()) {
+            if (m_pStation == nullptr || !m_pStation->discovery().fgSortTick()) {
                 vStopTimer(dlgTimer);
             }
             break;
         case EDlgTimer::kSearchAgain:
             if (m_pStation != nullptr) {
-                m_pStation->vSearch();
+                m_pStation->discovery().vSearch();
             }
             break;
         case EDlgTimer::kDrain:
             // Drains until the queue is empty, 30 records a tick, so that a burst of
             // replies neither blocks the window nor waits for the next search.
-            if (m_pStation == nullptr || m_pStation->iDrainDiscoveryQueue() == 0) {
+            if (m_pStation == nullptr || m_pStation->discovery().iDrainDiscoveryQueue() == 0) {
                 vStopTimer(dlgTimer);
-            }
-            if (!fgTimerActive(EDlgTimer::kSort)) {
-                vStartTimer(EDlgTimer::kSort);
             }
             break;
         case EDlgTimer::kLiveRestart:
@@ -542,7 +543,7 @@ void CclientDlg::vCalibrationTick() {
         vStopTimer(EDlgTimer::kCalibration);
         m_iCalibState = 0;
         if (m_pStation != nullptr) {
-            m_pStation->vEndCalibration();
+            m_pStation->camera().vEndCalibration();
         }
         return;
     }
@@ -578,7 +579,7 @@ void CclientDlg::vRefresh() {
     }
     vStartTimer(EDlgTimer::kSearchAgain);
     if (m_pStation != nullptr) {
-        m_pStation->vRefresh();
+        m_pStation->discovery().vRefresh();
     }
     vStartTimer(EDlgTimer::kSort);
 }
@@ -690,6 +691,8 @@ void CclientDlg::vOnRowClicked(int row) {
 }
 
 void CclientDlg::vOnCheckClicked(int row, bool checked) {
+    // A click on a check box is a click on its row: "Select/deselect" no longer holds.
+    m_pSelectAll->setChecked(false);
     if (m_pStation == nullptr) {
         return;
     }

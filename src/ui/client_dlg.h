@@ -19,7 +19,7 @@
 #include "ui/layout_scale.h"
 #include "ui/scaled_page.h"
 
-class CMySocket;
+class CLanStation;
 class CStation;
 class CDevListCommands;
 class CDlgSetting;
@@ -60,7 +60,7 @@ inline constexpr int kTabMotor = 6;
 // progress bar, device pool pane and result pane. It shows what the station core
 // holds and forwards the operator's actions to it; it decides nothing about the
 // protocol. The transport and the station belong to the caller and must outlive the
-// window; the transport must be stopped before the window is destroyed.
+// window; the caller stops the transport before the window is destroyed.
 //
 // Enter and Escape never close it; only the close box does. UI thread only, except
 // where a method says otherwise.
@@ -68,9 +68,11 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     Q_OBJECT
 
   public:
-    // transport and station may both be null (a window without devices). interfaces:
-    // the local interfaces to open (nullopt: the machine's interface table).
-    CclientDlg(CMySocket* transport, CStation* station,
+    // lan (the transport with its station, which vInitDialog starts) and station (the
+    // station the window shows; lan's own when lan is given) may both be null (a window
+    // without devices). interfaces: the local interfaces to open (nullopt: the
+    // machine's interface table). The owner of lan stops it before the window goes.
+    CclientDlg(CLanStation* lan, CStation* station,
                std::optional<std::vector<CInterfaceAddr>> interfaces, QWidget* parent = nullptr);
     ~CclientDlg() override;
 
@@ -173,7 +175,7 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     void vOnFilter();
     void vShowChooseDevTips();
 
-    CMySocket* m_pTransport;
+    CLanStation* m_pLan;
     CStation* m_pStation;
     std::optional<std::vector<CInterfaceAddr>> m_interfaces;
 

@@ -139,7 +139,7 @@ void CDevListCommands::vRunCommand(EListCmd command) {
             break;
         }
         case EListCmd::kMakeUpgradeFile:
-            m_pStation->fgMakeUpgradeFile();
+            m_pStation->devCmd().fgMakeUpgradeFile();
             break;
         case EListCmd::kCopyUid:
         case EListCmd::kCopyIp:

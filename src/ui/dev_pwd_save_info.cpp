@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "app/dbg_print.h"
+#include "app/str_util.h"
 #include "ui/store_file.h"
 
 namespace {
@@ -36,7 +37,7 @@ CDevPwdSaveInfo::CDevPwdSaveInfo(const std::filesystem::path& folder) : m_path(f
          kind = eReadStoreLine(file, line)) {
         if (kind == EStoreLine::kLine && fgAcceptedAtLoad(line)) {
             vDbgPrint("camkit:%s, %d=>pwd:%s\r\n", "CDevPwdSaveInfo::CDevPwdSaveInfo", __LINE__,
-                      line.c_str());
+                      strMaskSecret(line).c_str());
             m_entries.push_back(line);
         }
     }

@@ -30,6 +30,6 @@ void CDlgChangePassword::vOnOK() {
     if (!m_pStation->fgSelectDevIsLogin()) {
         return;
     }
-    m_pStation->fgModifyPassword(m_pEdit->text().toStdString());
+    m_pStation->devCmd().fgModifyPassword(m_pEdit->text().toStdString());
     accept();
 }

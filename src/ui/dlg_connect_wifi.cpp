@@ -66,8 +66,8 @@ void CDlgConnectWifi::vOnOK() {
     }
     const std::string passwordText = password.toStdString();
     if (m_pStation != nullptr &&
-        m_pStation->fgConnectWifi(m_strSsid.toStdString(),
-                                  static_cast<std::uint32_t>(m_iEncryption), passwordText)) {
+        m_pStation->login().fgConnectWifi(
+            m_strSsid.toStdString(), static_cast<std::uint32_t>(m_iEncryption), passwordText)) {
         emit sigWifiConnectSent();
     }
     if (!passwordText.empty()) {

@@ -13,8 +13,7 @@
 #include "app/settings.h"
 #include "app/translate.h"
 #include "devsim/dev_sim_fleet.h"
-#include "net/my_socket.h"
-#include "protocol/station.h"
+#include "protocol/lan_station.h"
 #include "ui/client_dlg.h"
 #include "ui/single_instance.h"
 #include "ui/start_options.h"
@@ -79,10 +78,13 @@ void vRunStation(CSingleInstance& instance, const CStartOptions& options) {
     if (!options.m_binds.empty()) {
         interfaces = options.m_binds;
     }
+    // The composition root: the bridge outlives the station and the transport that
+    // call into it; the transport is started by the window and stopped here, before
+    // the window goes.
     CStationViewBridge bridge;
-    CMySocket transport;
-    CStation station(transport, bridge);
-    CclientDlg window(&transport, &station, interfaces);
+    CLanStation lan(bridge);
+    bridge.vAttachViews(lan.station());
+    CclientDlg window(&lan, &lan.station(), interfaces);
     bridge.vAttach(&window);
     window.vInitDialog();
     instance.vSetWindow(&window);
@@ -99,7 +101,7 @@ void vRunStation(CSingleInstance& instance, const CStartOptions& options) {
     }
     instance.vSetWindow(nullptr);
     // The receive thread ends before anything it calls into goes away.
-    transport.UnInit();
+    lan.vStop();
     bridge.vAttach(nullptr);
 }
 }  // namespace

@@ -21,7 +21,7 @@ CStartOptions sParseStartOptions(const std::vector<std::string>& args) {
                 options.m_strError = "--bind needs ADDR/PREFIX";
                 return options;
             }
-            const std::optional<CInterfaceAddr> bind = sParseBindSpec(args[++at]);
+            const std::optional<CInterfaceAddr> bind = sParseBindAddr(args[++at]);
             if (!bind) {
                 options.m_strError = "not an ADDR/PREFIX: " + args[at];
                 return options;

@@ -1,5 +1,7 @@
 #include "ui/station_view_bridge.h"
 
+#include "app/translate.h"
+#include "protocol/station.h"
 #include "ui/client_dlg.h"
 #include "ui/ui_helpers.h"
 
@@ -23,8 +25,16 @@ void CStationViewBridge::vPost(Call call) {
         Qt::QueuedConnection);
 }
 
-void CStationViewBridge::vAppendResult(const std::string& text) {
-    vPost([text = strQ(text)](CclientDlg& window) { window.PrintLog(text); });
+void CStationViewBridge::vAttachViews(CStation& station) {
+    station.login().vSetView(this);
+    station.camera().vSetView(this);
+    station.sensor().vSetView(this);
+}
+
+void CStationViewBridge::vOnResult(const CCmdResult& result) {
+    vPost([text = strQ("\r\n" + strFormatResult(result))](CclientDlg& window) {
+        window.PrintLog(text);
+    });
 }
 
 void CStationViewBridge::vShowMessage(const std::string& text) {
@@ -66,7 +76,9 @@ void CStationViewBridge::vStopWifiPoll() {
 
 void CStationViewBridge::vShowWifiResult(const std::string& text) {
     // The result line starts a new line in the pane; the box shows it without that.
-    vPost([text = strQ(text).trimmed()](CclientDlg& window) { vShowTipsBox(&window, text); });
+    vPost([text = strQ(text).trimmed()](CclientDlg& window) {
+        vShowBox(&window, QString::fromStdString(strTranslate("Kestrel")), text);
+    });
 }
 
 void CStationViewBridge::vSetDeviceTypeText(const std::string& text) {

@@ -4,17 +4,27 @@
 #include <QPointer>
 #include <atomic>
 
+#include "protocol/camera_feature.h"
+#include "protocol/login_feature.h"
+#include "protocol/sensor_feature.h"
 #include "protocol/station_view.h"
 
 class CclientDlg;
+class CStation;
 
-// The station's view of the window. The station calls it on the receive thread (and
-// on the UI thread); every call is queued onto the UI thread with copies of its
-// values and returns at once, so the receive thread never waits for the window. Calls
-// that arrive while no window is attached are dropped.
+// The station's view of the main window: results, boxes, the device list's refresh,
+// and the views of the features whose effects the window itself shows (login and
+// Wi-Fi, the live view's image settings, the sensor name dialog). The station calls it
+// on the receive thread (and on the UI thread); every call is queued onto the UI
+// thread with copies of its values and returns at once, so the receive thread never
+// waits for the window. Calls that arrive while no window is attached are dropped.
 //
 // Lives on the UI thread and must outlive the station and the transport.
-class CStationViewBridge final : public QObject, public IStationView {
+class CStationViewBridge final : public QObject,
+                                 public IStationView,
+                                 public ILoginView,
+                                 public ICameraView,
+                                 public ISensorView {
     Q_OBJECT
 
   public:
@@ -22,18 +32,36 @@ class CStationViewBridge final : public QObject, public IStationView {
 
     // The window the calls go to (nullptr: none). UI thread only.
     void vAttach(CclientDlg* window) { m_window = window; }
+    // Registers the bridge as the view of the features it serves.
+    void vAttachViews(CStation& station);
 
-    void vAppendResult(const std::string& text) override;
+    // IStationView.
+    void vOnResult(const CCmdResult& result) override;
     void vShowMessage(const std::string& text) override;
     // Many replies of one burst start the drain once.
     void vOnDiscoveryQueued() override;
     void vRequestRefresh() override;
+
+    // ILoginView.
     void vAddWifiRow(const std::string& ssid, int intensity, int encryption) override;
     void vSetWifiStatus(const std::string& ssid) override;
     void vStopWifiPoll() override;
     void vShowWifiResult(const std::string& text) override;
     void vSetDeviceTypeText(const std::string& text) override;
+    // The device info page shows the detector flags once it has its fields.
+    void vSetDetectorFlags(bool, bool, bool) override {}
+
+    // ICameraView. The live view page shows flip and day/night once it has its lists.
+    void vSetFlip(int) override {}
+    void vSetDayNight(int) override {}
     void vStartCalibrationTimer() override;
+
+    // ISensorView: the window names a learned sensor; the sensor page shows the rest
+    // once it has its list.
+    void vSensorTestEnable() override {}
+    void vSensorResult(const std::array<std::uint8_t, 56>&, bool) override {}
+    void vSensorLearnDone(bool, std::uint32_t) override {}
+    void vSensorList(const std::vector<std::array<std::uint8_t, 40>>&) override {}
     // The dialog runs on the UI thread; the receive thread goes on receiving.
     void vOpenSensorNameDialog(const std::string& addressText) override;
 

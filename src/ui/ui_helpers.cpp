@@ -32,8 +32,11 @@ void vMessageBoxTipsOk(QWidget* owner, const QString& text) {
 }
 
 void vShowTipsBox(QWidget* owner, const QString& text) {
-    auto* box =
-        new QMessageBox(QMessageBox::Information, strTipsCaption(), text, QMessageBox::Ok, owner);
+    vShowBox(owner, strTipsCaption(), text);
+}
+
+void vShowBox(QWidget* owner, const QString& caption, const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Information, caption, text, QMessageBox::Ok, owner);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setModal(false);
     box->show();

@@ -24,6 +24,8 @@ void vMessageBoxTipsOk(QWidget* owner, const QString& text);
 
 // The same box shown without waiting: it closes and frees itself when dismissed.
 void vShowTipsBox(QWidget* owner, const QString& text);
+// The same with a caption of the caller's (the application name for the Wi-Fi result).
+void vShowBox(QWidget* owner, const QString& caption, const QString& text);
 
 // Gives the list grid lines, check boxes and whole-row selection, removes every row
 // and adds one row per text (the text in the first column, the check box clear).

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "app/dbg_print.h"
+#include "app/str_util.h"
 #include "ui/store_file.h"
 
 namespace {
@@ -68,7 +69,7 @@ CWifiPwdSaveInfo::CWifiPwdSaveInfo(const std::filesystem::path& folder)
         }
         const auto& [ssid, password] = *fields;
         vDbgPrint("camkit:%s, %d=>SSID:%s,pwd:%s\r\n", "CWifiPwdSaveInfo::CWifiPwdSaveInfo",
-                  __LINE__, ssid.c_str(), password.c_str());
+                  __LINE__, ssid.c_str(), strMaskSecret(password).c_str());
         vDbgPrint("camkit:%s, %d=>ssidlen=%d,pwdlen=%d\r\n", "CWifiPwdSaveInfo::CWifiPwdSaveInfo",
                   __LINE__, static_cast<int>(ssid.size()), static_cast<int>(password.size()));
         if (ssid.size() > kMaxFieldBytes || password.size() > kMaxFieldBytes) {

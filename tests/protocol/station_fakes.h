@@ -15,7 +15,7 @@
 #include "net/lan_interfaces.h"
 #include "protocol/cmd_header.h"
 #include "protocol/dev_info.h"
-#include "protocol/station_view.h"
+#include "protocol/station.h"
 
 // One datagram handed to the sender.
 struct CSentDatagram {
@@ -87,11 +87,30 @@ class CFakeSender : public IUdpSender {
     int m_iSearches = 0;
 };
 
-class CFakeView : public IStationView {
+// Records the station's results (as the pane's lines) and every call of every
+// feature's view as one event line. vAttachViews makes it the view of every feature.
+class CFakeView : public IStationView,
+                  public ILoginView,
+                  public ICameraView,
+                  public IMotorView,
+                  public IVideoParamView,
+                  public ISensorView,
+                  public IConfigView,
+                  public ILogView {
   public:
-    void vAppendResult(const std::string& text) override {
+    void vAttachViews(CStation& station) {
+        station.login().vSetView(this);
+        station.camera().vSetView(this);
+        station.motor().vSetView(this);
+        station.videoParam().vSetView(this);
+        station.sensor().vSetView(this);
+        station.config().vSetView(this);
+        station.log().vSetView(this);
+    }
+    void vOnResult(const CCmdResult& result) override {
         std::lock_guard guard(m_lock);
-        m_results.push_back(text);
+        m_results.push_back("\r\n" + strFormatResult(result));
+        m_resultValues.push_back(result);
     }
     void vShowMessage(const std::string& text) override { vEvent("message " + text); }
     void vOnDiscoveryQueued() override { vEvent("discoveryQueued"); }
@@ -152,6 +171,10 @@ class CFakeView : public IStationView {
         std::lock_guard guard(m_lock);
         return m_results;
     }
+    std::vector<CCmdResult> vecResultValues() const {
+        std::lock_guard guard(m_lock);
+        return m_resultValues;
+    }
     std::vector<std::string> vecEvents() const {
         std::lock_guard guard(m_lock);
         return m_events;
@@ -159,6 +182,7 @@ class CFakeView : public IStationView {
     void vClear() {
         std::lock_guard guard(m_lock);
         m_results.clear();
+        m_resultValues.clear();
         m_events.clear();
     }
 
@@ -170,6 +194,7 @@ class CFakeView : public IStationView {
 
     mutable std::mutex m_lock;
     std::vector<std::string> m_results;
+    std::vector<CCmdResult> m_resultValues;
     std::vector<std::string> m_events;
 };
 
@@ -192,7 +217,7 @@ inline CDevInfo sMakeDev(const std::string& ip, const std::string& uid = {},
 }
 
 // A reply: the 16-byte header (start byte 0xA8) followed by payload.
-struct CReplySpec {
+struct CReplyFields {
     std::uint8_t m_byType = 0;
     std::uint8_t m_byParam = 0;
     std::uint16_t m_usPayloadLen = 0;
@@ -202,7 +227,7 @@ struct CReplySpec {
     std::vector<std::uint8_t> m_payload{};
 };
 
-inline std::vector<std::uint8_t> bufReply(const CReplySpec& reply) {
+inline std::vector<std::uint8_t> bufReply(const CReplyFields& reply) {
     std::vector<std::uint8_t> datagram(kCmdHeaderBytes, 0);
     CCmdHeader header;
     header.m_byCode = reply.m_byType;

@@ -35,9 +35,14 @@ std::vector<CDevInfo> vecFilterDevices() {
     };
 }
 
+CDevInfo sWithMac(CDevInfo devInfo, const std::string& lastByte) {
+    devInfo.m_strEthMac = "0  :11 :22 :33 :44 :" + lastByte;
+    return devInfo;
+}
+
 }  // namespace
 
-TEST(DevRegistry, AddOrUpdateMatchesEqualAddressThenEqualNonEmptyUid) {
+TEST(DevRegistry, AddOrUpdateMatchesEqualAddressThenEqualUidAndMac) {
     struct CStep {
         CDevInfo m_dev;
         EDevAdd m_eKind;
@@ -56,6 +61,12 @@ TEST(DevRegistry, AddOrUpdateMatchesEqualAddressThenEqualNonEmptyUid) {
         {sMakeDev("10.0.0.9", "", "V1"), EDevAdd::kAppended, 3, false},
         // A UID contained in another device's UID is another device.
         {sMakeDev("10.0.0.5", "UID", "V1"), EDevAdd::kAppended, 4, false},
+        // A batch before its UIDs are written: one placeholder UID, one MAC each.
+        {sWithMac(sMakeDev("10.0.1.1", "PLACEHOLDER", "V1"), "A"), EDevAdd::kAppended, 5, false},
+        {sWithMac(sMakeDev("10.0.1.2", "PLACEHOLDER", "V1"), "B"), EDevAdd::kAppended, 6, false},
+        {sWithMac(sMakeDev("10.0.1.3", "PLACEHOLDER", "V1"), "C"), EDevAdd::kAppended, 7, false},
+        // ...and one of them moved: same UID, same MAC.
+        {sWithMac(sMakeDev("10.0.1.9", "PLACEHOLDER", "V1"), "B"), EDevAdd::kUpdated, 6, true},
     };
     CDevRegistry registry;
     for (std::size_t i = 0; i < steps.size(); ++i) {
@@ -65,11 +76,12 @@ TEST(DevRegistry, AddOrUpdateMatchesEqualAddressThenEqualNonEmptyUid) {
         EXPECT_EQ(result.m_fgAddrChanged, steps[i].m_fgAddrChanged) << "step " << i;
     }
     const auto full = registry.vecFullView();
-    EXPECT_EQ(vecIps(full), (std::vector<std::string>{"10.0.0.7", "10.0.0.1", "10.0.0.8",
-                                                      "10.0.0.9", "10.0.0.5"}));
+    EXPECT_EQ(vecIps(full),
+              (std::vector<std::string>{"10.0.0.7", "10.0.0.1", "10.0.0.8", "10.0.0.9", "10.0.0.5",
+                                        "10.0.1.1", "10.0.1.9", "10.0.1.3"}));
     EXPECT_EQ(full[1].m_strVersion, "V2");
     EXPECT_EQ(full[0].m_uiIpAddr, uiAddr("10.0.0.7"));
-    EXPECT_EQ(registry.iRowCount(), 5);
+    EXPECT_EQ(registry.iRowCount(), 8);
 }
 
 TEST(DevRegistry, UpdateInPlaceKeepsTheLoginState) {

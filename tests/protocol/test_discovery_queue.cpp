@@ -23,6 +23,9 @@ std::uint32_t Sender(int i) {
 
 }  // namespace
 
+// Items taken at a time in these tests.
+constexpr int kItemsPerTake = 30;
+
 TEST(DiscoveryQueue, BurstOfAThousandRepliesIsNeverLost) {
     static_assert(kDiscoveryQueueCapacity >= 4096);
     CQueBuffer queue(kDiscoveryQueueCapacity);
@@ -32,7 +35,7 @@ TEST(DiscoveryQueue, BurstOfAThousandRepliesIsNeverLost) {
     }
     std::vector<CDevInfo> records;
     int ticks = 0;
-    while (iTakeDiscoveryRecords(queue, kDiscoveryItemsPerTick, records) > 0) {
+    while (iTakeDiscoveryRecords(queue, kItemsPerTake, records) > 0) {
         ++ticks;
     }
     ASSERT_EQ(records.size(), 1000U);
@@ -58,12 +61,12 @@ TEST(DiscoveryQueue, TakesAtMostTheTickShareOldestFirst) {
         ASSERT_EQ(iQueueDiscoveryReply(queue, reply, Sender(i)), 0);
     }
     std::vector<CDevInfo> records;
-    EXPECT_EQ(iTakeDiscoveryRecords(queue, kDiscoveryItemsPerTick, records), 30);
+    EXPECT_EQ(iTakeDiscoveryRecords(queue, kItemsPerTake, records), 30);
     EXPECT_EQ(records.size(), 30U);
     EXPECT_EQ(queue.iCount(), 1);
-    EXPECT_EQ(iTakeDiscoveryRecords(queue, kDiscoveryItemsPerTick, records), 1);
+    EXPECT_EQ(iTakeDiscoveryRecords(queue, kItemsPerTake, records), 1);
     EXPECT_EQ(records.back().m_uiIpAddr, Sender(30));
-    EXPECT_EQ(iTakeDiscoveryRecords(queue, kDiscoveryItemsPerTick, records), 0);
+    EXPECT_EQ(iTakeDiscoveryRecords(queue, kItemsPerTake, records), 0);
 }
 
 TEST(DiscoveryQueue, FullQueueDropsFurtherReplies) {

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "devsim/dev_sim_fleet.h"
-#include "net/my_socket.h"
+#include "protocol/lan_station.h"
 #include "protocol/station.h"
 #include "ui/client_dlg.h"
 #include "ui/device_list_model.h"
@@ -31,10 +31,12 @@ class CFleetWindow {
     CFleetWindow& operator=(const CFleetWindow&) = delete;
 
     ~CFleetWindow() {
-        m_transport.UnInit();
+        if (m_lan) {
+            m_lan->vStop();
+        }
         m_bridge.vAttach(nullptr);
         m_window.reset();
-        m_station.reset();
+        m_lan.reset();
         if (m_fleet) {
             m_fleet->vStop();
         }
@@ -62,8 +64,9 @@ class CFleetWindow {
         CInterfaceAddr loopback;
         fgParseIp("127.0.0.1", loopback.m_uiAddr);
         fgParseIp("255.0.0.0", loopback.m_uiMask);
-        m_station.emplace(m_transport, m_bridge);
-        m_window.emplace(&m_transport, &*m_station, std::vector<CInterfaceAddr>{loopback});
+        m_lan.emplace(m_bridge);
+        m_bridge.vAttachViews(m_lan->station());
+        m_window.emplace(&*m_lan, &m_lan->station(), std::vector<CInterfaceAddr>{loopback});
         m_bridge.vAttach(&*m_window);
         m_window->vInitDialog();
         const int expected = static_cast<int>(devices);
@@ -78,8 +81,8 @@ class CFleetWindow {
     }
 
     devsim::CDevSimFleet& fleet() { return *m_fleet; }
-    CStation& station() { return *m_station; }
-    CDevRegistry& registry() { return m_station->registry(); }
+    CStation& station() { return m_lan->station(); }
+    CDevRegistry& registry() { return m_lan->station().registry(); }
     CclientDlg& window() { return *m_window; }
     CDevListModel& model() { return *m_window->pDevListModel(); }
     CDevListView& view() { return *m_window->pDevList(); }
@@ -118,7 +121,6 @@ class CFleetWindow {
   private:
     std::optional<devsim::CDevSimFleet> m_fleet;
     CStationViewBridge m_bridge;
-    CMySocket m_transport;
-    std::optional<CStation> m_station;
+    std::optional<CLanStation> m_lan;
     std::optional<CclientDlg> m_window;
 };

@@ -187,7 +187,7 @@ TEST_F(DeviceListFleetTest, ACheckBoxClickTogglesOnlyThatBox) {
     vExpectListMirrorsRegistry();
 }
 
-TEST_F(DeviceListFleetTest, SelectAllTicksEveryRowAndARowClickUnticksTheBox) {
+TEST_F(DeviceListFleetTest, SelectAllTicksEveryRowAndARowOrCheckBoxClickUnticksTheBox) {
     auto* selectAll = qobject_cast<QCheckBox*>(m_window->pControl(kIdcSelectAll));
     QTest::mouseClick(selectAll, Qt::LeftButton, {}, QPoint(4, selectAll->height() / 2));
     ASSERT_TRUE(selectAll->isChecked());
@@ -195,6 +195,12 @@ TEST_F(DeviceListFleetTest, SelectAllTicksEveryRowAndARowClickUnticksTheBox) {
     EXPECT_EQ(static_cast<int>(kDevices) - 1, registry().iListSelect());
     EXPECT_EQ(static_cast<qsizetype>(kDevices), m_window->pPoolPane()->strText().count('\n'));
 
+    vClickCheckBox(3);
+    EXPECT_FALSE(selectAll->isChecked()) << "a check box click is a click on its row";
+    EXPECT_EQ(kDevices - 1, vecTicked().size());
+
+    QTest::mouseClick(selectAll, Qt::LeftButton, {}, QPoint(4, selectAll->height() / 2));
+    ASSERT_TRUE(selectAll->isChecked());
     vClickRow(2);
     EXPECT_FALSE(selectAll->isChecked());
     EXPECT_EQ(std::vector<int>{2}, vecTicked());

@@ -43,7 +43,7 @@ TEST_F(DlgSetUidTest, TwentiethTypedCharacterSendsOnceAndTheSuccessLineNamesTheU
     vExpectUidRequest(sent[0], kUid);
     EXPECT_EQ(kUid, m_page.pUidEdit()->text()) << "the edit keeps the UID";
 
-    CReplySpec reply;
+    CReplyFields reply;
     reply.m_byType = kReplySetUidOk;
     m_core.m_station.vParseLanInfo(bufReply(reply), uiAddr(CDialogTestStation::kDeviceIp));
     const std::vector<std::string> results = m_core.m_view.vecResults();

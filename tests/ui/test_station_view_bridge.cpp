@@ -5,6 +5,7 @@
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <thread>
@@ -41,6 +42,7 @@ devsim::CBytes sDiscoveryReply(int host) {
 class StationViewBridgeTest : public ::testing::Test {
   protected:
     void SetUp() override {
+        m_bridge.vAttachViews(m_station);
         m_bridge.vAttach(&m_window);
         m_window.vInitDialog();
     }
@@ -50,6 +52,16 @@ class StationViewBridgeTest : public ::testing::Test {
     static void vOnOtherThread(const std::function<void()>& body) {
         std::thread worker(body);
         worker.join();
+    }
+
+    // Calls reach the window in the order they were made: once a marker line made
+    // after them is shown, everything made before it has been delivered (or dropped).
+    void vSettle() {
+        static int marker = 0;
+        const QString text = QString("settled-%1").arg(++marker);
+        vOnOtherThread([this, &text] { m_station.vReport(sTextResult(text.toStdString())); });
+        ASSERT_TRUE(QTest::qWaitFor(
+            [this, &text] { return m_window.pResultPane()->strText().contains(text); }, 5000));
     }
 
     CFakeSender m_sender;
@@ -68,15 +80,15 @@ TEST_F(StationViewBridgeTest, ABurstOfDiscoveryRepliesIsListedWhole) {
     EXPECT_EQ(0, m_window.pDevListModel()->rowCount()) << "nothing before the UI thread runs";
     ASSERT_TRUE(
         QTest::qWaitFor([this] { return m_window.pDevListModel()->rowCount() == kReplies; }, 5000));
-    EXPECT_EQ(0, m_station.iDiscoveryQueued());
+    EXPECT_EQ(0, m_station.discovery().iDiscoveryQueued());
     ASSERT_TRUE(QTest::qWaitFor([this] { return !m_window.fgTimerActive(EDlgTimer::kDrain); }));
 }
 
 TEST_F(StationViewBridgeTest, ResultLinesAndLoginRepliesArriveInOrder) {
     vOnOtherThread([this] {
         m_station.vParseLanInfo(sDiscoveryReply(1), uiHostAddr(1));
-        m_station.PrintLog("\r\nfirst");
-        m_station.PrintLog("\r\nsecond");
+        m_station.vReport(sTextResult("first"));
+        m_station.vReport(sTextResult("second"));
         const std::vector<devsim::CWifiListEntry> networks{{4, 87, "Lab-5G"}, {0, 30, "Guest"}};
         m_station.vParseLanInfo(devsim::sBuildLoginReply(true, {}, networks, 1), uiHostAddr(1));
     });
@@ -104,16 +116,18 @@ TEST_F(StationViewBridgeTest, RegistryChangesMadeOnAnotherThreadAreShownLater) {
 TEST_F(StationViewBridgeTest, CallsWithoutAWindowAreDropped) {
     m_bridge.vAttach(nullptr);
     vOnOtherThread([this] {
-        m_station.PrintLog("\r\nlost");
+        m_station.vReport(sTextResult("lost"));
         m_bridge.vSetDeviceTypeText("Gateway Dev");
         m_station.vParseLanInfo(sDiscoveryReply(3), uiHostAddr(3));
     });
-    QTest::qWait(100);
+    // Processed while still detached: dropped, not kept for a later window.
+    QCoreApplication::processEvents();
+    m_bridge.vAttach(&m_window);
+    vSettle();
     EXPECT_FALSE(m_window.pResultPane()->strText().contains("lost"));
     EXPECT_TRUE(qobject_cast<QLabel*>(m_window.pControl(kIdcDeviceKind))->text().isEmpty());
     EXPECT_EQ(0, m_window.pDevListModel()->rowCount());
 
-    m_bridge.vAttach(&m_window);
     vOnOtherThread([this] { m_bridge.vSetDeviceTypeText("Gateway Dev"); });
     ASSERT_TRUE(QTest::qWaitFor([this] {
         return qobject_cast<QLabel*>(m_window.pControl(kIdcDeviceKind))->text() == "Gateway Dev";
@@ -125,22 +139,46 @@ TEST_F(StationViewBridgeTest, EveryTwentiethSetUidSuccessRefreshesTheWholeList) 
     ASSERT_TRUE(QTest::qWaitFor([this] { return m_window.pDevListModel()->rowCount() == 1; }));
     ASSERT_TRUE(
         QTest::qWaitFor([this] { return !m_window.fgTimerActive(EDlgTimer::kSearchAgain); }));
-    CReplySpec success;
+    CReplyFields success;
     success.m_byType = kReplySetUidOk;
     const int searchesBefore = m_sender.iSearches();
     vOnOtherThread([this, &success] {
-        for (int reply = 1; reply < CStation::kSetUidRefreshEvery; ++reply) {
+        for (int reply = 1; reply < CDevCmdFeature::kSetUidRefreshEvery; ++reply) {
             m_station.vParseLanInfo(bufReply(success), uiHostAddr(1));
         }
     });
-    QTest::qWait(50);
+    vSettle();
     EXPECT_EQ(searchesBefore, m_sender.iSearches()) << "only the device itself is asked again";
     EXPECT_EQ(1, m_window.pDevListModel()->rowCount());
 
     vOnOtherThread([this, &success] { m_station.vParseLanInfo(bufReply(success), uiHostAddr(1)); });
     ASSERT_TRUE(QTest::qWaitFor([this] { return m_window.pDevListModel()->rowCount() == 0; }));
-    EXPECT_LE(searchesBefore + 1, m_sender.iSearches());
-    EXPECT_TRUE(m_window.fgTimerActive(EDlgTimer::kSearchAgain));
+    // The refresh searches at once and once more a moment later.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this, searchesBefore] { return m_sender.iSearches() == searchesBefore + 2; }, 5000));
+}
+
+// The Wi-Fi connect result is the one box that carries the application's name.
+TEST_F(StationViewBridgeTest, WifiResultBoxIsCaptionedWithTheApplicationName) {
+    vOnOtherThread([this] { m_station.vParseLanInfo(sDiscoveryReply(1), uiHostAddr(1)); });
+    ASSERT_TRUE(QTest::qWaitFor([this] { return m_window.pDevListModel()->rowCount() == 1; }));
+    vOnOtherThread([this] {
+        m_station.vParseLanInfo(devsim::sBuildWifiConnectedReply("Lab-5G"), uiHostAddr(1));
+    });
+    QMessageBox* box = nullptr;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&box] {
+            for (QWidget* widget : QApplication::topLevelWidgets()) {
+                if (auto* shown = qobject_cast<QMessageBox*>(widget); shown && shown->isVisible()) {
+                    box = shown;
+                }
+            }
+            return box != nullptr;
+        },
+        5000));
+    EXPECT_EQ("Kestrel", box->windowTitle());
+    EXPECT_TRUE(box->text().startsWith("uid:")) << box->text().toStdString();
+    box->close();
 }
 
 TEST_F(StationViewBridgeTest, ALearnedSensorIsNamedInADialogOnTheUiThread) {
@@ -155,7 +193,7 @@ TEST_F(StationViewBridgeTest, ALearnedSensorIsNamedInADialogOnTheUiThread) {
             }
         }
     });
-    CReplySpec learned;
+    CReplyFields learned;
     learned.m_byType = kReplyLearned;
     vOnOtherThread(
         [this, &learned, device] { m_station.vParseLanInfo(bufReply(learned), device); });

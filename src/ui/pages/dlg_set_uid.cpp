@@ -34,7 +34,7 @@ EUidSend eSendUid(CStation& station, const QString& text) {
         vMessageBoxTipsOk(nullptr, strTrKey("Length is not equal to 20"));
         return EUidSend::kWrongLength;
     }
-    return station.fgSetUid(uid.toStdString()) ? EUidSend::kSent : EUidSend::kSendFailed;
+    return station.devCmd().fgSetUid(uid.toStdString()) ? EUidSend::kSent : EUidSend::kSendFailed;
 }
 
 CDlgSetUid::CDlgSetUid(QWidget* parent, CStation* station)
