@@ -12,7 +12,7 @@
 //   3. The initializer of a table named k...Keys (e.g. the result line table
 //      kResultKeys): every literal in it.
 //   4. The body of a function named psz...Key (a key chosen by a code): every literal
-//      it returns.
+//      in its return statements.
 //   5. The caption tables of the main window: kTabs (every literal) and kMainControls
 //      (the caption of each entry whose translate flag is true, i.e. a literal
 //      followed by ", true").
@@ -296,7 +296,7 @@ class CKeyScan {
         }
     }
 
-    // psz...Key(params) [qualifiers] { body }: the literals after "return".
+    // psz...Key(params) [qualifiers] { body }: the literals of its return statements.
     void vScanKeyFunction(const std::vector<CToken>& tokens, std::size_t open,
                           const std::string& file) {
         std::size_t i = uMatching(tokens, open) + 1;
@@ -307,9 +307,14 @@ class CKeyScan {
             return;  // a declaration or a call
         }
         const std::size_t close = uMatching(tokens, i);
-        for (std::size_t j = i; j + 1 < close; ++j) {
-            if (tokens[j].m_strText == "return" && tokens[j + 1].m_eKind == ETok::kString) {
-                vAdd("psz...Key", tokens[j + 1], file);
+        for (std::size_t j = i; j < close; ++j) {
+            if (tokens[j].m_eKind == ETok::kIdent && tokens[j].m_strText == "return") {
+                std::size_t end = j;
+                while (end < close && !fgIs(tokens, end, ";")) {
+                    ++end;
+                }
+                vAddRange(tokens, j + 1, end, "psz...Key", file, false);
+                j = end;
             }
         }
     }
