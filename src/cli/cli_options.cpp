@@ -11,7 +11,7 @@ namespace {
 const std::map<std::string, size_t, std::less<>>& mapCommandArgs() {
     static const std::map<std::string, size_t, std::less<>> commands{
         {"search", 0},  {"login", 1},        {"restart", 1}, {"reset", 1},        {"format-sd", 1},
-        {"set-uid", 2}, {"set-password", 2}, {"set-net", 7}, {"wifi-connect", 4},
+        {"set-uid", 2}, {"set-password", 2}, {"set-net", 7}, {"wifi-connect", 4}, {"qr", 2},
     };
     return commands;
 }
@@ -35,6 +35,7 @@ std::string strCliUsage() {
            "  set-uid IP UID | set-password IP NEWPW\n"
            "  set-net IP wired|wifi ADDR MASK GATEWAY DNS dhcp|static\n"
            "  wifi-connect IP SSID PASSWORD ENC\n"
+           "  qr UID FILE               the UID as a QR code picture (BMP, or PNG for .png)\n"
            "--verbose writes the station's diagnostic lines to standard error (or to the\n"
            "file KESTREL_LOG names).\n"
            "exit: 0 success, 1 the station could not open its sockets or send, 2 usage error,\n"
@@ -98,7 +99,8 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
         return fail(options.m_strCommand + " takes " + std::to_string(command->second) +
                     " argument(s), got " + std::to_string(options.m_args.size()));
     }
-    if (!options.m_args.empty() && options.m_strCommand != "search") {
+    if (!options.m_args.empty() && options.m_strCommand != "search" &&
+        options.m_strCommand != "qr") {
         std::uint32_t addr = 0;
         if (!fgParseIp(options.m_args[0], addr)) {
             return fail("'" + options.m_args[0] + "' is not an IPv4 address");

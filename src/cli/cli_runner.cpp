@@ -9,6 +9,7 @@
 #include <thread>
 
 #include "app/text_conv.h"
+#include "cli/cmd_qr.h"
 #include "protocol/cmd_header.h"
 #include "protocol/dev_list_format.h"
 #include "protocol/lan_station.h"
@@ -261,6 +262,9 @@ int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view
 }  // namespace
 
 int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
+    if (options.m_strCommand == "qr") {
+        return iRunQrCommand(options.m_args[0], options.m_args[1], out, err);
+    }
     CCliView view;
     CLanStation lan(view);
     if (!lan.fgStart(options.m_binds, &view)) {

@@ -13,6 +13,7 @@
 
 #include "app/dbg_print.h"
 #include "app/settings.h"
+#include "codec/qr/qr_bitmap.h"
 #include "protocol/dev_list_format.h"
 #include "protocol/requests.h"
 #include "protocol/station.h"
@@ -21,6 +22,7 @@
 #include "ui/dialog_text.h"
 #include "ui/dlg_change_password.h"
 #include "ui/dlg_connect_wifi.h"
+#include "ui/dlg_qrcode.h"
 #include "ui/dlg_set_uid2.h"
 #include "ui/result_pane.h"
 
@@ -64,6 +66,7 @@ std::unique_ptr<QMenu> CDevListCommands::psDevListMenu() const {
     psAddCommand(*menu, "Copy IP", EListCmd::kCopyIp);
     psAddCommand(*menu, "Go to web", EListCmd::kGoToWeb);
     psAddCommand(*menu, "Modify Password", EListCmd::kModifyPassword);
+    psAddCommand(*menu, "Preview QR code", EListCmd::kPreviewQrCode);
     menu->addSeparator();
     psAddCommand(*menu, "Export list...", EListCmd::kExportList);
     psAddCommand(*menu, "Save results...", EListCmd::kSaveResults);
@@ -153,6 +156,9 @@ void CDevListCommands::vRunCommand(EListCmd command) {
             dialog.exec();
             break;
         }
+        case EListCmd::kPreviewQrCode:
+            vPreviewQrCode();
+            break;
         case EListCmd::kConnectWifi:
             vConnectWifiFromMenu();
             break;
@@ -206,6 +212,23 @@ void CDevListCommands::vGoToWeb() {
         vDbgPrint("camkit:err:%s, %d=>open %s fail\r\n", "CclientDlg::OnGoToWeb", __LINE__,
                   devInfo.m_strIp.c_str());
     }
+}
+
+void CDevListCommands::vPreviewQrCode() {
+    CDevInfo devInfo;
+    if (!m_pStation->registry().fgGetCurrDevInfo(devInfo)) {
+        vDbgPrint("camkit:%s, %d=>err dev info\r\n", "CclientDlg::OnSeeQRCode", __LINE__);
+        return;
+    }
+    // The picture stays in memory: a file named after a UID from the network could
+    // overwrite or delete someone else's file.
+    const CQrBitmap bitmap = sMakeQrBitmap(devInfo.m_strUid);
+    if (bitmap.m_iError != 0) {
+        vDbgPrint("camkit:err:%s, %d=>Qr fail: %s\r\n", "CclientDlg::OnSeeQRCode", __LINE__,
+                  bitmap.m_strError.c_str());
+    }
+    CDlgQRcode dialog(devInfo.m_strUid, bitmap, &m_window);
+    dialog.exec();
 }
 
 void CDevListCommands::vConnectWifiFromMenu() {

@@ -21,6 +21,7 @@ enum class EListCmd : int {
     kCopyIp = 32791,
     kGoToWeb = 32792,
     kModifyPassword = 32793,
+    kPreviewQrCode = 32799,
     kConnectWifi = 32796,
     kExportList = 32800,
     kSaveResults = 32801,
@@ -34,9 +35,9 @@ enum class EListCmd : int {
 //
 // Device list menu (a right-click on a row selects that row and adds it to the pool,
 // so earlier ticks stay): "Refresh", "Modify UID", "Make updgrade file" > "All files",
-// "Copy UID", "Copy IP", "Go to web", "Modify Password", then "Export list..." and
-// "Save results...". Commands on the selected row's record do nothing when the row has
-// none.
+// "Copy UID", "Copy IP", "Go to web", "Modify Password", "Preview QR code", then
+// "Export list..." and "Save results...". Commands on the selected row's record do
+// nothing when the row has none.
 class CDevListCommands : public QObject {
     Q_OBJECT
 
@@ -76,6 +77,7 @@ class CDevListCommands : public QObject {
   private:
     void vCopySelected(EListCmd command);
     void vGoToWeb();
+    void vPreviewQrCode();
     void vConnectWifiFromMenu();
     void vOpenConnectWifi();
     void vExportList();

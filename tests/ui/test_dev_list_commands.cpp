@@ -22,6 +22,7 @@
 #include <sstream>
 
 #include "app/settings.h"
+#include "codec/qr_reader.h"
 #include "devsim/sim_wire.h"
 #include "dialog_test_support.h"
 #include "fleet_window.h"
@@ -31,6 +32,7 @@
 #include "ui/dev_list_commands.h"
 #include "ui/device_list_model.h"
 #include "ui/device_list_view.h"
+#include "ui/dlg_qrcode.h"
 #include "ui/main_controls.h"
 #include "ui/ownerdraw_tab_ctrl.h"
 #include "ui/pages/dlg_set_uid.h"
@@ -154,10 +156,10 @@ TEST_F(DevListCommandsTest, RightClickAddsTheRowToThePoolAndCopiesItsTexts) {
         submenu = strsMenuTexts(*menu.actions().at(2)->menu());
     });
     vRightClickRow(2);
-    EXPECT_EQ(
-        (QStringList{"Refresh", "Modify UID", "Make updgrade file", "Copy UID", "Copy IP",
-                     "Go to web", "Modify Password", "", "Export list...", "Save results..."}),
-        entries);
+    EXPECT_EQ((QStringList{"Refresh", "Modify UID", "Make updgrade file", "Copy UID", "Copy IP",
+                           "Go to web", "Modify Password", "Preview QR code", "", "Export list...",
+                           "Save results..."}),
+              entries);
     EXPECT_EQ(QStringList{"All files"}, submenu);
     EXPECT_EQ(2, registry().iListSelect());
     EXPECT_EQ((std::vector<int>{0, 2}), registry().vecPool()) << "the earlier tick stays";
@@ -214,6 +216,11 @@ TEST_F(DevListCommandsTest, MenuCommandsReachTheRightClickedDevice) {
     QDesktopServices::unsetUrlHandler("http");
     EXPECT_EQ(QList<QUrl>{QUrl("http://192.168.1.21")}, catcher.m_urls);
 
+    // The start-up search repeats itself once after 100 ms; only then is the count
+    // of searches the menu's alone.
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return !m_window->fgTimerActive(EDlgTimer::kSearchAgain); }));
+    m_sender.vClear();
     vPickFromNextMenu({"Refresh"});
     vRightClickRow(1);
     // "Refresh" searches at once and once more a moment later.
@@ -221,6 +228,54 @@ TEST_F(DevListCommandsTest, MenuCommandsReachTheRightClickedDevice) {
     ASSERT_TRUE(QTest::qWaitFor([this] { return m_sender.iSearches() == 2; }, 5000));
     EXPECT_EQ(0, m_window->pDevListModel()->rowCount());
     EXPECT_EQ(-1, registry().iListSelect());
+}
+
+TEST_F(DevListCommandsTest, PreviewQrCodeShowsTheUidAsACodeOrSaysWhyItCannot) {
+    registry().sAddOrUpdateDevice(sMakeDev("192.168.1.23", "KSTR-a1B2C3-D4E5F6-7"));
+    struct CRow {
+        int m_iRow;
+        std::string m_strUid;
+        const char* m_reason;  // null: a picture that decodes to the UID
+    };
+    const CRow rows[] = {{1, kUids[1], nullptr},
+                         {3, "KSTR-a1B2C3-D4E5F6-7", "character 'a' at position 6"}};
+    for (const CRow& row : rows) {
+        QString title;
+        QString text;
+        std::vector<std::string> decoded;
+        vCloseNextModal([&](QWidget& modal) {
+            const auto& dialog = dynamic_cast<CDlgQRcode&>(modal);
+            title = dialog.windowTitle();
+            const QLabel& picture = *dialog.pPicture();
+            text = picture.text();
+            const QImage image =
+                picture.pixmap().toImage().convertToFormat(QImage::Format_Grayscale8);
+            if (image.isNull()) {
+                return;
+            }
+            EXPECT_EQ(QSize(264, 264), image.size());
+            const QPoint offCentre = picture.geometry().center() - dialog.rect().center();
+            EXPECT_LE(offCentre.manhattanLength(), 2) << "the picture sits in the middle";
+            std::vector<std::uint8_t> grey;
+            for (int y = 0; y < image.height(); ++y) {
+                grey.insert(grey.end(), image.constScanLine(y),
+                            image.constScanLine(y) + image.width());
+            }
+            decoded = vecReadQrGrey(grey, image.width(), image.height());
+        });
+        vPickFromNextMenu({"Preview QR code"});
+        vRightClickRow(row.m_iRow);
+        EXPECT_EQ(QString::fromStdString(row.m_strUid), title);
+        if (row.m_reason == nullptr) {
+            EXPECT_EQ(std::vector<std::string>{row.m_strUid}, decoded);
+        } else {
+            EXPECT_TRUE(decoded.empty());
+            EXPECT_TRUE(text.contains(row.m_reason)) << text.toStdString();
+        }
+        EXPECT_FALSE(QFile::exists(QString::fromStdString(row.m_strUid + ".bmp")))
+            << "nothing is written beside the program";
+    }
+    EXPECT_TRUE(m_sender.vecSent().empty());
 }
 
 TEST_F(DevListCommandsTest, FormatAsksFirstAndSendsOnlyOnOk) {

@@ -1,0 +1,66 @@
+#include "cli/cmd_qr.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <span>
+#include <vector>
+
+#include "app/file_util.h"
+#include "cli/cli_runner.h"
+#include "cli/png_writer.h"
+#include "codec/qr/qr_bitmap.h"
+
+namespace {
+
+bool fgEndsWithPng(const std::string& path) {
+    constexpr std::string_view kPng = ".png";
+    if (path.size() < kPng.size()) {
+        return false;
+    }
+    return std::equal(
+        kPng.begin(), kPng.end(), path.end() - static_cast<std::ptrdiff_t>(kPng.size()),
+        [](char want, char got) { return want == std::tolower(static_cast<unsigned char>(got)); });
+}
+
+// The bitmap's pixels as PNG: its rows are stored bottom-up.
+std::vector<std::uint8_t> bufBmpToPng(const std::vector<std::uint8_t>& bmp) {
+    std::vector<std::uint8_t> rows;
+    rows.reserve(bmp.size() - kQrBmpHeaderBytes);
+    for (int row = kQrBmpSide - 1; row >= 0; --row) {
+        const auto start =
+            bmp.begin() + static_cast<std::ptrdiff_t>(
+                              kQrBmpHeaderBytes + kQrBmpRowBytes * static_cast<std::size_t>(row));
+        rows.insert(rows.end(), start, start + static_cast<std::ptrdiff_t>(kQrBmpRowBytes));
+    }
+    return bufPngMono(kQrBmpSide, kQrBmpSide, rows, kQrBmpRowBytes);
+}
+
+bool fgWriteFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+    FilePtr file(std::fopen(path.c_str(), "wb"));
+    if (!file) {
+        return false;
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
+    return std::fclose(file.release()) == 0 && written;
+}
+
+}  // namespace
+
+int iRunQrCommand(const std::string& uid, const std::string& path, std::ostream& out,
+                  std::ostream& err) {
+    const CQrBitmap bitmap = sMakeQrBitmap(uid);
+    if (bitmap.m_iError != 0) {
+        err << "kestrel-cli: UID '" << uid
+            << "' cannot be shown as a QR code: " << bitmap.m_strError << '\n';
+        return kCliUsage;
+    }
+    const std::vector<std::uint8_t> bytes =
+        fgEndsWithPng(path) ? bufBmpToPng(bitmap.m_bmp) : bitmap.m_bmp;
+    if (bytes.empty() || !fgWriteFile(path, bytes)) {
+        err << "kestrel-cli: cannot write " << path << '\n';
+        return kCliSetupFailed;
+    }
+    out << "wrote " << path << " (" << bytes.size() << " bytes)\n";
+    return kCliOk;
+}
