@@ -6,6 +6,11 @@
 
 #include "media/h264_docoder.h"
 
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#include <immintrin.h>
+#define KESTREL_YUV_AVX2 1
+#endif
+
 namespace {
 
 constexpr int kClampOffset = 384;
@@ -36,6 +41,67 @@ inline void vStorePixels(VInt4 lumaPart, VInt4 red, VInt4 green, VInt4 blue, std
     std::memcpy(out, &pixel, sizeof pixel);
 }
 
+#ifdef KESTREL_YUV_AVX2
+#define KESTREL_AVX2 __attribute__((target("avx2")))
+
+KESTREL_AVX2 inline __m128i xmmLoad4(const std::uint8_t* from) {
+    std::int32_t bytes = 0;
+    std::memcpy(&bytes, from, sizeof bytes);
+    return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(bytes));
+}
+
+KESTREL_AVX2 inline __m256i ymmSaturate(__m256i sum) {
+    return _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(sum, 16), _mm256_setzero_si256()),
+                            _mm256_set1_epi32(255));
+}
+
+KESTREL_AVX2 inline void vStorePixels8(const std::int32_t* lumaTable, const std::uint8_t* luma,
+                                       std::uint8_t* out, const __m256i& red, const __m256i& green,
+                                       const __m256i& blue) {
+    std::int64_t bytes = 0;
+    std::memcpy(&bytes, luma, sizeof bytes);
+    const __m256i lumaPart =
+        _mm256_i32gather_epi32(lumaTable, _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(bytes)), 4);
+    const __m256i pixel = _mm256_or_si256(
+        _mm256_or_si256(
+            _mm256_slli_epi32(ymmSaturate(_mm256_add_epi32(lumaPart, red)), kShiftRed),
+            _mm256_slli_epi32(ymmSaturate(_mm256_sub_epi32(lumaPart, green)), kShiftGreen)),
+        _mm256_or_si256(
+            _mm256_slli_epi32(ymmSaturate(_mm256_add_epi32(lumaPart, blue)), kShiftBlue),
+            _mm256_set1_epi32(static_cast<int>(kOpaque))));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), pixel);
+}
+
+// The same look-ups and sums, eight pixels at a time: the tables are read with gather
+// instructions, each block's chroma parts spread to its two columns, and the sums
+// saturated by min and max. Converts the first `pixels` (a multiple of 8) of one row,
+// or of two rows when luma1 is given.
+KESTREL_AVX2 void vConvertRowsAvx2(const std::int32_t* lumaTable, const std::int32_t* chroma1Red,
+                                   const std::int32_t* chroma1Green,
+                                   const std::int32_t* chroma2Green,
+                                   const std::int32_t* chroma2Blue, const std::uint8_t* luma0,
+                                   const std::uint8_t* luma1, const std::uint8_t* chroma1,
+                                   const std::uint8_t* chroma2, std::uint8_t* out0,
+                                   std::uint8_t* out1, int pixels) {
+    const __m256i spread = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
+    for (int col = 0; col < pixels; col += 8) {
+        const __m128i c1 = xmmLoad4(chroma1 + col / 2);
+        const __m128i c2 = xmmLoad4(chroma2 + col / 2);
+        const __m128i red4 = _mm_i32gather_epi32(chroma1Red, c1, 4);
+        const __m128i green4 = _mm_add_epi32(_mm_i32gather_epi32(chroma1Green, c1, 4),
+                                             _mm_i32gather_epi32(chroma2Green, c2, 4));
+        const __m128i blue4 = _mm_i32gather_epi32(chroma2Blue, c2, 4);
+        const __m256i red = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(red4), spread);
+        const __m256i green = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(green4), spread);
+        const __m256i blue = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(blue4), spread);
+        vStorePixels8(lumaTable, luma0 + col, out0 + 4 * col, red, green, blue);
+        if (luma1 != nullptr) {
+            vStorePixels8(lumaTable, luma1 + col, out1 + 4 * col, red, green, blue);
+        }
+    }
+}
+#endif
+
 }  // namespace
 
 SYuvPicture sPackedPicture(std::span<const std::uint8_t> buffer, int width, int height) {
@@ -56,7 +122,12 @@ SYuvPicture sPackedPicture(std::span<const std::uint8_t> buffer, int width, int 
     return picture;
 }
 
-CYuvToRgb::CYuvToRgb() {
+CYuvToRgb::CYuvToRgb(ECode code) {
+#ifdef KESTREL_YUV_AVX2
+    m_fgAvx2 = code == ECode::Widest && __builtin_cpu_supports("avx2") != 0;
+#else
+    (void)code;
+#endif
     for (int v = 0; v < 256; ++v) {
         const auto index = static_cast<std::size_t>(v);
         m_luma[index] = 76309 * (v - 16);
@@ -108,6 +179,14 @@ void CYuvToRgb::vConvertRows(const SYuvPicture& picture, int row, std::uint8_t* 
     const std::int32_t* luma = m_luma.data();
     const int width = picture.iWidth;
     int col = 0;
+#ifdef KESTREL_YUV_AVX2
+    if (m_fgAvx2) {
+        col = width & ~7;
+        vConvertRowsAvx2(luma, m_chroma1Red.data(), m_chroma1Green.data(), m_chroma2Green.data(),
+                         m_chroma2Blue.data(), luma0, kTwoRows ? luma1 : nullptr, chroma1, chroma2,
+                         out0, out1, col);
+    }
+#endif
     for (; col + 4 <= width; col += 4) {
         const int block = col / 2;
         const std::int32_t redA = m_chroma1Red[chroma1[block]];

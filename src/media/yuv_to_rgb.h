@@ -27,7 +27,11 @@ SYuvPicture sPackedPicture(std::span<const std::uint8_t> buffer, int width, int 
 // QImage::Format_RGBX8888). Immutable after construction: any thread may convert.
 class CYuvToRgb {
   public:
-    CYuvToRgb();
+    // Which code converts: the widest the processor offers (eight pixels at a time on
+    // x86-64 with AVX2), or the portable four-at-a-time code everywhere. Same results.
+    enum class ECode { Widest, Portable };
+
+    explicit CYuvToRgb(ECode code = ECode::Widest);
 
     // Converts the whole picture into `rgb`, rows `rgbStride` bytes apart.
     // 0 done; -1 when the picture is empty, the stride is below 4 x width or `rgb`
@@ -45,6 +49,7 @@ class CYuvToRgb {
     std::array<std::int32_t, 256> m_chroma1Green{};
     std::array<std::int32_t, 256> m_chroma2Green{};
     std::array<std::int32_t, 256> m_chroma2Blue{};
+    bool m_fgAvx2 = false;
     // Index -384 to 639, stored from 0: values below 0 become 0, above 255 become 255.
     std::array<std::uint8_t, 1024> m_clamp{};
 };
