@@ -11,7 +11,9 @@ CVideoCtrl::CVideoCtrl(CPictureMailbox& mailbox, FnOtherPacket fnOtherPacket,
       m_fnPictureReady(std::move(fnPictureReady)) {}
 
 CVideoCtrl::~CVideoCtrl() {
-    iStopDecodeAndDisplay();
+    if (fgIsRunning()) {
+        iStopDecodeAndDisplay();
+    }
     vDbgPrint("camkit:%s, %d=>exit\r\n", "CVideoCtrl::~CVideoCtrl", __LINE__);
 }
 
