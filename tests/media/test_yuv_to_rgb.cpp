@@ -37,9 +37,10 @@ std::vector<std::uint8_t> vecSwscale(const SYuvPicture& picture) {
     return rgb;
 }
 
-// Decoded frames of real streams convert as libswscale converts them, within 3 per
-// channel, and the bars keep their colours (red stays red); the widest code and the
-// portable code give the same bytes.
+// Every access unit of a stream gives its picture at once; its frames convert as
+// libswscale converts them, within 3 per channel, and the bars keep their colours (red
+// stays red, so Cr and Cb come in the decoded layout's order); the widest code and
+// the portable code give the same bytes.
 TEST(YuvToRgb, MatchesSwscaleOnDecodedFrames) {
     struct SCase {
         EClip clip;
