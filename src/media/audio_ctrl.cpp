@@ -1,0 +1,76 @@
+#include "media/audio_ctrl.h"
+
+#include <array>
+#include <chrono>
+
+#include "app/dbg_print.h"
+
+CAudioCtrl::CAudioCtrl(IPcmSink* sink) : m_waveOut(sink) {
+    vDbgPrint("camkit:%s, %d=>######\r\n", "CAudioCtrl::vAudioInit", __LINE__);
+    std::promise<void> exited;
+    m_threadExited = exited.get_future();
+    m_thread = std::jthread([this, exited = std::move(exited)](std::stop_token stop) mutable {
+        AudioOutProc(stop);
+        exited.set_value();
+    });
+}
+
+CAudioCtrl::~CAudioCtrl() {
+    m_thread.request_stop();
+    if (m_threadExited.wait_for(std::chrono::milliseconds(kStopWaitMs)) !=
+        std::future_status::ready) {
+        // The decoder and the player it writes to are released only once it has ended.
+        vDbgPrint("camkit:err:%s, %d=>audio thread busy after %d ms, waiting for it\r\n",
+                  "CAudioCtrl::vAudioExit", __LINE__, kStopWaitMs);
+    }
+    m_thread.join();
+    vDbgPrint("camkit:%s, %d=>close\r\n", "CAudioCtrl::vAudioExit", __LINE__);
+    m_queue.vClear();
+    m_waveOut.vClose();
+}
+
+int CAudioCtrl::iAddPacket(std::span<const std::uint8_t> payload) {
+    if (payload.empty()) {
+        return 0;
+    }
+    return m_queue.iAdd(std::vector<std::uint8_t>(payload.begin(), payload.end()));
+}
+
+SAudioStats CAudioCtrl::sStats() const {
+    return SAudioStats{m_iFramesDecoded.load(), m_iFramesPlayed.load(), m_iFramesDropped.load(),
+                       m_iBytesLeftOver.load()};
+}
+
+void CAudioCtrl::AudioOutProc(std::stop_token stop) {
+    std::vector<std::uint8_t> payload;
+    while (m_queue.fgWaitGet(stop, payload)) {
+        vPlayPayload(payload);
+    }
+    vDbgPrint("camkit:%s, %d=>exit\r\n", "CAudioCtrl::AudioOutProc", __LINE__);
+}
+
+void CAudioCtrl::vPlayPayload(const std::vector<std::uint8_t>& payload) {
+    const std::size_t frames = payload.size() / kAmrFrameBytes;
+    const std::size_t leftOver = payload.size() % kAmrFrameBytes;
+    if (leftOver != 0) {
+        // A part frame would make the decoder read past the payload; it is left out.
+        vDbgPrint("camkit:err:%s, %d=>payload %zu bytes, last %zu not a whole frame\r\n",
+                  "CAudioCtrl::AudioOutProc", __LINE__, payload.size(), leftOver);
+        m_iBytesLeftOver += static_cast<int>(leftOver);
+    }
+    std::array<std::int16_t, kAmrFrameSamples> samples{};
+    for (std::size_t frame = 0; frame < frames; ++frame) {
+        const std::span<const std::uint8_t, kAmrFrameBytes> bytes(
+            payload.data() + frame * kAmrFrameBytes, kAmrFrameBytes);
+        if (!m_decoder.fgDecode(bytes, samples)) {
+            continue;
+        }
+        ++m_iFramesDecoded;
+        const int written = m_waveOut.iWrite(samples);
+        if (written == 0) {
+            ++m_iFramesPlayed;
+        } else if (written == -2) {
+            ++m_iFramesDropped;
+        }
+    }
+}
