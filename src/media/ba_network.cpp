@@ -181,6 +181,11 @@ void CBaNetwork::BaNetwork_SwitchVideoStreamID(CChannel& channel, int streamId) 
 void CBaNetwork::vStopConnection(CChannel& channel) {
     constexpr const char* kWho = "CBaNetwork::vStopConnection";
     channel.m_heartbeat.vStop(kWorkerStopWaitMs, kWho);
+    // Ending the connection wakes the receive thread from its wait at once.
+    channel.m_receive.vRequestStop();
+    if (channel.m_socket.fgValid()) {
+        (void)iShutdown(channel.m_socket);
+    }
     channel.m_receive.vStop(kWorkerStopWaitMs, kWho);
     std::lock_guard guard(channel.m_sendLock);
     channel.m_socket.vClose();
@@ -329,7 +334,9 @@ void CBaNetwork::StreamProc(CChannel& channel, int startStreamId, const std::sto
             got = iRecv(channel.m_socket, cutter->spanFree());
         }
         if (got == 0) {
-            vDbgPrint("camkit:%s, %d=>peer closed\r\n", kWho, __LINE__);
+            if (!stop.stop_requested()) {
+                vDbgPrint("camkit:%s, %d=>peer closed\r\n", kWho, __LINE__);
+            }
             break;
         }
         if (got < 0) {

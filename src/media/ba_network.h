@@ -12,7 +12,8 @@
 // attempts 20 ms apart, then one about every 2 s; watch phase: once a second the
 // stream switch, the watchdog and the alive counter), and per connection a receive
 // thread and a heartbeat thread. Bounded stops: 5,000 ms for the manage thread,
-// 3,000 ms for the others (the receive thread notices within one 1 s wait).
+// 3,000 ms for the others (the receive thread is woken by shutting the connection
+// down, so a stop takes milliseconds).
 //
 // When the device closes the connection, the receive thread ends at once (its line
 // says "peer closed"): polling a closed socket would only spin. The watchdog then

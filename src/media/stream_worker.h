@@ -22,6 +22,8 @@ class CStreamWorker {
     void vStart(std::function<void(std::stop_token)> body);
     // True from vStart until the body has returned.
     bool fgRunning() const;
+    // Asks the body to stop without waiting.
+    void vRequestStop() { m_thread.request_stop(); }
     // Asks the body to stop and waits for it; a body still running after waitMs is
     // named in a line ("who") and then waited for. No effect when nothing runs.
     void vStop(int waitMs, const char* who);

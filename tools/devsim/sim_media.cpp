@@ -2,6 +2,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <opencore-amrnb/interf_enc.h>
 }
@@ -162,6 +163,8 @@ bool fgEncode(AVCodecContext& context, AVFrame* picture, AVPacket& packet,
 }
 
 std::vector<CSimAccessUnit> vecEncodeLoop(int width, int height) {
+    // The encoder's statistics would end up among the diagnostic lines.
+    av_log_set_level(AV_LOG_ERROR);
     std::vector<CSimAccessUnit> loop;
     auto context = sOpenEncoder(width, height);
     std::unique_ptr<AVFrame, CFrameFree> picture(av_frame_alloc());
