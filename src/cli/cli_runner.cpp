@@ -7,6 +7,7 @@
 #include <set>
 #include <thread>
 
+#include "cli/cmd_stream.h"
 #include "protocol/cmd_header.h"
 #include "protocol/dev_list_format.h"
 #include "protocol/lan_station.h"
@@ -244,6 +245,9 @@ int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view
 }  // namespace
 
 int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
+    if (options.m_strCommand == "stream") {
+        return iStreamCommand(options, out, err);
+    }
     CCliView view;
     CLanStation lan(view);
     if (!lan.fgStart(options.m_binds, &view)) {
