@@ -68,6 +68,7 @@ int iApplyStreamTweak(const std::string& kind, const std::string& value,
         {"stream-bad-magic", {&stream.m_iBadMagicAfter, 0, kCountMax}},
         {"stream-oversize", {&stream.m_iOversizeAfter, 0, kCountMax}},
         {"stream-merge", {&stream.m_iMergePackets, 1, 16}},
+        {"stream-pace", {&stream.m_iPaceFactor, 1, 100}},
     };
     const auto found = kinds.find(kind);
     if (found == kinds.end()) {
@@ -297,6 +298,7 @@ Live stream (TCP 20554; N counts the media packets sent on one connection):
   --behave INDEX:stream-oversize=N   packet N+1 is too big for the client's buffer
   --behave INDEX:stream-split      send every head in three pieces
   --behave INDEX:stream-merge=K    send K media packets at once (1 to 16)
+  --behave INDEX:stream-pace=F     send media F times as fast (1 to 100)
 
 Announcements:
   --announce             every device announces itself once when ready

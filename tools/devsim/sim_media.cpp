@@ -78,6 +78,20 @@ std::uint8_t iLuma(const CLayout& layout, int frame, int x, int y) {
     return kBarY[static_cast<std::size_t>(layout.iBar(x))];
 }
 
+// Light grain over the bars, -kGrainMax..kGrainMax, so the picture costs as many bits
+// as a camera's; the same for every run.
+constexpr int kGrainMax = 6;
+const std::array<std::int8_t, 4093> kGrain = [] {
+    std::array<std::int8_t, 4093> grain{};
+    std::uint32_t state = 12345;
+    for (std::int8_t& value : grain) {
+        state = state * 1103515245U + 12345U;
+        value = static_cast<std::int8_t>(static_cast<int>((state >> 16) % (2 * kGrainMax + 1)) -
+                                         kGrainMax);
+    }
+    return grain;
+}();
+
 // Paints row by row from two prepared rows (bars, band); the square goes on top.
 void vPaint(const CLayout& layout, int frame, AVFrame& picture) {
     const auto width = static_cast<std::size_t>(layout.m_iWidth);
@@ -90,7 +104,16 @@ void vPaint(const CLayout& layout, int frame, AVFrame& picture) {
     const int left = layout.iSquareLeft(frame);
     for (int y = 0; y < layout.m_iHeight; ++y) {
         std::uint8_t* row = picture.data[0] + static_cast<std::ptrdiff_t>(y) * picture.linesize[0];
-        std::memcpy(row, (y >= layout.m_iBandTop ? band : bars).data(), width);
+        if (y >= layout.m_iBandTop) {
+            std::memcpy(row, band.data(), width);
+        } else {
+            // A different stretch of the grain for every row and frame.
+            const std::size_t start =
+                static_cast<std::size_t>(y) * 131 + static_cast<std::size_t>(frame) * 977;
+            for (std::size_t x = 0; x < width; ++x) {
+                row[x] = static_cast<std::uint8_t>(bars[x] + kGrain[(start + x) % kGrain.size()]);
+            }
+        }
         if (y >= layout.m_iSquareTop && y < layout.m_iSquareTop + layout.m_iSide) {
             std::memset(row + left, kWhite, static_cast<std::size_t>(layout.m_iSide));
         }

@@ -7,7 +7,8 @@
 // The video picture (YUV 4:2:0, BT.601 limited range) that a decoder can check:
 //  - eight vertical colour bars over the full width, left to right white, yellow,
 //    cyan, green, magenta, red, blue, black (75 % bars: Y = 180, 162, 131, 112, 84,
-//    65, 35, 16), above a band of the bottom eighth of the picture;
+//    65, 35, 16, each with a fixed grain of at most +-6 so the stream has a camera's
+//    bit rate), above a band of the bottom eighth of the picture;
 //  - a white square (Y = 235) one eighth of the height high and wide, moving from
 //    left to right once per loop: its left edge at x = frame * (width - side) /
 //    (frames - 1), in the middle of the bar area's height;
@@ -49,7 +50,7 @@ const std::vector<CSimAccessUnit>& vecVideoLoop(int width, int height);
 // The tone as kAmrLoopFrames frames, encoded on the first call. Empty on failure.
 const std::vector<CAmrFrame>& vecAudioLoop();
 
-// Luma of the test picture at (x, y) for frame `frame` (what the encoder was given).
+// Luma of the test picture at (x, y) for frame `frame`, without the grain.
 std::uint8_t iTestPictureLuma(int width, int height, int frame, int x, int y);
 
 }  // namespace devsim

@@ -47,6 +47,7 @@ constexpr std::size_t kInMaxBytes = 4096;
 constexpr std::size_t kRequestsKept = 256;
 constexpr int kWaitMaxMs = 50;
 constexpr int kMergeMax = 16;
+constexpr int kPaceMax = 100;
 // Payloads of the oversize packet: past the client's video and listen buffers.
 constexpr std::uint32_t kOversizeVideo = 1'000'000;
 constexpr std::uint32_t kOversizeAudio = 1'200;
@@ -344,8 +345,9 @@ void CStreamService::vProduce(CConnection& connection, CSimTime now) {
     if ((listen && audio.empty()) || (!listen && video.empty())) {
         return;
     }
-    const auto period = listen ? std::chrono::duration_cast<CSimClock::duration>(kAudioPeriod)
-                               : std::chrono::duration_cast<CSimClock::duration>(kVideoPeriod);
+    const auto period = (listen ? std::chrono::duration_cast<CSimClock::duration>(kAudioPeriod)
+                                : std::chrono::duration_cast<CSimClock::duration>(kVideoPeriod)) /
+                        std::clamp(behaviour.m_iPaceFactor, 1, kPaceMax);
     now = CSimClock::now();
     if (now - connection.m_nextFrame > kMaxLag) {
         connection.m_nextFrame = now;

@@ -19,6 +19,7 @@ struct CSimStreamBehaviour {
     int m_iOversizeAfter = -1;    // then one packet too big for the client's buffer
     bool m_fgSplitHeads = false;  // heads leave in three pieces, a few ms apart
     int m_iMergePackets = 1;      // packets per send (1 to 16)
+    int m_iPaceFactor = 1;        // media goes out this many times as fast (benchmarks)
 };
 
 // One request as the service received it: its type and the stream id byte.
