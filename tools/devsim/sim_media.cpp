@@ -81,13 +81,18 @@ std::uint8_t iLuma(const CLayout& layout, int frame, int x, int y) {
 // Light grain over the bars, -kGrainMax..kGrainMax, so the picture costs as many bits
 // as a camera's; the same for every run.
 constexpr int kGrainMax = 6;
-const std::array<std::int8_t, 4093> kGrain = [] {
-    std::array<std::int8_t, 4093> grain{};
+constexpr std::size_t kGrainPeriod = 4093;
+constexpr std::size_t kWidthMax = 4096;
+// One period, then repeated for the width of a row, so a row reads it without wrapping.
+const std::array<std::int8_t, kGrainPeriod + kWidthMax> kGrain = [] {
+    std::array<std::int8_t, kGrainPeriod + kWidthMax> grain{};
     std::uint32_t state = 12345;
-    for (std::int8_t& value : grain) {
+    for (std::size_t i = 0; i < grain.size(); ++i) {
         state = state * 1103515245U + 12345U;
-        value = static_cast<std::int8_t>(static_cast<int>((state >> 16) % (2 * kGrainMax + 1)) -
-                                         kGrainMax);
+        grain[i] = i < kGrainPeriod
+                       ? static_cast<std::int8_t>(
+                             static_cast<int>((state >> 16) % (2 * kGrainMax + 1)) - kGrainMax)
+                       : grain[i - kGrainPeriod];
     }
     return grain;
 }();
@@ -108,10 +113,11 @@ void vPaint(const CLayout& layout, int frame, AVFrame& picture) {
             std::memcpy(row, band.data(), width);
         } else {
             // A different stretch of the grain for every row and frame.
-            const std::size_t start =
-                static_cast<std::size_t>(y) * 131 + static_cast<std::size_t>(frame) * 977;
+            const std::int8_t* grain = kGrain.data() + (static_cast<std::size_t>(y) * 131 +
+                                                        static_cast<std::size_t>(frame) * 977) %
+                                                           kGrainPeriod;
             for (std::size_t x = 0; x < width; ++x) {
-                row[x] = static_cast<std::uint8_t>(bars[x] + kGrain[(start + x) % kGrain.size()]);
+                row[x] = static_cast<std::uint8_t>(bars[x] + grain[x]);
             }
         }
         if (y >= layout.m_iSquareTop && y < layout.m_iSquareTop + layout.m_iSide) {
@@ -189,6 +195,10 @@ std::vector<CSimAccessUnit> vecEncodeLoop(int width, int height) {
     // The encoder's statistics would end up among the diagnostic lines.
     av_log_set_level(AV_LOG_ERROR);
     std::vector<CSimAccessUnit> loop;
+    if (width < 16 || height < 16 || static_cast<std::size_t>(width) > kWidthMax ||
+        width % 2 != 0 || height % 2 != 0) {
+        return loop;
+    }
     auto context = sOpenEncoder(width, height);
     std::unique_ptr<AVFrame, CFrameFree> picture(av_frame_alloc());
     std::unique_ptr<AVPacket, CPacketFree> packet(av_packet_alloc());
