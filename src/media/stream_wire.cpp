@@ -16,6 +16,8 @@ constexpr std::size_t kOffKeyFrame = 23;
 constexpr std::size_t kOffSequence = 32;
 constexpr std::size_t kOffLoginUser = 20;
 constexpr std::size_t kOffLoginPassword = 52;
+// Free room below which the cutter moves a packet in progress to the front.
+constexpr std::size_t kCompactRoomBytes = 64 * 1024;
 
 void vPutU32(std::span<std::uint8_t> out, std::size_t offset, std::uint32_t value) {
     for (std::size_t i = 0; i < 4; ++i) {
@@ -146,13 +148,25 @@ CCutResult CMediaPacketCutter::sNext(std::span<const std::uint8_t>& packet) {
 }
 
 void CMediaPacketCutter::vCompact() {
-    if (m_iStart == 0) {
+    const std::size_t left = m_iFill - m_iStart;
+    if (left == 0) {
+        m_iStart = 0;
+        m_iFill = 0;
         return;
     }
-    const std::size_t left = m_iFill - m_iStart;
-    if (left > 0) {
-        std::memmove(m_buffer.data(), m_buffer.data() + m_iStart, left);
+    // Where the packet in progress will end: its head says once it is all there.
+    const CCutResult cut = sCutPacket(
+        std::span<const std::uint8_t>(m_buffer).subspan(m_iStart, left), m_buffer.size());
+    const std::size_t packetBytes =
+        left >= kMediaHeadBytes ? kMediaHeadBytes + cut.m_uiPayloadBytes : kMediaHeadBytes;
+    // Bytes stay where they are while the packet fits behind them and a read still has
+    // room; moving them after every read would copy a big key frame many times over.
+    const std::size_t roomWanted = std::min(kCompactRoomBytes, m_buffer.size() / 4);
+    if (m_iStart == 0 ||
+        (m_iStart + packetBytes <= m_buffer.size() && m_buffer.size() - m_iFill >= roomWanted)) {
+        return;
     }
+    std::memmove(m_buffer.data(), m_buffer.data() + m_iStart, left);
     m_iStart = 0;
     m_iFill = left;
 }

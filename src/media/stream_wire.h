@@ -114,7 +114,8 @@ CCutResult sCutPacket(std::span<const std::uint8_t> buffered, std::size_t capaci
 
 // Incremental cutter over one buffer allocated once: read into spanFree(), say how
 // much arrived with vCommit(), take packets with sNext() until it says kNeedMore,
-// then vCompact() moves what is left of a packet to the front. After kBadMagic or
+// then vCompact() makes room for the next read, moving what is left of a packet to
+// the front only when the packet would not fit behind it or little room is left. After kBadMagic or
 // kOverflow the stream cannot be resynchronised; the owner drops the connection.
 class CMediaPacketCutter {
   public:
