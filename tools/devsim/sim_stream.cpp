@@ -39,8 +39,9 @@ constexpr std::uint8_t kH264 = 0x60;
 constexpr std::size_t kAmrPerPacket = 2;
 constexpr auto kVideoPeriod = std::chrono::microseconds(1'000'000 / kSimFps);
 constexpr auto kAudioPeriod = std::chrono::milliseconds(40);
-// A stream that fell this far behind (a slow first encoding) starts again from now.
-constexpr auto kMaxLag = std::chrono::milliseconds(500);
+// A stream that fell more than this many frames behind (a slow first encoding, a busy
+// machine) starts again from now instead of sending the missed frames in a burst.
+constexpr int kMaxLagFrames = 3;
 constexpr auto kSplitGap = std::chrono::milliseconds(3);
 constexpr std::size_t kQueueMaxBytes = 4U << 20;
 constexpr std::size_t kInMaxBytes = 4096;
@@ -349,7 +350,7 @@ void CStreamService::vProduce(CConnection& connection, CSimTime now) {
                                 : std::chrono::duration_cast<CSimClock::duration>(kVideoPeriod)) /
                         std::clamp(behaviour.m_iPaceFactor, 1, kPaceMax);
     now = CSimClock::now();
-    if (now - connection.m_nextFrame > kMaxLag) {
+    if (now - connection.m_nextFrame > kMaxLagFrames * period) {
         connection.m_nextFrame = now;
     }
     while (now >= connection.m_nextFrame) {
