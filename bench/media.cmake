@@ -14,3 +14,8 @@ kestrel_add_bench(video_pipeline ${CMAKE_CURRENT_SOURCE_DIR}/video_pipeline.cpp)
 target_link_libraries(video_pipeline PRIVATE kestrel_media_clips PkgConfig::KESTREL_BENCH_SWSCALE)
 kestrel_add_bench(audio_pipeline ${CMAKE_CURRENT_SOURCE_DIR}/audio_pipeline.cpp)
 target_link_libraries(audio_pipeline PRIVATE kestrel_media_clips)
+
+# The stream client on a simulated 1080p30 camera (a plain program that prints its numbers).
+add_executable(bench_stream_client ${CMAKE_CURRENT_LIST_DIR}/stream_client.cpp)
+target_link_libraries(bench_stream_client PRIVATE kestrel_media kestrel_devsim)
+kestrel_set_warnings(bench_stream_client)

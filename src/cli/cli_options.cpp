@@ -7,11 +7,15 @@
 
 namespace {
 
+// A command that checks its own arguments (after the device address).
+constexpr size_t kOwnArgs = static_cast<size_t>(-1);
+
 // Commands and the number of arguments each takes.
 const std::map<std::string, size_t, std::less<>>& mapCommandArgs() {
     static const std::map<std::string, size_t, std::less<>> commands{
-        {"search", 0},  {"login", 1},        {"restart", 1}, {"reset", 1},        {"format-sd", 1},
-        {"set-uid", 2}, {"set-password", 2}, {"set-net", 7}, {"wifi-connect", 4}, {"qr", 2},
+        {"search", 0},       {"login", 1},         {"restart", 1},      {"reset", 1},
+        {"format-sd", 1},    {"set-uid", 2},       {"set-password", 2}, {"set-net", 7},
+        {"wifi-connect", 4}, {"qr", 2},            {"stream", kOwnArgs},
     };
     return commands;
 }
@@ -36,6 +40,9 @@ std::string strCliUsage() {
            "  set-net IP wired|wifi ADDR MASK GATEWAY DNS dhcp|static\n"
            "  wifi-connect IP SSID PASSWORD ENC\n"
            "  qr UID FILE               the UID as a QR code picture (BMP, or PNG for .png)\n"
+           "  stream IP [--stream main|sub|listen] [--seconds N] [--record FILE]\n"
+           "                            receive the live stream (exit 0 media, 3 login "
+           "refused, 4 none)\n"
            "--verbose writes the station's diagnostic lines to standard error (or to the\n"
            "file KESTREL_LOG names).\n"
            "exit: 0 success, 1 the station could not open its sockets or send, 2 usage error,\n"
@@ -95,7 +102,10 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
         return fail("unknown command " + options.m_strCommand);
     }
     options.m_args.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
-    if (options.m_args.size() != command->second) {
+    if (command->second == kOwnArgs && options.m_args.empty()) {
+        return fail(options.m_strCommand + " wants the device's address");
+    }
+    if (command->second != kOwnArgs && options.m_args.size() != command->second) {
         return fail(options.m_strCommand + " takes " + std::to_string(command->second) +
                     " argument(s), got " + std::to_string(options.m_args.size()));
     }

@@ -10,6 +10,7 @@
 
 #include "app/text_conv.h"
 #include "cli/cmd_qr.h"
+#include "cli/cmd_stream.h"
 #include "protocol/cmd_header.h"
 #include "protocol/dev_list_format.h"
 #include "protocol/lan_station.h"
@@ -264,6 +265,9 @@ int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view
 int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
     if (options.m_strCommand == "qr") {
         return iRunQrCommand(options.m_args[0], options.m_args[1], out, err);
+    }
+    if (options.m_strCommand == "stream") {
+        return iStreamCommand(options, out, err);
     }
     CCliView view;
     CLanStation lan(view);

@@ -214,6 +214,10 @@ bool fgMakeWakePair(CSocket& reader, CSocket& writer) {
     return true;
 }
 
+int iShutdown(const CSocket& socket) {
+    return ::shutdown(socket.iHandle(), SHUT_RDWR) == 0 ? 0 : -errno;
+}
+
 int iSocketError(const CSocket& socket) {
     int error = 0;
     socklen_t length = sizeof error;

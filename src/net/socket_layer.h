@@ -104,6 +104,9 @@ int iRecv(const CSocket& socket, std::span<std::uint8_t> buffer);
 int iConnect(const CSocket& socket, const CEndpoint& target);
 // Accepts a connection; the new socket is invalid on failure.
 CSocket sAccept(const CSocket& listener, CEndpoint* peer);
+// Ends both directions of a connected stream socket without closing it: a thread
+// waiting on it wakes and reads 0. 0 or the negative error number.
+int iShutdown(const CSocket& socket);
 // Pending error of a socket (SO_ERROR) as a positive number, 0 when none.
 int iSocketError(const CSocket& socket);
 

@@ -6,6 +6,7 @@
 #include <set>
 
 #include "devsim/sim_addr.h"
+#include "devsim/sim_stream.h"
 #include "devsim/udp_service.h"
 
 namespace devsim {
@@ -104,6 +105,8 @@ CDevSimFleet::CDevSimFleet(CDevSimConfig config) : m_iCount(config.m_addresses.s
             config.m_behaviour, address.m_uiAddrNet);
     }
     m_udp = std::make_unique<CUdpService>(m_core);
+    m_stream = std::make_unique<CStreamService>(m_core);
+    m_core.m_onStreamOpen = [this](std::size_t index) { m_stream->vOpenLocked(index); };
 }
 
 CDevSimFleet::~CDevSimFleet() {
@@ -146,11 +149,19 @@ int CDevSimFleet::iStart(std::string& error) {
             device.vKeepFactoryState();
         }
     }
-    return m_udp->iStart(error);
+    if (m_stream->iStart(error) != 0) {
+        return -1;
+    }
+    if (m_udp->iStart(error) != 0) {
+        m_stream->vStop();
+        return -1;
+    }
+    return 0;
 }
 
 void CDevSimFleet::vStop() {
     m_udp->vStop();
+    m_stream->vStop();
 }
 
 CSimDeviceState CDevSimFleet::sDeviceState(std::size_t index) const {

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <map>
+#include <tuple>
 
 #include "devsim/sim_addr.h"
 
@@ -52,6 +54,36 @@ int iParseTweak(const std::string& text, CDeviceTweak& tweak, std::string& error
     CSimDeviceState state;
     CSimBehaviour behaviour;
     return iApplyTweak(tweak, state, behaviour, error);
+}
+
+// The live stream kinds that take a number.
+int iApplyStreamTweak(const std::string& kind, const std::string& value,
+                      CSimStreamBehaviour& stream, std::string& error) {
+    constexpr long long kCountMax = 1'000'000'000;
+    const std::map<std::string, std::tuple<int*, long long, long long>> kinds{
+        {"stream-login", {&stream.m_iLoginResult, -128, 127}},
+        {"stream-serve", {&stream.m_iServeStream, 0, 1}},
+        {"stream-stall", {&stream.m_iStallAfter, 0, kCountMax}},
+        {"stream-close", {&stream.m_iCloseAfter, 0, kCountMax}},
+        {"stream-bad-magic", {&stream.m_iBadMagicAfter, 0, kCountMax}},
+        {"stream-oversize", {&stream.m_iOversizeAfter, 0, kCountMax}},
+        {"stream-merge", {&stream.m_iMergePackets, 1, 16}},
+        {"stream-pace", {&stream.m_iPaceFactor, 1, 100}},
+    };
+    const auto found = kinds.find(kind);
+    if (found == kinds.end()) {
+        error = "--behave: unknown kind \"" + kind + "\"";
+        return -1;
+    }
+    const auto [field, low, high] = found->second;
+    const auto number = sParseNumber(value, low, high);
+    if (!number) {
+        error = "--behave " + kind + ": needs a number from " + std::to_string(low) + " to " +
+                std::to_string(high);
+        return -1;
+    }
+    *field = static_cast<int>(*number);
+    return 0;
 }
 
 }  // namespace
@@ -104,6 +136,10 @@ int iApplyTweak(const CDeviceTweak& tweak, CSimDeviceState& state, CSimBehaviour
             return bad("a password holds at most 31 characters");
         }
         state.m_strPassword = value;
+    } else if (kind == "stream-split") {
+        behaviour.m_stream.m_fgSplitHeads = true;
+    } else if (kind.starts_with("stream-")) {
+        return iApplyStreamTweak(kind, value, behaviour.m_stream, error);
     } else {
         error = "--behave: unknown kind \"" + kind + "\"";
         return -1;
@@ -252,6 +288,17 @@ Behaviour (INDEX is a device number counted from 0, or "all"; repeatable):
   --behave INDEX:lower-uid         report the UID in lower case
   --behave INDEX:password=TEXT     this device's password
   --behave INDEX:over-wifi         report its address as the Wi-Fi address
+
+Live stream (TCP 20554; N counts the media packets sent on one connection):
+  --behave INDEX:stream-login=R    answer every stream login with result R (-5, -2)
+  --behave INDEX:stream-serve=S    send video stream S (0 or 1) whatever is asked
+  --behave INDEX:stream-stall=N    send no media after N packets (heartbeats answered)
+  --behave INDEX:stream-close=N    close the connection after N packets
+  --behave INDEX:stream-bad-magic=N  spoil the magic of packet N+1
+  --behave INDEX:stream-oversize=N   packet N+1 is too big for the client's buffer
+  --behave INDEX:stream-split      send every head in three pieces
+  --behave INDEX:stream-merge=K    send K media packets at once (1 to 16)
+  --behave INDEX:stream-pace=F     send media F times as fast (1 to 100)
 
 Announcements:
   --announce             every device announces itself once when ready

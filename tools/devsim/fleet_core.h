@@ -4,7 +4,9 @@
 // the one lock that guards them. Each service (UDP commands now; firmware receiver,
 // live stream and horn receiver later) works on the devices only under m_mutex.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -25,6 +27,8 @@ struct CSimFleetCore {
     std::vector<CSimAddress> m_attached;  // per device, fixed: where it was started
     bool m_fgAllowAnyAddr = false;
     int m_iSearchBufferBytes = 0;
+    // Told (with m_mutex held) when device `index` got the open-stream datagram.
+    std::function<void(std::size_t index)> m_onStreamOpen;
 };
 
 }  // namespace devsim

@@ -393,6 +393,7 @@ void CSimDevice::vHandleFactoryReset(const FAddressCheck& canMove, COutcome& out
     restored.m_uiResets = m_state.m_uiResets + 1;
     restored.m_uiStreamOpens = m_state.m_uiStreamOpens;
     restored.m_uiHornOpens = m_state.m_uiHornOpens;
+    restored.m_stream = m_state.m_stream;
     const std::string defaultPassword = m_state.strConfig("default_pwd");
     if (!defaultPassword.empty()) {
         restored.m_strPassword = defaultPassword;

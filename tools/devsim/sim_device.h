@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "devsim/sim_stream_behaviour.h"
 #include "devsim/sim_wire.h"
 #include "net/socket_layer.h"
 
@@ -108,6 +109,7 @@ struct CSimDeviceState {
     std::int32_t m_iLastCameraAction = -1;
     std::uint32_t m_uiStreamOpens = 0;
     std::uint32_t m_uiHornOpens = 0;
+    CSimStreamLog m_stream;
 
     bool fgIsCamera() const { return (m_uiFlags & kFlagCamera) != 0; }
     bool fgIsPanoramic() const { return (m_uiFlags & kFlagPanoramic) != 0; }
@@ -126,6 +128,7 @@ struct CSimBehaviour {
     bool m_fgRefuseLogin = false;          // every login is refused, whatever the password
     int m_iRestartMs = 3000;               // silence after a restart or factory reset
     int m_iWifiConnectMs = 1000;           // time to join a Wi-Fi network
+    CSimStreamBehaviour m_stream;          // the live stream service
 };
 
 // The default device number `index` of a fleet: cameras of the four types and

@@ -1,0 +1,437 @@
+#include "media/ba_network.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <string>
+#include <system_error>
+
+#include "app/dbg_print.h"
+#include "net/lan_interfaces.h"
+#include "net/socket_helpers.h"
+#include "protocol/requests.h"
+
+namespace {
+
+constexpr std::chrono::milliseconds kTick{kStreamTickMs};
+// Pause between the login and the first get-stream request.
+constexpr std::chrono::milliseconds kLoginPause{20};
+constexpr int kReadWaitMs = 1000;
+// Written in place of the password in the login line.
+constexpr const char* kPasswordMask = "******";
+
+bool fgTryAgain(int error) {
+    return error == -EINTR || error == -EAGAIN || error == -EWOULDBLOCK;
+}
+
+}  // namespace
+
+StreamCredentials sMakeStreamCredentials(std::string_view user, std::string_view password) {
+    StreamCredentials block{};
+    std::memcpy(block.data(), user.data(), std::min(user.size(), kStreamTextField - 1));
+    std::memcpy(block.data() + kStreamTextField, password.data(),
+                std::min(password.size(), kStreamTextField - 1));
+    return block;
+}
+
+int iBaNetwork_OpenStreamServer(std::uint32_t addrNet) {
+    const CSocket socket = CSocket::Udp();
+    if (!socket.fgValid()) {
+        vDbgPrint("camkit:%s, %d=>create socket fail\r\n", "iBaNetwork_OpenStreamServer", __LINE__);
+        return -1;
+    }
+    const CmdBytes datagram = bufBuildOpenStream();
+    if (iSendTo(socket, datagram, CEndpoint{addrNet, kPortSearch}) !=
+        static_cast<int>(datagram.size())) {
+        vDbgPrint("camkit:%s, %d=>send fail\r\n", "iBaNetwork_OpenStreamServer", __LINE__);
+        return -2;
+    }
+    return 0;
+}
+
+CBaNetwork::CBaNetwork(IStreamClock& clock) : m_clock(clock) {
+    m_listen.m_eChannel = EStreamChannel::kListen;
+    m_listen.m_eMode = EStreamMode::kListen;
+    m_listen.m_iStreamId = kStreamListen;
+}
+
+CBaNetwork::~CBaNetwork() {
+    BaNetwork_StopStream(EStreamChannel::kListen);
+    BaNetwork_StopStream(EStreamChannel::kVideo);
+}
+
+CBaNetwork::CChannel& CBaNetwork::sChannel(EStreamChannel channel) {
+    return channel == EStreamChannel::kListen ? m_listen : m_video;
+}
+
+const CBaNetwork::CChannel& CBaNetwork::sChannel(EStreamChannel channel) const {
+    return channel == EStreamChannel::kListen ? m_listen : m_video;
+}
+
+bool CBaNetwork::fgPlaying(EStreamChannel channel) const {
+    return sChannel(channel).m_fgPlaying;
+}
+
+int CBaNetwork::iStreamId(EStreamChannel channel) const {
+    return sChannel(channel).m_iStreamId;
+}
+
+int CBaNetwork::BaNetwork_StartStream(int streamId, IStreamOwner& owner,
+                                      const StreamCredentials& credentials, std::uint32_t addrNet) {
+    constexpr const char* kWho = "CBaNetwork::BaNetwork_StartStream";
+    if (streamId != kStreamMain && streamId != kStreamSub && streamId != kStreamListen) {
+        vDbgPrint("camkit:%s, %d=>err stream id\r\n", kWho, __LINE__);
+        return -1;
+    }
+    CChannel& channel =
+        sChannel(streamId == kStreamListen ? EStreamChannel::kListen : EStreamChannel::kVideo);
+    if (channel.m_fgPlaying) {
+        if (channel.m_uiAddrNet == addrNet) {
+            vDbgPrint("camkit:%s, %d=>playing\r\n", kWho, __LINE__);
+            if (channel.m_iStreamId != streamId) {
+                vDbgPrint("camkit:%s, %d=>chg stream id =%d\r\n", kWho, __LINE__, streamId);
+                channel.m_iStreamId = streamId;
+            }
+            return 0;
+        }
+        vDbgPrint("camkit:%s, %d=>last ip:%s\r\n", kWho, __LINE__,
+                  strIpText(channel.m_uiAddrNet).c_str());
+        vDbgPrint("camkit:%s, %d=>curr ip:%s\r\n", kWho, __LINE__, strIpText(addrNet).c_str());
+    }
+    channel.m_manage.vStop(kManageStopWaitMs, kWho);
+
+    channel.m_pOwner = &owner;
+    channel.m_iStreamId = streamId;
+    channel.m_uiAddrNet = addrNet;
+    std::memcpy(channel.m_user.data(), credentials.data(), kStreamTextField);
+    std::memcpy(channel.m_password.data(), credentials.data() + kStreamTextField, kStreamTextField);
+    channel.m_user.back() = '\0';
+    channel.m_password.back() = '\0';
+    // Set here as well, so that a second start right after this one finds it playing.
+    channel.m_fgPlaying = true;
+    try {
+        channel.m_manage.vStart(
+            [this, &channel](std::stop_token stop) { ManageProc(channel, stop); });
+    } catch (const std::system_error&) {
+        channel.m_fgPlaying = false;
+        vDbgPrint("camkit:%s, %d=>new fail\r\n", kWho, __LINE__);
+        return -2;
+    }
+    return 0;
+}
+
+void CBaNetwork::BaNetwork_StopStream(EStreamChannel channel) {
+    CChannel& record = sChannel(channel);
+    record.m_fgPlaying = false;
+    record.m_manage.vStop(kManageStopWaitMs, "CBaNetwork::BaNetwork_StopStream");
+    vDbgPrint("camkit:%s, %d=>control exit,stream id=%d\r\n", "CBaNetwork::BaNetwork_StopStream",
+              __LINE__, channel == EStreamChannel::kListen ? kStreamListen : kStreamMain);
+}
+
+void CBaNetwork::vSetAlive(CChannel& channel, int value) {
+    std::lock_guard guard(m_aliveLock);
+    channel.m_iAlive = value;
+}
+
+int CBaNetwork::iTakeAlive(CChannel& channel) {
+    std::lock_guard guard(m_aliveLock);
+    const int value = channel.m_iAlive;
+    if (channel.m_iAlive > 0) {
+        --channel.m_iAlive;
+    }
+    return value;
+}
+
+bool CBaNetwork::fgSendRequest(CChannel& channel, std::span<const std::uint8_t> request,
+                               const char* who) {
+    int sent = 0;
+    {
+        std::lock_guard guard(channel.m_sendLock);
+        if (!channel.m_socket.fgValid()) {
+            vDbgPrint("camkit:%s, %d=>invalid socket\r\n", who, __LINE__);
+            return false;
+        }
+        sent = iSend(channel.m_socket, request);
+    }
+    if (sent != static_cast<int>(request.size())) {
+        vDbgPrint("camkit:%s, %d=>send fail\r\n", who, __LINE__);
+        return false;
+    }
+    return true;
+}
+
+void CBaNetwork::BaNetwork_Login(CChannel& channel) {
+    const StreamLoginRequest request =
+        bufBuildStreamLogin(channel.m_user.data(), channel.m_password.data());
+    fgSendRequest(channel, request, "CBaNetwork::BaNetwork_Login");
+}
+
+void CBaNetwork::BaNetwork_SendGetStreamCmd(CChannel& channel, int streamId) {
+    fgSendRequest(channel, bufBuildGetStream(streamId, channel.m_eMode),
+                  "CBaNetwork::BaNetwork_SendGetStreamCmd");
+}
+
+void CBaNetwork::BaNetwork_SwitchVideoStreamID(CChannel& channel, int streamId) {
+    fgSendRequest(channel, bufBuildSwitchStream(streamId),
+                  "CBaNetwork::BaNetwork_SwitchVideoStreamID");
+}
+
+void CBaNetwork::vStopConnection(CChannel& channel) {
+    constexpr const char* kWho = "CBaNetwork::vStopConnection";
+    channel.m_heartbeat.vStop(kWorkerStopWaitMs, kWho);
+    // Ending the connection wakes the receive thread from its wait at once.
+    channel.m_receive.vRequestStop();
+    if (channel.m_socket.fgValid()) {
+        (void)iShutdown(channel.m_socket);
+    }
+    channel.m_receive.vStop(kWorkerStopWaitMs, kWho);
+    std::lock_guard guard(channel.m_sendLock);
+    channel.m_socket.vClose();
+}
+
+int CBaNetwork::BaNetwork_StartStreamHandle(CChannel& channel, const std::stop_token& stop) {
+    constexpr const char* kWho = "CBaNetwork::BaNetwork_StartStreamHandle";
+    vStopConnection(channel);
+    const std::uint32_t addrNet = channel.m_uiAddrNet;
+    iBaNetwork_OpenStreamServer(addrNet);
+
+    CSocket socket = CSocket::Tcp();
+    if (!socket.fgValid()) {
+        vDbgPrint("camkit:err:%s, %d=>socket error !\r\n", kWho, __LINE__);
+    }
+    if (!socket.fgValid() || iSocketTcpConnect2(socket, addrNet, kPortStream) != 0) {
+        vDbgPrint("camkit:err:%s, %d=>Stream socket connect fail\n\r\n", kWho, __LINE__);
+        return -2;
+    }
+    {
+        std::lock_guard guard(channel.m_sendLock);
+        channel.m_socket = std::move(socket);
+    }
+    // The password never goes into the log.
+    vDbgPrint("camkit:%s, %d=>login....,usr:%s,pwd:%s,ip:%s\r\n", kWho, __LINE__,
+              channel.m_user.data(), kPasswordMask, strIpText(addrNet).c_str());
+    BaNetwork_Login(channel);
+    m_clock.fgSleepFor(kLoginPause, stop);
+    BaNetwork_SendGetStreamCmd(channel, channel.m_iStreamId);
+
+    try {
+        channel.m_receive.vStart(
+            [this, &channel, startId = channel.m_iStreamId.load()](std::stop_token token) {
+                StreamProc(channel, startId, token);
+            });
+        channel.m_heartbeat.vStart(
+            [this, &channel](std::stop_token token) { HeartbeatProc(channel, token); });
+    } catch (const std::system_error&) {
+        vDbgPrint("camkit:%s, %d=>new fail\r\n", kWho, __LINE__);
+        return -1;
+    }
+    channel.m_pOwner->vOnStreamStarted(channel.m_iStreamId);
+    vDbgPrint("camkit:%s, %d=>start  handle, stream id = %d\r\n", kWho, __LINE__,
+              channel.m_iStreamId.load());
+    return 0;
+}
+
+void CBaNetwork::ManageProc(CChannel& channel, const std::stop_token& stop) {
+    constexpr const char* kWho = "CBaNetwork::ManageProc";
+    const bool video = channel.m_eChannel == EStreamChannel::kVideo;
+    channel.m_fgPlaying = true;
+    vDbgPrint("camkit:%s, %d=>start stream id=%d\r\n", kWho, __LINE__, channel.m_iStreamId.load());
+    if (video) {
+        channel.m_pOwner->vOnManageStarted();
+    }
+    vDbgPrint("camkit:%s, %d=>start\r\n", kWho, __LINE__);
+
+    for (int tick = 0; !stop.stop_requested(); ++tick) {
+        if (tick % kConnectRetryTicks == 0 || tick < kQuickConnects) {
+            const auto started = m_clock.tpNow();
+            const int result = BaNetwork_StartStreamHandle(channel, stop);
+            if (result == 0) {
+                break;
+            }
+            vDbgPrint("camkit:%s, %d=>start get stream fail,err=%d\r\n", kWho, __LINE__, result);
+            if (result != -2) {
+                break;
+            }
+            const auto costMs =
+                std::chrono::duration_cast<std::chrono::milliseconds>(m_clock.tpNow() - started);
+            vDbgPrint("camkit:%s, %d=>cost %dMs\r\n", kWho, __LINE__,
+                      static_cast<int>(costMs.count()));
+        }
+        if (!m_clock.fgSleepFor(kTick, stop)) {
+            break;
+        }
+    }
+
+    int grace = 3;
+    int lastStreamId = channel.m_iStreamId;
+    int lastAlive = 0;
+    for (int tick = 1; m_clock.fgSleepFor(kTick, stop); ++tick) {
+        if (tick % kTicksPerSecond != 0) {
+            continue;
+        }
+        const int streamId = channel.m_iStreamId;
+        if (streamId != lastStreamId) {
+            lastStreamId = streamId;
+            if (video) {
+                vDbgPrint("camkit:%s, %d=>chg stream id to %d\r\n", kWho, __LINE__, streamId);
+                BaNetwork_SendGetStreamCmd(channel, streamId);
+                BaNetwork_SwitchVideoStreamID(channel, streamId);
+            }
+        }
+        const bool receiveEnded = !channel.m_receive.fgRunning();
+        if (receiveEnded || lastAlive == 0) {
+            if (grace > 0) {
+                --grace;
+            } else {
+                if (lastAlive == 0) {
+                    vDbgPrint("camkit:%s, %d=>>3s no stream heartbeat\r\n", kWho, __LINE__);
+                }
+                if (receiveEnded) {
+                    vDbgPrint("camkit:%s, %d=>stream exit,re-req\r\n", kWho, __LINE__);
+                }
+                if (BaNetwork_StartStreamHandle(channel, stop) != 0) {
+                    vDbgPrint("camkit:%s, %d=>start get stream fail\r\n", kWho, __LINE__);
+                }
+                grace = 4;
+            }
+        } else if (grace > 0) {
+            --grace;
+        }
+        lastAlive = iTakeAlive(channel);
+    }
+
+    vStopConnection(channel);
+    if (video) {
+        channel.m_pOwner->vOnManageEnded();
+    }
+    channel.m_fgPlaying = false;
+    vDbgPrint("camkit:%s, %d=>exit manage thread, streamid=%d\r\n", kWho, __LINE__,
+              channel.m_iStreamId.load());
+}
+
+void CBaNetwork::StreamProc(CChannel& channel, int startStreamId, const std::stop_token& stop) {
+    constexpr const char* kWho = "CBaNetwork::StreamProc";
+    const bool listen = channel.m_eMode == EStreamMode::kListen;
+    std::optional<CMediaPacketCutter> cutter;
+    try {
+        cutter.emplace(listen ? kListenRecvBufferBytes : kVideoRecvBufferBytes);
+    } catch (const std::bad_alloc&) {
+        vDbgPrint("camkit:%s, %d=>null\r\n", kWho, __LINE__);
+        return;
+    }
+    vSetAlive(channel, kAliveFull);
+    bool lastWasVideo = false;
+    bool failed = false;
+    while (!failed && !stop.stop_requested()) {
+        int events = 0;
+        int got = iWaitOne(channel.m_socket, true, false, kReadWaitMs, events);
+        if (got == 0) {
+            continue;
+        }
+        if (got > 0) {
+            got = iRecv(channel.m_socket, cutter->spanFree());
+        }
+        if (got == 0) {
+            if (!stop.stop_requested()) {
+                vDbgPrint("camkit:%s, %d=>peer closed\r\n", kWho, __LINE__);
+            }
+            break;
+        }
+        if (got < 0) {
+            if (fgTryAgain(got)) {
+                vDbgPrint("camkit:%s, %d=><0\r\n", kWho, __LINE__);
+                m_clock.fgSleepFor(kTick, stop);
+                continue;
+            }
+            vDbgPrint("camkit:%s, %d=>socket err,ret=%d\r\n", kWho, __LINE__, got);
+            break;
+        }
+        cutter->vCommit(static_cast<std::size_t>(got));
+        std::span<const std::uint8_t> packet;
+        for (CCutResult cut = cutter->sNext(packet); cut.m_eCut != ECut::kNeedMore;
+             cut = cutter->sNext(packet)) {
+            if (cut.m_eCut == ECut::kBadMagic) {
+                vDbgPrint("camkit:%s, %d=>video packet head error\n\r\n", kWho, __LINE__);
+                failed = true;
+                break;
+            }
+            if (cut.m_eCut == ECut::kOverflow) {
+                vDbgPrint("camkit:%s, %d=>recvbuf overflow, len=%u\n\r\n", kWho, __LINE__,
+                          cut.m_uiPayloadBytes);
+                failed = true;
+                break;
+            }
+            const CMediaHead head = *sParseMediaHead(packet);
+            bool deliver = false;
+            bool media = false;
+            switch (head.m_uiType) {
+                case kPktVideoFrame:
+                    lastWasVideo = true;
+                    media = true;
+                    deliver = fgAcceptVideoFrame(head.m_ucStreamId, channel.m_iStreamId);
+                    if (!deliver) {
+                        vDbgPrint("camkit:%s, %d=>diff stream id, local id=%d,remote id=%d\r\n",
+                                  kWho, __LINE__, channel.m_iStreamId.load(), head.m_ucStreamId);
+                    }
+                    break;
+                case kPktAudioFrame:
+                    lastWasVideo = false;
+                    media = true;
+                    deliver = true;
+                    break;
+                case kPktLoginReply:
+                    vDbgPrint("camkit:%s, %d=>login resp\r\n", kWho, __LINE__);
+                    if (head.m_iResult != kStreamResultOk) {
+                        vDbgPrint("camkit:%s, %d=>login return err=%d\r\n", kWho, __LINE__,
+                                  head.m_iResult);
+                    }
+                    BaNetwork_SendGetStreamCmd(channel, channel.m_iStreamId);
+                    deliver = true;
+                    break;
+                case kPktAuthReply:
+                    if (head.m_iResult == kStreamResultNoAuth) {
+                        vDbgPrint("camkit:%s, %d=>no auth, streamid=%d\r\n", kWho, __LINE__,
+                                  startStreamId);
+                    }
+                    deliver = true;
+                    break;
+                case kPktSwitchReply:
+                    vDbgPrint("camkit:%s, %d=>switch stream resp\r\n", kWho, __LINE__);
+                    break;
+                default:
+                    break;
+            }
+            if (deliver) {
+                channel.m_pOwner->vOnStreamPacket(startStreamId, packet);
+                if (media) {
+                    vSetAlive(channel, kAliveFull);
+                }
+            }
+        }
+        cutter->vCompact();
+    }
+    vDbgPrint("camkit:%s, %d=>exit %s thread, fgExit=%d\r\n", kWho, __LINE__,
+              lastWasVideo ? "video" : "audio", stop.stop_requested() ? 1 : 0);
+}
+
+void CBaNetwork::HeartbeatProc(CChannel& channel, const std::stop_token& stop) {
+    constexpr const char* kWho = "CBaNetwork::HeartbeatProc";
+    const StreamRequest heartbeat = bufBuildStreamHeartbeat();
+    for (int count = 1; m_clock.fgSleepFor(kTick, stop); ++count) {
+        if (count % kTicksPerSecond != 0) {
+            continue;
+        }
+        int sent = 0;
+        {
+            std::lock_guard guard(channel.m_sendLock);
+            sent = iSend(channel.m_socket, heartbeat);
+        }
+        if (sent != static_cast<int>(heartbeat.size())) {
+            vDbgPrint("camkit:%s, %d=>send heart beart fail, ret=%d\r\n", kWho, __LINE__, sent);
+            break;
+        }
+    }
+    vDbgPrint("camkit:%s, %d=>exit heart beat heard\r\n", kWho, __LINE__);
+}
