@@ -6,13 +6,15 @@
 #include <set>
 
 #include "devsim/sim_addr.h"
+#include "devsim/sim_upgrade.h"
 #include "devsim/udp_service.h"
 
 namespace devsim {
 
 namespace {
 
-constexpr int kSocketsPerDevice = 2;
+// Command, search, firmware listener and one firmware connection.
+constexpr int kSocketsPerDevice = 4;
 constexpr int kSocketsPerNet = 2;
 // Descriptors left for everything else the process opens.
 constexpr rlim_t kSpareDescriptors = 256;
@@ -104,6 +106,10 @@ CDevSimFleet::CDevSimFleet(CDevSimConfig config) : m_iCount(config.m_addresses.s
             config.m_behaviour, address.m_uiAddrNet);
     }
     m_udp = std::make_unique<CUdpService>(m_core);
+    m_upgrade = std::make_unique<CUpgradeService>(m_core);
+    m_core.m_fnOnUpgradeRequest = [this](std::size_t index, const CEndpoint& from) {
+        m_upgrade->vOnUpgradeRequest(index, from);
+    };
 }
 
 CDevSimFleet::~CDevSimFleet() {
@@ -146,11 +152,19 @@ int CDevSimFleet::iStart(std::string& error) {
             device.vKeepFactoryState();
         }
     }
-    return m_udp->iStart(error);
+    if (m_upgrade->iStart(error) != 0) {
+        return -1;
+    }
+    if (m_udp->iStart(error) != 0) {
+        m_upgrade->vStop();
+        return -1;
+    }
+    return 0;
 }
 
 void CDevSimFleet::vStop() {
     m_udp->vStop();
+    m_upgrade->vStop();
 }
 
 CSimDeviceState CDevSimFleet::sDeviceState(std::size_t index) const {

@@ -33,6 +33,7 @@
 namespace devsim {
 
 class CUdpService;
+class CUpgradeService;
 
 // Message type of the announcement that asks the recorder group for a login.
 inline constexpr std::uint32_t kAnnounceLogin = 93;
@@ -99,6 +100,7 @@ class CDevSimFleet {
     std::size_t m_iCount = 0;
     mutable CSimFleetCore m_core;
     std::unique_ptr<CUdpService> m_udp;
+    std::unique_ptr<CUpgradeService> m_upgrade;
 };
 
 }  // namespace devsim

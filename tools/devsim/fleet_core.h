@@ -4,7 +4,9 @@
 // the one lock that guards them. Each service (UDP commands now; firmware receiver,
 // live stream and horn receiver later) works on the devices only under m_mutex.
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <vector>
 
@@ -25,6 +27,9 @@ struct CSimFleetCore {
     std::vector<CSimAddress> m_attached;  // per device, fixed: where it was started
     bool m_fgAllowAnyAddr = false;
     int m_iSearchBufferBytes = 0;
+    // Told of every upgrade request a device answered (device index, requester), with
+    // m_mutex held; returns at once.
+    std::function<void(std::size_t, const CEndpoint&)> m_fnOnUpgradeRequest;
 };
 
 }  // namespace devsim

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "devsim/sim_upgrade_wire.h"
 #include "devsim/sim_wire.h"
 #include "net/socket_layer.h"
 
@@ -108,6 +109,11 @@ struct CSimDeviceState {
     std::int32_t m_iLastCameraAction = -1;
     std::uint32_t m_uiStreamOpens = 0;
     std::uint32_t m_uiHornOpens = 0;
+    // Firmware transfers: connections taken, transfers received completely, and the
+    // files of the last complete one.
+    std::uint32_t m_uiUpgConnections = 0;
+    std::uint32_t m_uiUpgTransfers = 0;
+    std::vector<CSimUpgFile> m_upgFiles;
 
     bool fgIsCamera() const { return (m_uiFlags & kFlagCamera) != 0; }
     bool fgIsPanoramic() const { return (m_uiFlags & kFlagPanoramic) != 0; }
@@ -122,10 +128,12 @@ struct CSimBehaviour {
     bool m_fgSilent = false;  // answers nothing (announcements still go out on request)
     int m_iDelayMs = 0;       // every reply leaves this much later
     int m_iCopies = 1;        // every reply is sent this many times (1 to 10)
-    EMalform m_eMalform = EMalform::None;  // every reply is spoilt this way
-    bool m_fgRefuseLogin = false;          // every login is refused, whatever the password
-    int m_iRestartMs = 3000;               // silence after a restart or factory reset
-    int m_iWifiConnectMs = 1000;           // time to join a Wi-Fi network
+    EMalform m_eMalform = EMalform::None;      // every reply is spoilt this way
+    bool m_fgRefuseLogin = false;              // every login is refused, whatever the password
+    int m_iRestartMs = 3000;                   // silence after a restart or factory reset
+    int m_iWifiConnectMs = 1000;               // time to join a Wi-Fi network
+    EUpgMode m_eUpgMode = EUpgMode::kListen;   // how the firmware transfer connects
+    EUpgFault m_eUpgFault = EUpgFault::kNone;  // what goes wrong during it
 };
 
 // The default device number `index` of a fleet: cameras of the four types and

@@ -283,9 +283,13 @@ void CUdpService::vDispatch(std::size_t index, bool fromSearch, std::span<const 
     if (!device.fgAnswers(now)) {
         return;
     }
+    const std::uint32_t upgradeRequests = device.sState().m_uiUpgradeRequests;
     CSimDevice::COutcome outcome = device.sHandle(
         data, from, now,
         [this, index](std::uint32_t addrNet) { return fgPrepareMove(index, addrNet); });
+    if (device.sState().m_uiUpgradeRequests != upgradeRequests && m_core.m_fnOnUpgradeRequest) {
+        m_core.m_fnOnUpgradeRequest(index, from);
+    }
     for (CBytes& reply : outcome.m_replies) {
         vDeliver(index, fromSearch, from, std::move(reply), now);
     }
