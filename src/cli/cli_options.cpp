@@ -3,6 +3,8 @@
 #include <charconv>
 #include <map>
 
+#include "cli/cmd_upgrade.h"
+
 namespace {
 
 // Commands and the number of arguments each takes.
@@ -33,6 +35,10 @@ std::string strCliUsage() {
            "  set-uid IP UID | set-password IP NEWPW\n"
            "  set-net IP wired|wifi ADDR MASK GATEWAY DNS dhcp|static\n"
            "  wifi-connect IP SSID PASSWORD ENC\n"
+           "  upgrade FILE... --to IP... | --all [--type uboot|env|kernel|rootfs|config|app|"
+           "others]\n"
+           "                            send up to 8 firmware files (exit 0 all succeeded,\n"
+           "                            3 any failed, 4 none answered)\n"
            "--verbose writes the station's diagnostic lines to standard error (or to the\n"
            "file KESTREL_LOG names).\n"
            "exit: 0 success, 2 usage error, 3 the device reported failure, 4 no answer in time\n";
@@ -86,6 +92,15 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
         return fail("no command given");
     }
     options.m_strCommand = args[i++];
+    if (options.m_strCommand == "upgrade") {
+        options.m_args.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+        std::string error;
+        if (!sParseUpgradeArgs(options.m_args, error)) {
+            return fail(error);
+        }
+        result.m_options = std::move(options);
+        return result;
+    }
     const auto command = mapCommandArgs().find(options.m_strCommand);
     if (command == mapCommandArgs().end()) {
         return fail("unknown command " + options.m_strCommand);

@@ -1,5 +1,6 @@
 // The threads of one device's transfer: the connect thread, the sender and the receiver.
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <condition_variable>
@@ -15,6 +16,7 @@
 namespace {
 
 constexpr std::size_t kRecvBufferBytes = 1024;
+constexpr int kRecvSliceMs = 50;
 
 unsigned iThreadTag() {
     return static_cast<unsigned>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
@@ -214,8 +216,11 @@ void CUpgrader::Recv(CUpgAcceptInfo& record) {
     std::vector<EUpgAnswer> answers;
     bool lostConnection = false;
     while (record.m_iState.load() == CUpgAcceptInfo::kStateRunning) {
+        // Waited for in short slices, so that the end of the sender is seen at once
+        // instead of after the whole wait.
         int events = 0;
-        const int ready = iWaitOne(record.m_socket, true, false, m_options.m_iRecvWaitMs, events);
+        const int ready = iWaitOne(record.m_socket, true, false,
+                                   std::min(m_options.m_iRecvWaitMs, kRecvSliceMs), events);
         if (ready == 0) {
             continue;
         }
