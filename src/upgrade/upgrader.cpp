@@ -50,11 +50,7 @@ int CUpgrader::iStartUpgrade(const std::vector<CUpgFile>& files,
             continue;
         }
         const std::string address = strIpText(addrNet);
-        if (m_sender.iSendUdpToDev(addrNet, request) != 0) {
-            vDbgPrint("camkit:err:%s, %d=>send cmd to dev %s fail, len=%d,\r\n",
-                      "CUpgrader::iStartUpgrade", __LINE__, address.c_str(),
-                      static_cast<int>(request.size()));
-        }
+        // The record comes first: a device may call back as soon as the request is in.
         bool busy = false;
         {
             const std::lock_guard lock(m_tableLock);
@@ -87,6 +83,11 @@ int CUpgrader::iStartUpgrade(const std::vector<CUpgFile>& files,
         if (busy) {
             vReport(sUpgEvent(EUpgEvent::kBusy, address));
             continue;
+        }
+        if (m_sender.iSendUdpToDev(addrNet, request) != 0) {
+            vDbgPrint("camkit:err:%s, %d=>send cmd to dev %s fail, len=%d,\r\n",
+                      "CUpgrader::iStartUpgrade", __LINE__, address.c_str(),
+                      static_cast<int>(request.size()));
         }
         ++handled;
     }
