@@ -9,9 +9,11 @@
 //   CUpgrader upgrader(transport, view);
 //   transport.vSetUpgradeAcceptReader(upgrader.fnAcceptReader());
 //   const CUpgChoice choice = sChooseUpgFiles(paths, kUpgTypeByPath);
+//   (one kFileRejected line per path in choice.m_rejected, through strUpgEventLine)
 //   upgrader.iStartUpgrade(choice.m_files, {"10.0.0.5", "10.0.0.6"});
 //   ... poll vecRunDevices() for progress; vOnUpgradeSummary() ends the run ...
 //   upgrader.iRetryFailed();
+//   transport.UnInit();  // before the upgrader goes: the listener's reader points at it
 //
 // A command for a device that already has a record extends that record while it is
 // still connecting (at most eight files in all) and is refused with a kBusy event once
