@@ -4,6 +4,7 @@
 #include <map>
 
 #include "protocol/requests.h"
+#include "cli/cmd_upgrade.h"
 
 namespace {
 
@@ -43,6 +44,10 @@ std::string strCliUsage() {
            "  stream IP [--stream main|sub|listen] [--seconds N] [--record FILE]\n"
            "                            receive the live stream (exit 0 media, 3 login "
            "refused, 4 none)\n"
+           "  upgrade FILE... --to IP... | --all [--type uboot|env|kernel|rootfs|config|app|"
+           "others]\n"
+           "                            send up to 8 firmware files (exit 0 all succeeded,\n"
+           "                            3 any failed, 4 none answered)\n"
            "--verbose writes the station's diagnostic lines to standard error (or to the\n"
            "file KESTREL_LOG names).\n"
            "exit: 0 success, 1 the station could not open its sockets or send, 2 usage error,\n"
@@ -97,6 +102,15 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
         return fail("no command given");
     }
     options.m_strCommand = args[i++];
+    if (options.m_strCommand == "upgrade") {
+        options.m_args.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+        std::string error;
+        if (!sParseUpgradeArgs(options.m_args, error)) {
+            return fail(error);
+        }
+        result.m_options = std::move(options);
+        return result;
+    }
     const auto command = mapCommandArgs().find(options.m_strCommand);
     if (command == mapCommandArgs().end()) {
         return fail("unknown command " + options.m_strCommand);

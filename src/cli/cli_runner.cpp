@@ -11,6 +11,7 @@
 #include "app/text_conv.h"
 #include "cli/cmd_qr.h"
 #include "cli/cmd_stream.h"
+#include "cli/cmd_upgrade.h"
 #include "protocol/cmd_header.h"
 #include "protocol/dev_list_format.h"
 #include "protocol/lan_station.h"
@@ -278,6 +279,19 @@ int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
         return kCliSetupFailed;
     }
     lan.station().vSetPassword(options.m_strPassword);
+    if (options.m_strCommand == "upgrade") {
+        const auto searchAll = [&options, &lan] {
+            vSearchUntil(lan.station(),
+                         Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
+                         [] { return false; });
+            std::vector<std::string> addresses;
+            for (const CDevInfo& device : lan.station().registry().vecActiveView()) {
+                addresses.push_back(strIpText(device.m_uiIpAddr));
+            }
+            return addresses;
+        };
+        return iUpgradeCommand(options, lan, searchAll, out, err);
+    }
     const int code = options.m_strCommand == "search"
                          ? iSearchCommand(options, lan.station(), out)
                          : iDeviceCommand(options, lan.station(), view, out, err);

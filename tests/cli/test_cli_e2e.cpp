@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "support/netns.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -184,4 +185,59 @@ TEST(CliTwoSubnets, FindsAndDrivesDevicesOnBothSubnets) {
     const CRun again = sCli(station, bind + "--timeout 800 --csv search");
     EXPECT_NE(again.m_strOut.find("SUBNETB0000000000002,"), std::string::npos) << again.m_strOut;
     EXPECT_EQ(sCli(station, bind + "restart 10.200.1.2").m_iExit, 0);
+}
+
+namespace {
+
+// Three devices for the firmware upgrade: one listens, one calls the station back,
+// one answers that the files failed.
+class CliUpgrade : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fgCanUseNetns()) {
+            GTEST_SKIP() << strNetnsSkipReason();
+        }
+        m_ns.emplace("kt-cliupg");
+        m_fleet.emplace(
+            *m_ns, std::vector<std::string>{"--fleet", "3", "--behave", "1:upgrade=connect-back",
+                                            "--behave", "2:upgrade=fail"});
+    }
+    void TearDown() override {
+        m_fleet.reset();
+        m_ns.reset();
+    }
+    CRun cli(const std::string& args) { return sCli(*m_ns, "--bind 127.0.0.1/8 " + args); }
+
+    CTempDir m_dir;
+    std::optional<CNetns> m_ns;
+    std::optional<CDevsim> m_fleet;
+};
+
+}  // namespace
+
+TEST_F(CliUpgrade, PrintsEveryResultTheTableAndTheExitCode) {
+    const std::string kernel = m_dir.write("kernel.bin", std::string(300'000, 'k'));
+    const std::string env = m_dir.write("env.bin", "e");
+
+    const CRun mixed = cli("upgrade " + kernel + " " + env + " --to 127.0.0.2 127.0.0.3 127.0.0.4");
+    EXPECT_EQ(mixed.m_iExit, 3) << mixed.m_strOut;
+    for (const char* line :
+         {"dev 127.0.0.2 Connected", "127.0.0.3 Connected", "127.0.0.3 send env file success",
+          "recv dev resp,127.0.0.2 Upgrade success", "127.0.0.4 Send file failed",
+          "Upgrade: 2 succeeded, 1 failed, 0 no answer", "  127.0.0.4 failed: Send file failed"}) {
+        EXPECT_TRUE(fgHasLine(mixed.m_strOut, line)) << line << "\n" << mixed.m_strOut;
+    }
+    EXPECT_NE(mixed.m_strOut.find("127.0.0.4           2       300001 failed"), std::string::npos)
+        << mixed.m_strOut;
+
+    const CRun json = cli("--json upgrade " + kernel + " --type kernel --to 127.0.0.2 127.0.0.3");
+    EXPECT_EQ(json.m_iExit, 0) << json.m_strOut;
+    EXPECT_NE(json.m_strOut.find("{\"address\": \"127.0.0.3\", \"files\": 1, \"bytes\": 300000, "
+                                 "\"outcome\": \"succeeded\", \"reason\": \"\""),
+              std::string::npos)
+        << json.m_strOut;
+
+    const CRun wrongType = cli("upgrade " + env + " --type kernel --to 127.0.0.2");
+    EXPECT_EQ(wrongType.m_iExit, 2);
+    EXPECT_TRUE(fgHasLine(wrongType.m_strOut, "file name err")) << wrongType.m_strOut;
 }

@@ -7,13 +7,15 @@
 
 #include "devsim/sim_addr.h"
 #include "devsim/sim_stream.h"
+#include "devsim/sim_upgrade.h"
 #include "devsim/udp_service.h"
 
 namespace devsim {
 
 namespace {
 
-constexpr int kSocketsPerDevice = 2;
+// Command, search, firmware listener and one firmware connection.
+constexpr int kSocketsPerDevice = 4;
 constexpr int kSocketsPerNet = 2;
 // Descriptors left for everything else the process opens.
 constexpr rlim_t kSpareDescriptors = 256;
@@ -107,6 +109,10 @@ CDevSimFleet::CDevSimFleet(CDevSimConfig config) : m_iCount(config.m_addresses.s
     m_udp = std::make_unique<CUdpService>(m_core);
     m_stream = std::make_unique<CStreamService>(m_core);
     m_core.m_onStreamOpen = [this](std::size_t index) { m_stream->vOpenLocked(index); };
+    m_upgrade = std::make_unique<CUpgradeService>(m_core);
+    m_core.m_fnOnUpgradeRequest = [this](std::size_t index, const CEndpoint& from) {
+        m_upgrade->vOnUpgradeRequest(index, from);
+    };
 }
 
 CDevSimFleet::~CDevSimFleet() {
@@ -152,7 +158,12 @@ int CDevSimFleet::iStart(std::string& error) {
     if (m_stream->iStart(error) != 0) {
         return -1;
     }
+    if (m_upgrade->iStart(error) != 0) {
+        m_stream->vStop();
+        return -1;
+    }
     if (m_udp->iStart(error) != 0) {
+        m_upgrade->vStop();
         m_stream->vStop();
         return -1;
     }
@@ -161,6 +172,7 @@ int CDevSimFleet::iStart(std::string& error) {
 
 void CDevSimFleet::vStop() {
     m_udp->vStop();
+    m_upgrade->vStop();
     m_stream->vStop();
 }
 

@@ -34,6 +34,7 @@ namespace devsim {
 
 class CUdpService;
 class CStreamService;
+class CUpgradeService;
 
 // Message type of the announcement that asks the recorder group for a login.
 inline constexpr std::uint32_t kAnnounceLogin = 93;
@@ -101,6 +102,7 @@ class CDevSimFleet {
     mutable CSimFleetCore m_core;
     std::unique_ptr<CUdpService> m_udp;
     std::unique_ptr<CStreamService> m_stream;
+    std::unique_ptr<CUpgradeService> m_upgrade;
 };
 
 }  // namespace devsim

@@ -86,6 +86,29 @@ int iApplyStreamTweak(const std::string& kind, const std::string& value,
     return 0;
 }
 
+// The firmware transfer behaviour named by text; false for an unknown name.
+bool fgApplyUpgradeBehaviour(const std::string& text, CSimBehaviour& behaviour) {
+    static const std::map<std::string, EUpgMode, std::less<>> modes{
+        {"listen", EUpgMode::kListen},
+        {"connect-back", EUpgMode::kConnectBack},
+        {"refuse", EUpgMode::kRefuse}};
+    static const std::map<std::string, EUpgFault, std::less<>> faults{
+        {"fail", EUpgFault::kAnswerFailed},
+        {"close", EUpgFault::kCloseMidway},
+        {"stall", EUpgFault::kStall},
+        {"double-answer", EUpgFault::kDoubleAnswer},
+        {"split-answer", EUpgFault::kSplitAnswer}};
+    if (const auto mode = modes.find(text); mode != modes.end()) {
+        behaviour.m_eUpgMode = mode->second;
+        return true;
+    }
+    if (const auto fault = faults.find(text); fault != faults.end()) {
+        behaviour.m_eUpgFault = fault->second;
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int iApplyTweak(const CDeviceTweak& tweak, CSimDeviceState& state, CSimBehaviour& behaviour,
@@ -100,6 +123,12 @@ int iApplyTweak(const CDeviceTweak& tweak, CSimDeviceState& state, CSimBehaviour
         behaviour.m_fgSilent = true;
     } else if (kind == "refuse-login") {
         behaviour.m_fgRefuseLogin = true;
+    } else if (kind == "upgrade") {
+        if (!fgApplyUpgradeBehaviour(value, behaviour)) {
+            return bad(
+                "wants listen, connect-back, refuse, fail, close, stall, double-answer "
+                "or split-answer");
+        }
     } else if (kind == "lower-uid") {
         std::transform(
             state.m_strUid.begin(), state.m_strUid.end(), state.m_strUid.begin(),
@@ -288,6 +317,10 @@ Behaviour (INDEX is a device number counted from 0, or "all"; repeatable):
   --behave INDEX:lower-uid         report the UID in lower case
   --behave INDEX:password=TEXT     this device's password
   --behave INDEX:over-wifi         report its address as the Wi-Fi address
+  --behave INDEX:upgrade=KIND      firmware transfer: listen (on TCP 24215, the default),
+                                   connect-back (to the station's TCP 24214), refuse;
+                                   fail (answer RECVFILE FAILED), close (halfway), stall
+                                   (stop reading), double-answer, split-answer
 
 Live stream (TCP 20554; N counts the media packets sent on one connection):
   --behave INDEX:stream-login=R    answer every stream login with result R (-5, -2)

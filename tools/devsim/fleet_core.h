@@ -29,6 +29,9 @@ struct CSimFleetCore {
     int m_iSearchBufferBytes = 0;
     // Told (with m_mutex held) when device `index` got the open-stream datagram.
     std::function<void(std::size_t index)> m_onStreamOpen;
+    // Told of every upgrade request a device answered (device index, requester), with
+    // m_mutex held; returns at once.
+    std::function<void(std::size_t, const CEndpoint&)> m_fnOnUpgradeRequest;
 };
 
 }  // namespace devsim

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "devsim/sim_stream_behaviour.h"
+#include "devsim/sim_upgrade_wire.h"
 #include "devsim/sim_wire.h"
 #include "net/socket_layer.h"
 
@@ -110,6 +111,11 @@ struct CSimDeviceState {
     std::uint32_t m_uiStreamOpens = 0;
     std::uint32_t m_uiHornOpens = 0;
     CSimStreamLog m_stream;
+    // Firmware transfers: connections taken, transfers received completely, and the
+    // files of the last complete one.
+    std::uint32_t m_uiUpgConnections = 0;
+    std::uint32_t m_uiUpgTransfers = 0;
+    std::vector<CSimUpgFile> m_upgFiles;
 
     bool fgIsCamera() const { return (m_uiFlags & kFlagCamera) != 0; }
     bool fgIsPanoramic() const { return (m_uiFlags & kFlagPanoramic) != 0; }
@@ -124,11 +130,13 @@ struct CSimBehaviour {
     bool m_fgSilent = false;  // answers nothing (announcements still go out on request)
     int m_iDelayMs = 0;       // every reply leaves this much later
     int m_iCopies = 1;        // every reply is sent this many times (1 to 10)
-    EMalform m_eMalform = EMalform::None;  // every reply is spoilt this way
-    bool m_fgRefuseLogin = false;          // every login is refused, whatever the password
-    int m_iRestartMs = 3000;               // silence after a restart or factory reset
-    int m_iWifiConnectMs = 1000;           // time to join a Wi-Fi network
-    CSimStreamBehaviour m_stream;          // the live stream service
+    EMalform m_eMalform = EMalform::None;      // every reply is spoilt this way
+    bool m_fgRefuseLogin = false;              // every login is refused, whatever the password
+    int m_iRestartMs = 3000;                   // silence after a restart or factory reset
+    int m_iWifiConnectMs = 1000;               // time to join a Wi-Fi network
+    CSimStreamBehaviour m_stream;              // the live stream service
+    EUpgMode m_eUpgMode = EUpgMode::kListen;   // how the firmware transfer connects
+    EUpgFault m_eUpgFault = EUpgFault::kNone;  // what goes wrong during it
 };
 
 // The default device number `index` of a fleet: cameras of the four types and

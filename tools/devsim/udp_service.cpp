@@ -284,11 +284,15 @@ void CUdpService::vDispatch(std::size_t index, bool fromSearch, std::span<const 
         return;
     }
     const std::uint32_t streamOpens = device.sState().m_uiStreamOpens;
+    const std::uint32_t upgradeRequests = device.sState().m_uiUpgradeRequests;
     CSimDevice::COutcome outcome = device.sHandle(
         data, from, now,
         [this, index](std::uint32_t addrNet) { return fgPrepareMove(index, addrNet); });
     if (device.sState().m_uiStreamOpens != streamOpens && m_core.m_onStreamOpen) {
         m_core.m_onStreamOpen(index);
+    }
+    if (device.sState().m_uiUpgradeRequests != upgradeRequests && m_core.m_fnOnUpgradeRequest) {
+        m_core.m_fnOnUpgradeRequest(index, from);
     }
     for (CBytes& reply : outcome.m_replies) {
         vDeliver(index, fromSearch, from, std::move(reply), now);
