@@ -153,7 +153,7 @@ CclientDlg::CclientDlg(CMySocket* transport, CStation* station,
       m_pTransport(transport),
       m_pStation(station),
       m_interfaces(std::move(interfaces)),
-      m_pwdStore(CSettings::instance().m_strProgramDir),
+      m_pwdStore(CSettings::instance().m_strWritableDir),
       m_strCurrPassword(QString::fromLatin1(kDefaultDevPassword.data(),
                                             static_cast<qsizetype>(kDefaultDevPassword.size()))) {
     setObjectName(QStringLiteral("CclientDlg"));
@@ -801,7 +801,7 @@ bool CclientDlg::eventFilter(QObject* watched, QEvent* event) {
                event->type() == QEvent::MouseButtonDblClick) {
         vDbgPrint("camkit:%s, %d=>db click\r\n", "CclientDlg::OnBnDoubleclickedCheck1", __LINE__);
         QDesktopServices::openUrl(
-            QUrl::fromLocalFile(QString::fromStdString(CSettings::instance().m_strProgramDir)));
+            QUrl::fromLocalFile(QString::fromStdString(CSettings::instance().m_strWritableDir)));
     }
     return QDialog::eventFilter(watched, event);
 }
