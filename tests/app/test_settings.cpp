@@ -204,6 +204,8 @@ TEST(SettingInit, DataFilesBesideTheProgramFirstThenInTheDataFolder) {
     root.write("share/kestrel/lang.lang", "[LANGUAGE]\n");
     EXPECT_EQ(strFindDataFile(programDir, "lang.lang"), (share / "lang.lang").string());
     root.write("bin/lang.lang", "[LANGUAGE]\n");
+    // An installed layout: its per-user folder stays in the test's folder too.
+    const CScopedEnv xdgEnv("XDG_DATA_HOME", (root.path() / "xdg").c_str());
     CSettings settings;
     vSettingInit(settings, programDir);
     EXPECT_EQ(settings.m_strLangFile, programDir + "lang.lang") << "the program's own copy wins";
