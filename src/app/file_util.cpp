@@ -1,6 +1,12 @@
 #include "app/file_util.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
 
 #include "app/dbg_print.h"
 
@@ -47,4 +53,71 @@ int iWriteBufToFile(int length, FilePtr& file, const char* path, const void* dat
         return 0;
     }
     return static_cast<int>(std::fwrite(data, 1, static_cast<size_t>(length), file.get()));
+}
+
+// Set by the build from the install folders (GNUInstallDirs).
+const char* const kDataDirFromProgramDir = KESTREL_DATA_FROM_BIN;
+
+namespace {
+
+// The data folder beside programDir; empty without a program folder.
+std::filesystem::path sDataDir(const std::string& programDir) {
+    if (programDir.empty()) {
+        return {};
+    }
+    return (std::filesystem::path(programDir) / kDataDirFromProgramDir).lexically_normal();
+}
+
+// The per-user folder for this program; empty when the environment names none.
+std::filesystem::path sUserDir() {
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && *xdg == '/') {
+        return std::filesystem::path(xdg) / "kestrel";
+    }
+    if (const char* home = std::getenv("HOME"); home != nullptr && *home == '/') {
+        return std::filesystem::path(home) / ".local" / "share" / "kestrel";
+    }
+    return {};
+}
+
+// Creates every missing folder of dir, each readable by its owner only.
+bool fgMakeUserDirs(const std::filesystem::path& dir) {
+    std::filesystem::path partial;
+    for (const auto& part : dir) {
+        partial /= part;
+        if (::mkdir(partial.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    std::error_code error;
+    return std::filesystem::is_directory(dir, error);
+}
+
+}  // namespace
+
+std::string strGetWritableDir(const std::string& programDir) {
+    std::error_code error;
+    const bool installed = std::filesystem::is_directory(sDataDir(programDir), error);
+    if (!installed && ::access(programDir.c_str(), W_OK) == 0) {
+        return programDir;
+    }
+    const std::filesystem::path userDir = sUserDir();
+    if (userDir.empty() || !fgMakeUserDirs(userDir)) {
+        vDbgPrint("camkit:err:%s, %d=>no user folder:%s\r\n", "strGetWritableDir", __LINE__,
+                  userDir.c_str());
+        return programDir;
+    }
+    return (userDir / "").string();
+}
+
+std::string strFindDataFile(const std::string& programDir, const std::string& name) {
+    const std::string besideProgram = programDir + name;
+    std::error_code error;
+    if (std::filesystem::exists(besideProgram, error)) {
+        return besideProgram;
+    }
+    const std::filesystem::path installed = sDataDir(programDir) / name;
+    if (std::filesystem::exists(installed, error)) {
+        return installed.string();
+    }
+    return besideProgram;
 }

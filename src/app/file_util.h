@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 struct CFileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -18,3 +19,28 @@ int iReadFileBuf(const char* path, int size, void* buffer);
 // is not open yet. Returns the bytes written, 0 when length < 1, -1 when the file
 // cannot be created. The caller keeps `file` open between calls.
 int iWriteBufToFile(int length, FilePtr& file, const char* path, const void* data);
+
+// Where the station keeps the files it writes and finds the files it only reads.
+//
+// Run from a build folder (or any folder of its own) the program's folder holds both,
+// as it always has. Installed (cmake --install, the Debian package) the programs sit in
+// a shared folder such as /usr/bin that the operator cannot write, with their read-only
+// data in the data folder kDataDirFromProgramDir beside it (<prefix>/share/kestrel);
+// the existence of that data folder is what marks an installed program.
+
+// The data folder relative to the program's folder, with one trailing separator.
+extern const char* const kDataDirFromProgramDir;
+
+// The folder for the files the station writes (saved passwords, exports, recordings),
+// with one trailing separator. programDir itself when the program is not installed
+// and the process may write there. Otherwise the per-user folder: "kestrel" in
+// $XDG_DATA_HOME when that is an absolute path, else in $HOME/.local/share; created
+// (mode 0700, parents as needed) when missing. When no per-user folder can be found or
+// made, programDir, so that writes fail where they always did and report it.
+std::string strGetWritableDir(const std::string& programDir);
+
+// Path of a file the station only reads (the language file, the horn test's sound):
+// programDir + name when that file exists, else the copy in the data folder when that
+// exists, else programDir + name (a missing file is reported against the program's
+// folder, as before).
+std::string strFindDataFile(const std::string& programDir, const std::string& name);

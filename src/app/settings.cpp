@@ -80,12 +80,13 @@ std::uint32_t uiParseDefaultIp(const char* text, int length) {
 
 void vSettingInit(CSettings& settings, const std::string& programDir) {
     settings.m_strProgramDir = programDir.empty() ? strGetExeDir() : programDir;
-    settings.m_strLangFile = settings.m_strProgramDir + "lang.lang";
+    settings.m_strWritableDir = strGetWritableDir(settings.m_strProgramDir);
+    settings.m_strLangFile = strFindDataFile(settings.m_strProgramDir, "lang.lang");
     settings.m_iUiLang = iQueryUiLang();
 
     std::error_code error;
     settings.m_fgReselect =
-        std::filesystem::exists(settings.m_strProgramDir + kDefaultIpFile, error);
+        std::filesystem::exists(settings.m_strWritableDir + kDefaultIpFile, error);
     if (settings.m_fgReselect) {
         vDbgPrint("camkit:%s, %d=>has select dev\r\n", "vSettingInit", __LINE__);
     }

@@ -11,13 +11,15 @@ class CSettings {
     static CSettings& instance();
 
     std::string m_strProgramDir;           // executable's directory, one trailing separator
-    std::string m_strLangFile;             // program directory + "lang.lang"
+    std::string m_strWritableDir;          // where files the station writes go (strGetWritableDir)
+    std::string m_strLangFile;             // "lang.lang" found by strFindDataFile
     int m_iUiLang = 1033;                  // 2052 simplified Chinese, else 1033
-    bool m_fgReselect = false;             // "SelectDefaultIp.ini" exists in the program directory
+    bool m_fgReselect = false;             // "SelectDefaultIp.ini" exists in m_strWritableDir
     std::uint32_t m_uiLastSelectAddr = 0;  // network byte order; 0 never matches
 };
 
-// Fills the settings: program directory (or programDir when not empty, for tests),
+// Fills the settings: program directory (or programDir when not empty, for tests), the
+// folder for written files (the program directory unless installed, file_util.h),
 // language file path, UI language (KESTREL_UI_LANG, else the locale), the reselection
 // flag ("has select dev" when set) and the last selected address read from
 // "SelectDefaultIp.ini" in the working directory.

@@ -124,7 +124,9 @@ std::string strDevListJson(const std::vector<CDevInfo>& devices) {
         const auto& fields = vecFields();
         for (size_t f = 0; f < fields.size(); ++f) {
             const std::string value = fields[f].m_get(devices[i]);
-            json += (f == 0 ? "\"" : ", \"") + std::string(fields[f].m_pszKey) + "\": ";
+            json += f == 0 ? "\"" : ", \"";
+            json += fields[f].m_pszKey;
+            json += "\": ";
             json += fields[f].m_fgNumber ? value : strJsonString(value);
         }
         json += "}";
@@ -136,12 +138,18 @@ std::string strDevListCsv(const std::vector<CDevInfo>& devices) {
     std::string csv;
     const auto& fields = vecFields();
     for (size_t f = 0; f < fields.size(); ++f) {
-        csv += (f == 0 ? "" : ",") + std::string(fields[f].m_pszKey);
+        if (f != 0) {
+            csv += ',';
+        }
+        csv += fields[f].m_pszKey;
     }
     csv += "\r\n";
     for (const CDevInfo& device : devices) {
         for (size_t f = 0; f < fields.size(); ++f) {
-            csv += (f == 0 ? "" : ",") + strCsvField(fields[f].m_get(device));
+            if (f != 0) {
+                csv += ',';
+            }
+            csv += strCsvField(fields[f].m_get(device));
         }
         csv += "\r\n";
     }

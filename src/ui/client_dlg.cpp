@@ -154,7 +154,7 @@ CclientDlg::CclientDlg(CLanStation* lan, CStation* station,
       m_pLan(lan),
       m_pStation(station),
       m_interfaces(std::move(interfaces)),
-      m_pwdStore(CSettings::instance().m_strProgramDir),
+      m_pwdStore(CSettings::instance().m_strWritableDir),
       m_strCurrPassword(QString::fromLatin1(kDefaultDevPassword.data(),
                                             static_cast<qsizetype>(kDefaultDevPassword.size()))) {
     setObjectName(QStringLiteral("CclientDlg"));
@@ -804,7 +804,7 @@ bool CclientDlg::eventFilter(QObject* watched, QEvent* event) {
                event->type() == QEvent::MouseButtonDblClick) {
         vDbgPrint("camkit:%s, %d=>db click\r\n", "CclientDlg::OnBnDoubleclickedCheck1", __LINE__);
         QDesktopServices::openUrl(
-            QUrl::fromLocalFile(QString::fromStdString(CSettings::instance().m_strProgramDir)));
+            QUrl::fromLocalFile(QString::fromStdString(CSettings::instance().m_strWritableDir)));
     }
     return QDialog::eventFilter(watched, event);
 }

@@ -45,8 +45,8 @@ std::optional<EListCmd> sExecMenu(QMenu& menu, QPoint globalPos) {
     return static_cast<EListCmd>(chosen->data().toInt());
 }
 
-QString strProgramFile(const QString& fileName) {
-    return QDir(QString::fromStdString(CSettings::instance().m_strProgramDir)).filePath(fileName);
+QString strWritableFile(const QString& fileName) {
+    return QDir(QString::fromStdString(CSettings::instance().m_strWritableDir)).filePath(fileName);
 }
 }  // namespace
 
@@ -248,7 +248,7 @@ void CDevListCommands::vOpenConnectWifi() {
     const int encryption = wifiList->strCell(m_iWifiRow, kWifiColEncryption).toInt();
     vDbgPrint("camkit:%s, %d=>wifi ssid:%s,type=%d\r\n", "CclientDlg::OnNMDblclkListWifi", __LINE__,
               ssid.toStdString().c_str(), encryption);
-    CDlgConnectWifi dialog(m_pStation, ssid, encryption, CSettings::instance().m_strProgramDir,
+    CDlgConnectWifi dialog(m_pStation, ssid, encryption, CSettings::instance().m_strWritableDir,
                            &m_window);
     connect(&dialog, &CDlgConnectWifi::sigWifiConnectSent, &m_window, &CclientDlg::vStartWifiPoll);
     dialog.exec();
@@ -267,7 +267,7 @@ void CDevListCommands::vSaveResults() {
 
 void CDevListCommands::vSaveFile(const QString& caption, const QString& fileName,
                                  const QString& filter, const QByteArray& content) {
-    const QString path = m_chooseSavePath(&m_window, caption, strProgramFile(fileName), filter);
+    const QString path = m_chooseSavePath(&m_window, caption, strWritableFile(fileName), filter);
     if (path.isEmpty()) {
         return;
     }

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-// The saved device login passwords ("devpassword.ini" in the program folder), offered
-// again in the drop-down list of the main window's password box.
+// The saved device login passwords ("devpassword.ini" in the folder for written files,
+// file_util.h), offered again in the drop-down list of the main window's password box.
 //
 // File: one password per line, each followed by LF, oldest first. At load a line
 // counts when, without its LF, it is 1 to 32 bytes long and does not begin with CR or

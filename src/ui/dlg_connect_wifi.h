@@ -29,7 +29,7 @@ class CDlgConnectWifi : public QDialog {
 
     // station may be null (nothing is sent then, the password is still saved).
     // ssid: the network of the Wi-Fi row; encryption: the row's encryption number;
-    // storeFolder: where "wifisaveconfig.ini" lies (the program folder).
+    // storeFolder: where "wifisaveconfig.ini" lies (the folder for written files).
     CDlgConnectWifi(CStation* station, const QString& ssid, int encryption,
                     const std::filesystem::path& storeFolder, QWidget* owner);
 

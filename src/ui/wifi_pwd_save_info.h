@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-// The saved Wi-Fi passwords per network name ("wifisaveconfig.ini" in the program
-// folder), offered in the drop-down list of the Wi-Fi connect dialog.
+// The saved Wi-Fi passwords per network name ("wifisaveconfig.ini" in the folder for
+// written files, file_util.h), offered in the drop-down list of the Wi-Fi connect dialog.
 //
 // File: one entry per line, "SSID PASSWORD" and LF, in byte order of the SSIDs and, per
 // SSID, oldest first. At load a line gives the SSID as everything before its first

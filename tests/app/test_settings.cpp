@@ -1,11 +1,13 @@
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 
+#include "app/file_util.h"
 #include "app/settings.h"
 #include "app/translate.h"
 #include "support/temp_dir.h"
@@ -126,4 +128,85 @@ TEST(SettingInit, ReselectionNeedsTheFileInTheProgramDirectory) {
     programDir.write("SelectDefaultIp.ini", "");
     vSettingInit(settings, dirText);
     EXPECT_TRUE(settings.m_fgReselect);
+}
+
+// Where the written files go, for a program run from its build folder and for an
+// installed one (a share/kestrel folder beside bin); the reselection file follows them.
+TEST(SettingInit, WritableFolderFollowsTheInstallLayout) {
+    enum class ELayout { kBuildFolder, kReadOnlyFolder, kInstalled };
+    struct Case {
+        const char* name;
+        ELayout layout;
+        const char* xdgDataHome;  // nullptr unset; "/x" is x in the test's root
+        bool withHome;
+        const char* expectedWritable;  // in the test's root
+    };
+    const Case cases[] = {
+        {"build folder", ELayout::kBuildFolder, "/xdg", true, "bin/"},
+        {"read-only folder", ELayout::kReadOnlyFolder, nullptr, true, "home/.local/share/kestrel/"},
+        {"installed", ELayout::kInstalled, nullptr, true, "home/.local/share/kestrel/"},
+        {"installed, XDG_DATA_HOME", ELayout::kInstalled, "/xdg", true, "xdg/kestrel/"},
+        {"installed, relative XDG_DATA_HOME", ELayout::kInstalled, "xdg", true,
+         "home/.local/share/kestrel/"},
+        {"installed, no home", ELayout::kInstalled, nullptr, false, "bin/"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.layout == ELayout::kReadOnlyFolder && geteuid() == 0) {
+            continue;  // root may write in every folder
+        }
+        const CTempDir root;
+        const std::filesystem::path& base = root.path();
+        std::filesystem::create_directory(base / "bin");
+        if (c.layout == ELayout::kInstalled) {
+            std::filesystem::create_directories(base / "share" / "kestrel");
+        }
+        if (c.layout == ELayout::kReadOnlyFolder) {
+            std::filesystem::permissions(base / "bin", std::filesystem::perms::owner_write,
+                                         std::filesystem::perm_options::remove);
+        }
+        std::string xdg;
+        if (c.xdgDataHome != nullptr) {
+            xdg = *c.xdgDataHome == '/' ? (base / (c.xdgDataHome + 1)).string() : c.xdgDataHome;
+        }
+        const CScopedEnv xdgEnv("XDG_DATA_HOME", c.xdgDataHome ? xdg.c_str() : nullptr);
+        const CScopedEnv homeEnv("HOME", c.withHome ? (base / "home").c_str() : nullptr);
+
+        CSettings settings;
+        const std::string programDir = (base / "bin").string() + "/";
+        vSettingInit(settings, programDir);
+        const std::string expected = (base / c.expectedWritable).string();
+        EXPECT_EQ(settings.m_strWritableDir, expected);
+        struct stat info {};
+        ASSERT_EQ(::stat(expected.c_str(), &info), 0);
+        if (expected != programDir) {
+            EXPECT_EQ(info.st_mode & 0777U, 0700U) << "readable by its owner only";
+        }
+
+        EXPECT_FALSE(settings.m_fgReselect);
+        root.write(std::filesystem::relative(expected + "SelectDefaultIp.ini", base).string(), "");
+        vSettingInit(settings, programDir);
+        EXPECT_TRUE(settings.m_fgReselect);
+        std::filesystem::permissions(base / "bin", std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add);
+    }
+}
+
+TEST(SettingInit, DataFilesBesideTheProgramFirstThenInTheDataFolder) {
+    const CTempDir root;
+    const std::filesystem::path bin = root.path() / "bin";
+    const std::filesystem::path share = root.path() / "share" / "kestrel";
+    std::filesystem::create_directories(bin);
+    std::filesystem::create_directories(share);
+    const std::string programDir = bin.string() + "/";
+
+    EXPECT_EQ(strFindDataFile(programDir, "lang.lang"), programDir + "lang.lang") << "nowhere";
+    root.write("share/kestrel/lang.lang", "[LANGUAGE]\n");
+    EXPECT_EQ(strFindDataFile(programDir, "lang.lang"), (share / "lang.lang").string());
+    root.write("bin/lang.lang", "[LANGUAGE]\n");
+    // An installed layout: its per-user folder stays in the test's folder too.
+    const CScopedEnv xdgEnv("XDG_DATA_HOME", (root.path() / "xdg").c_str());
+    CSettings settings;
+    vSettingInit(settings, programDir);
+    EXPECT_EQ(settings.m_strLangFile, programDir + "lang.lang") << "the program's own copy wins";
 }

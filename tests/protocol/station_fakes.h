@@ -152,7 +152,8 @@ class CFakeView : public IStationView,
     void vSensorList(const std::vector<std::array<std::uint8_t, 40>>& entries) override {
         std::string event = "sensorList " + std::to_string(entries.size());
         for (const auto& entry : entries) {
-            event += " " + std::to_string(entry[0]);
+            event += ' ';
+            event += std::to_string(entry[0]);
         }
         vEvent(event);
     }

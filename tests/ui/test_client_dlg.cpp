@@ -295,8 +295,8 @@ TEST(ClientDlgPassword, ClickingElsewhereSavesAChangedPasswordOnce) {
     const CTempDir dir;
     dir.write(CDevPwdSaveInfo::kFileName, "one\ntwo\n");
     CSettings& settings = CSettings::instance();
-    const std::string savedProgramDir = settings.m_strProgramDir;
-    settings.m_strProgramDir = dir.path().string() + "/";
+    const std::string savedWritableDir = settings.m_strWritableDir;
+    settings.m_strWritableDir = dir.path().string() + "/";
     {
         CclientDlg window(nullptr, nullptr, std::nullopt);
         window.vInitDialog();
@@ -321,7 +321,7 @@ TEST(ClientDlgPassword, ClickingElsewhereSavesAChangedPasswordOnce) {
     }
     const CDevPwdSaveInfo reread(dir.path());
     EXPECT_EQ((std::vector<std::string>{"one", "two", "secret"}), reread.vecEntries());
-    settings.m_strProgramDir = savedProgramDir;
+    settings.m_strWritableDir = savedWritableDir;
 }
 
 TEST(ClientDlgPages, TheUidPageAndTheHiddenRestartPageSendToTheSelectedDevice) {

@@ -88,8 +88,8 @@ class DevListCommandsTest : public ::testing::Test {
   protected:
     void SetUp() override {
         // The stores of the window and of the Wi-Fi dialog live in a folder of the test.
-        m_strSavedProgramDir = CSettings::instance().m_strProgramDir;
-        CSettings::instance().m_strProgramDir = m_dir.path().string() + "/";
+        m_strSavedWritableDir = CSettings::instance().m_strWritableDir;
+        CSettings::instance().m_strWritableDir = m_dir.path().string() + "/";
         m_window.emplace(nullptr, &m_station, std::nullopt);
         m_bridge.vAttachViews(m_station);
         m_bridge.vAttach(&*m_window);
@@ -105,7 +105,7 @@ class DevListCommandsTest : public ::testing::Test {
     void TearDown() override {
         m_bridge.vAttach(nullptr);
         m_window.reset();
-        CSettings::instance().m_strProgramDir = m_strSavedProgramDir;
+        CSettings::instance().m_strWritableDir = m_strSavedWritableDir;
     }
 
     CDevRegistry& registry() { return m_station.registry(); }
@@ -139,7 +139,7 @@ class DevListCommandsTest : public ::testing::Test {
     }
 
     CTempDir m_dir;
-    std::string m_strSavedProgramDir;
+    std::string m_strSavedWritableDir;
     CFakeSender m_sender;
     CStationViewBridge m_bridge;
     CStation m_station{m_sender, m_bridge};
@@ -451,13 +451,13 @@ class FleetCommandsTest : public ::testing::Test {
         if (!fgPrivateNetwork()) {
             GTEST_SKIP() << strPrivateNetworkSkipReason();
         }
-        m_strSavedProgramDir = CSettings::instance().m_strProgramDir;
-        CSettings::instance().m_strProgramDir = m_dir.path().string() + "/";
+        m_strSavedWritableDir = CSettings::instance().m_strWritableDir;
+        CSettings::instance().m_strWritableDir = m_dir.path().string() + "/";
     }
-    void TearDown() override { CSettings::instance().m_strProgramDir = m_strSavedProgramDir; }
+    void TearDown() override { CSettings::instance().m_strWritableDir = m_strSavedWritableDir; }
 
     CTempDir m_dir;
-    std::string m_strSavedProgramDir;
+    std::string m_strSavedWritableDir;
 };
 
 TEST_F(FleetCommandsTest, ScanningAUidIntoThePageWritesItToTheSelectedDevice) {
