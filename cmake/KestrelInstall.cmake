@@ -32,4 +32,6 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 # The dependencies are the Debian packages of the libraries the programs link
 # (dpkg-shlibdeps), so that apt-get brings in Qt and the codecs.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# The translated texts need a font with Chinese characters.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei")
 include(CPack)

@@ -3,8 +3,8 @@
 #include <charconv>
 #include <map>
 
-#include "protocol/requests.h"
 #include "cli/cmd_upgrade.h"
+#include "protocol/requests.h"
 
 namespace {
 
@@ -14,9 +14,9 @@ constexpr size_t kOwnArgs = static_cast<size_t>(-1);
 // Commands and the number of arguments each takes.
 const std::map<std::string, size_t, std::less<>>& mapCommandArgs() {
     static const std::map<std::string, size_t, std::less<>> commands{
-        {"search", 0},       {"login", 1},         {"restart", 1},      {"reset", 1},
-        {"format-sd", 1},    {"set-uid", 2},       {"set-password", 2}, {"set-net", 7},
-        {"wifi-connect", 4}, {"qr", 2},            {"stream", kOwnArgs},
+        {"search", 0},       {"login", 1},   {"restart", 1},       {"reset", 1},
+        {"format-sd", 1},    {"set-uid", 2}, {"set-password", 2},  {"set-net", 7},
+        {"wifi-connect", 4}, {"qr", 2},      {"stream", kOwnArgs},
     };
     return commands;
 }

@@ -5,8 +5,8 @@
 // (comments are skipped, adjacent literals are joined, \r \n \t \" \\ are decoded):
 //
 //   1. The key argument of a lookup call: strTranslate, strTrKey and strKey (first
-//      argument), PrintLogKey (first), psAddCommand (second). Every literal in that
-//      argument counts, so strTranslate(ok ? "A" : "B") gives both keys.
+//      argument), the result maker sAddrResult (second), psAddCommand (second). Every literal in
+//      that argument counts, so strTranslate(ok ? "A" : "B") gives both keys.
 //   2. The initializer of a constant named k...Text (a notice kept as a constant and
 //      translated where it is shown, e.g. kSocketInitFailText).
 //   3. The initializer of a table named k...Keys (e.g. the result line table
@@ -51,7 +51,7 @@ struct CCallKeyArg {
     std::size_t m_uArg;
 };
 constexpr CCallKeyArg kCallKeyArgs[] = {
-    {"strTranslate", 0}, {"strTrKey", 0}, {"strKey", 0}, {"PrintLogKey", 0}, {"psAddCommand", 1},
+    {"strTranslate", 0}, {"strTrKey", 0}, {"strKey", 0}, {"sAddrResult", 1}, {"psAddCommand", 1},
 };
 
 // Caption tables: every literal, or only those followed by ", true".
