@@ -8,6 +8,7 @@
 
 #include "protocol/station.h"
 #include "station_fakes.h"
+#include "support/capture_stderr.h"
 #include "wire_bytes.h"
 
 namespace {
@@ -716,4 +717,26 @@ TEST_F(LanDispatchTest, TransportCallbacksReachTheDispatcherAndTheAnnouncementHa
               (std::vector<std::string>{"\r\n10.0.0.2 Format SD card success"}));
     ASSERT_EQ(m_sender.vecSent().size(), 1U);
     EXPECT_EQ(m_sender.vecSent()[0].m_uiAddr, uiAddr(kIpB));
+}
+
+// Every reply type the station acts on reaches a feature: a type (or extended
+// sub-reply) left without one would be dropped, so the table is checked whole.
+TEST_F(LanDispatchTest, EveryReplyTypeOfTheTableHasAHandler) {
+    for (const std::uint8_t type : kStationReplyTypes) {
+        if (type == kCmdExtended) {
+            continue;  // routed by its sub-reply, below
+        }
+        EXPECT_NE(m_station.router().psHandler(type), nullptr) << static_cast<int>(type);
+    }
+    for (const std::uint32_t subReply : kStationExtReplies) {
+        EXPECT_NE(m_station.router().psExtHandler(subReply), nullptr) << subReply;
+    }
+    // Anything else is said in a diagnostic line instead of vanishing.
+    std::string log;
+    {
+        CCaptureStderr capture;
+        vDispatch({.m_byType = 200}, kIpA);
+        log = capture.text();
+    }
+    EXPECT_NE(log.find("reply 200 (0) from 10.0.0.1 not handled"), std::string::npos) << log;
 }

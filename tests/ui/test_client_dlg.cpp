@@ -357,30 +357,24 @@ TEST(ClientDlgUnits, IntervalIsReadAsALeadingDecimalNumber) {
     }
 }
 
-TEST(ClientDlgUnits, TimerPeriods) {
-    struct Row {
-        EDlgTimer timer;
-        int periodMs;
-    };
-    for (const Row& row : {Row{EDlgTimer::kProgress, 10}, Row{EDlgTimer::kWifiPoll, 4000},
-                           Row{EDlgTimer::kTabRefresh, 1500}, Row{EDlgTimer::kSort, 50},
-                           Row{EDlgTimer::kSearchAgain, 100}, Row{EDlgTimer::kDrain, 20},
-                           Row{EDlgTimer::kLiveRestart, 10}, Row{EDlgTimer::kCalibration, 1200}}) {
-        EXPECT_EQ(row.periodMs, iDlgTimerPeriodMs(row.timer)) << static_cast<int>(row.timer);
+// The tab row as the operator sees it: the chosen tab grey with white text, the others
+// in the button colour.
+TEST(ClientDlgTabs, TheChosenTabIsPaintedGrey) {
+    COwnerdrawTabCtrl tabs(nullptr);
+    for (const char* text : {"A/V Test", "Modify UID", "Device Info"}) {
+        tabs.iInsertItem(QString::fromLatin1(text));
     }
-}
-
-TEST(ClientDlgUnits, TabColours) {
-    const QPalette palette;
-    const CTabColours selected = sTabColours(ETabState::Selected, palette);
-    EXPECT_EQ(QColor(125, 125, 125), selected.m_background);
-    EXPECT_EQ(QColor(255, 255, 255), selected.m_text);
-    const CTabColours disabled = sTabColours(ETabState::Disabled, palette);
-    EXPECT_EQ(QColor(0, 255, 0), disabled.m_background);
-    EXPECT_EQ(QColor(128, 128, 128), disabled.m_text);
-    const CTabColours normal = sTabColours(ETabState::Normal, palette);
-    EXPECT_EQ(palette.color(QPalette::Active, QPalette::Button), normal.m_background);
-    EXPECT_EQ(palette.color(QPalette::Active, QPalette::WindowText), normal.m_text);
+    tabs.resize(400, 120);
+    tabs.vSetCurSel(1);
+    const QImage shot = tabs.pTabBar()->grab().toImage();
+    const auto pixelInside = [&tabs, &shot](int tab) {
+        const QRect rect = tabs.pTabBar()->tabRect(tab);
+        return shot.pixelColor(rect.left() + 3, rect.top() + 3);
+    };
+    EXPECT_EQ(QColor(125, 125, 125), pixelInside(1));
+    const QColor button = tabs.pTabBar()->palette().color(QPalette::Active, QPalette::Button);
+    EXPECT_EQ(button, pixelInside(0));
+    EXPECT_EQ(button, pixelInside(2));
 }
 
 }  // namespace

@@ -9,13 +9,17 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
+#include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <optional>
@@ -527,3 +531,56 @@ TEST_F(FleetCommandsTest, WifiConnectPollsUntilTheDeviceHasJoined) {
 }  // namespace
 
 #include "test_dev_list_commands.moc"
+
+// The login check of a device that does not answer takes its six short waits, but the
+// window goes on meanwhile: timers fire and queued calls run during every check, where
+// a sleeping check would freeze the window for a quarter of a second per device.
+TEST_F(DevListCommandsTest, LoginChecksOfSilentDevicesKeepTheWindowAlive) {
+    constexpr int kSilent = 20;
+    for (int device = 0; device < kSilent; ++device) {
+        registry().sAddOrUpdateDevice(sMakeDev("10.20.0." + std::to_string(device + 1)));
+    }
+    // The start-up sort would move the rows while the first checks run.
+    ASSERT_TRUE(
+        QTest::qWaitFor([this] { return !m_window->fgTimerActive(EDlgTimer::kSort); }, 5000));
+    m_window->pTabCtrl()->vSetCurSel(1);
+    auto* edit = m_window->pPage(1)->findChild<QLineEdit*>();
+    auto* ok = m_window->pPage(1)->findChild<QPushButton*>();
+    ASSERT_NE(edit, nullptr);
+    ASSERT_NE(ok, nullptr);
+    edit->setText("KSTZ-000026-ZYXWVUT");  // one character short: only OK sends
+
+    int beats = 0;
+    qint64 longestGapMs = 0;
+    QElapsedTimer sinceBeat;
+    QTimer heartbeat;
+    heartbeat.setInterval(5);
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        longestGapMs = std::max(longestGapMs, sinceBeat.restart());
+        ++beats;
+    });
+    for (int device = 0; device < kSilent; ++device) {
+        const std::string ip = "10.20.0." + std::to_string(device + 1);
+        const std::vector<CDevInfo> rows = registry().vecActiveView();
+        const auto row = std::find_if(rows.begin(), rows.end(), [&ip](const CDevInfo& devInfo) {
+            return devInfo.m_strIp == ip;
+        });
+        ASSERT_NE(row, rows.end());
+        registry().vSetListSelect(static_cast<int>(row - rows.begin()));
+        m_sender.vClear();
+        heartbeat.start();
+        sinceBeat.start();
+        const int beatsBefore = beats;
+        QTest::mouseClick(ok, Qt::LeftButton);
+        EXPECT_GT(beats, beatsBefore) << "the window ran during the check of device " << device;
+        heartbeat.stop();
+        EXPECT_EQ(2U, vecSentWithCode(ip, kCmdLogin).size()) << "two login requests, as before";
+    }
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] {
+            return m_window->pResultPane()->strText().count("login no recv response") == kSilent;
+        },
+        5000));
+    std::printf("[ measure  ] longest event-loop stall over %d login checks: %lld ms\n", kSilent,
+                static_cast<long long>(longestGapMs));
+}
