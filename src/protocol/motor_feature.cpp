@@ -44,10 +44,13 @@ CMotorFeature::CMotorFeature(CStation& station) {
 int CMotorFeature::iOnReply(const CReplyReader& reply, std::uint32_t /*senderNet*/) {
     const std::uint8_t type = reply.byType();
     const std::uint8_t param = reply.byParam();
+    // A cut reply fills nothing; its result line is still written.
     IMotorView* view = m_view.psGet();
-    if (type == kCmdGetMotorTimer && param == kMotorTimerOk && view != nullptr) {
+    if (type == kCmdGetMotorTimer && param == kMotorTimerOk && view != nullptr &&
+        reply.size() > kOffTimerV) {
         view->vFillMotorTimer(reply.byAt(kOffTimerH), reply.byAt(kOffTimerV));
-    } else if (type == kCmdGetMotorPos && param == kMotorPosOk && view != nullptr) {
+    } else if (type == kCmdGetMotorPos && param == kMotorPosOk && view != nullptr &&
+               reply.size() > kOffPosV + 1) {
         view->vFillMotorPos(reply.usAt(kOffPosH), reply.usAt(kOffPosV));
     }
     for (const CMotorStatus& status : kMotorStatuses) {

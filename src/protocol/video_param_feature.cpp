@@ -16,7 +16,9 @@ CVideoParamFeature::CVideoParamFeature(CStation& station) : m_station(station) {
 
 int CVideoParamFeature::iOnReply(const CReplyReader& reply, std::uint32_t /*senderNet*/) {
     const std::uint8_t type = reply.byType();
-    if (type == kReplyVideoParam && reply.usPayloadLen() == kVideoParamPayloadBytes) {
+    // The four words must all have arrived: a cut reply fills nothing.
+    if (type == kReplyVideoParam && reply.usPayloadLen() == kVideoParamPayloadBytes &&
+        reply.size() >= kCmdOffPayload + kVideoParamPayloadBytes) {
         if (IVideoParamView* view = m_view.psGet()) {
             const std::size_t at = kCmdOffPayload;
             view->vFillVideoParams(
