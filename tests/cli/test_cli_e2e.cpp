@@ -10,9 +10,14 @@
 #include <cstdio>
 #include <memory>
 #include <optional>
+#include <random>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "app/text_conv.h"
+#include "net/socket_layer.h"
 #include "support/netns.h"
 #include "support/temp_dir.h"
 
@@ -150,6 +155,53 @@ TEST_F(CliLoopback, SetUidShowsInTheNextSearch) {
         << set.m_strOut;
     const CRun search = cli("--timeout 600 search");
     EXPECT_NE(search.m_strOut.find("NEWUID0123456789ABCD"), std::string::npos) << search.m_strOut;
+}
+
+// A flood of random and reply-shaped datagrams from another address while the CLI
+// works: a single-device command prints only its device's lines, and whatever the
+// flood carried is printed as valid UTF-8 (here in the JSON of a search).
+TEST_F(CliLoopback, HostileTrafficShowsNeitherForeignLinesNorInvalidText) {
+    std::thread flooder([this] {
+        iRunInNetns(*m_ns, [] {
+            const CSocket socket = CSocket::Udp();
+            std::uint32_t from = 0;
+            std::uint32_t station = 0;
+            fgParseIp("127.0.0.77", from);
+            fgParseIp("127.0.0.1", station);
+            if (iBind(socket, CEndpoint{from, 24218}) != 0) {
+                return 1;
+            }
+            std::mt19937 random(7);
+            const std::uint8_t types[] = {101, 107, 113, 115, 166, 180, 181, 184};
+            std::vector<std::uint8_t> datagram;
+            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(4);
+            while (std::chrono::steady_clock::now() < until) {
+                const std::uint8_t type = types[random() % std::size(types)];
+                datagram.assign(type == 101 ? 240 : 16 + random() % 300, 0);
+                for (std::uint8_t& byte : datagram) {
+                    byte = static_cast<std::uint8_t>(random() | 0x80U);  // rarely valid UTF-8
+                }
+                datagram[0] = 0xA8;
+                datagram[1] = type;
+                for (const std::uint16_t port : {std::uint16_t{24216}, std::uint16_t{24220}}) {
+                    (void)iSendTo(socket, datagram, CEndpoint{station, port});
+                }
+            }
+            return 0;
+        });
+    });
+    const CRun login = cli("login 127.0.0.2");
+    const CRun search = cli("--timeout 800 --json search");
+    flooder.join();
+    EXPECT_EQ(login.m_iExit, 0) << login.m_strOut;
+    std::istringstream lines(login.m_strOut);
+    for (std::string line; std::getline(lines, line);) {
+        EXPECT_EQ(line.rfind("127.0.0.2 ", 0), 0U) << "a line about another device: " << line;
+    }
+    EXPECT_TRUE(fgHasLine(login.m_strOut, "127.0.0.2 Check device success")) << login.m_strOut;
+    EXPECT_EQ(search.m_iExit, 0);
+    EXPECT_NE(search.m_strOut.find("127.0.0.2"), std::string::npos);
+    EXPECT_EQ(strSanitizeUtf8(search.m_strOut), search.m_strOut) << "not valid UTF-8";
 }
 
 TEST_F(CliLoopback, UsageErrorsExitWithTwo) {
