@@ -41,6 +41,7 @@
 #include "ui/pages/dlg_video_param.h"
 #include "ui/result_pane.h"
 #include "ui/ui_helpers.h"
+#include "ui/upgrade_commands.h"
 #include "ui/window_font.h"
 
 namespace {
@@ -167,6 +168,7 @@ CclientDlg::CclientDlg(CLanStation* lan, CStation* station,
     }
     vCreateControls();
     m_pCommands = new CDevListCommands(*this, m_pStation);
+    m_pUpgrade = new CUpgradeCommands(*this, m_pStation);
     vCreatePages();
     vConnectSignals();
     setWindowTitle(strMainCaption());
@@ -321,6 +323,8 @@ void CclientDlg::vConnectSignals() {
             &CDevListCommands::vOnResultPaneMenu);
     connect(qobject_cast<QPushButton*>(pControl(kIdcFormat)), &QPushButton::clicked, m_pCommands,
             &CDevListCommands::vFormat);
+    connect(qobject_cast<QPushButton*>(pControl(kIdcUpgrade)), &QPushButton::clicked, m_pUpgrade,
+            &CUpgradeCommands::vOnUpgradeButton);
     connect(m_pDevListModel, &CDevListModel::sigCheckClicked, this, &CclientDlg::vOnCheckClicked);
     connect(m_pDevList, &CDevListView::sigHeaderClicked, this, [this](int column) {
         if (m_pStation != nullptr) {
@@ -349,6 +353,10 @@ void CclientDlg::vConnectSignals() {
                     m_pStation->vSetPassword(text.toStdString());
                 }
             });
+}
+
+void CclientDlg::vSetUpgrader(CUpgrader* upgrader) {
+    m_pUpgrade->vSetUpgrader(upgrader);
 }
 
 void CclientDlg::vInitDialog() {

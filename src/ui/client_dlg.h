@@ -22,6 +22,8 @@
 class CLanStation;
 class CStation;
 class CDevListCommands;
+class CUpgradeCommands;
+class CUpgrader;
 class CDlgSetting;
 class CDevListModel;
 class CDevListView;
@@ -122,6 +124,10 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     // the periods of iDlgTimerPeriodMs.
     void vSetTimerPeriod(EDlgTimer timer, int periodMs);
     CDevListCommands& commands() const { return *m_pCommands; }
+    CUpgradeCommands& upgrade() const { return *m_pUpgrade; }
+    // The firmware upgrader the window's upgrade commands start (nullptr: none). It
+    // must outlive the window or be unset first.
+    void vSetUpgrader(CUpgrader* upgrader);
     CDlgSetting* pSettingPage() const { return m_pSetting; }
     int iCalibrationState() const { return m_iCalibState; }
     const CDevPwdSaveInfo& pwdStore() const { return m_pwdStore; }
@@ -196,6 +202,7 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     std::array<CScaledPage*, kPageCount> m_pages{};
     CDlgSetting* m_pSetting = nullptr;  // restart and factory reset; no tab shows it
     CDevListCommands* m_pCommands = nullptr;
+    CUpgradeCommands* m_pUpgrade = nullptr;
 
     CDevPwdSaveInfo m_pwdStore;
     CACEdit m_acPasswordEdit;

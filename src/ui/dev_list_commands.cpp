@@ -7,6 +7,8 @@
 #include <QGuiApplication>
 #include <QMenu>
 #include <QUrl>
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -25,6 +27,8 @@
 #include "ui/dlg_qrcode.h"
 #include "ui/dlg_set_uid2.h"
 #include "ui/result_pane.h"
+#include "ui/upgrade_commands.h"
+#include "upgrade/upg_file_type.h"
 
 namespace {
 constexpr int kWifiColSsid = 1;
@@ -45,6 +49,22 @@ std::optional<EListCmd> sExecMenu(QMenu& menu, QPoint globalPos) {
     return static_cast<EListCmd>(chosen->data().toInt());
 }
 
+// The "Send file" entries: the file each asks for, and the type it is sent as.
+struct CSendFileEntry {
+    const char* m_pszFileName;
+    EListCmd m_eCommand;
+    std::uint32_t m_uiType;
+};
+constexpr std::array<CSendFileEntry, 7> kSendFileEntries{{
+    {"uboot.bin", EListCmd::kSendUboot, kUpgTypeUboot},
+    {"env.bin", EListCmd::kSendEnv, kUpgTypeEnv},
+    {"kernel.bin", EListCmd::kSendKernel, kUpgTypeKernel},
+    {"rootfs.bin", EListCmd::kSendRootfs, kUpgTypeRootfs},
+    {"config_info.ini", EListCmd::kSendConfig, kUpgTypeConfig},
+    {"upcupg.bin", EListCmd::kSendApp, kUpgTypeApp},
+    {nullptr, EListCmd::kSendOthers, kUpgTypeOthers},
+}};
+
 QString strWritableFile(const QString& fileName) {
     return QDir(QString::fromStdString(CSettings::instance().m_strWritableDir)).filePath(fileName);
 }
@@ -62,6 +82,19 @@ std::unique_ptr<QMenu> CDevListCommands::psDevListMenu() const {
     psAddCommand(*menu, "Modify UID", EListCmd::kModifyUid);
     QMenu* makeFile = menu->addMenu(strTrKey("Make updgrade file"));
     psAddCommand(*makeFile, "All files", EListCmd::kMakeUpgradeFile);
+    QMenu* sendFile = menu->addMenu(strTrKey("Send file"));
+    for (const CSendFileEntry& entry : kSendFileEntries) {
+        if (entry.m_pszFileName == nullptr) {
+            psAddCommand(*sendFile, "others", entry.m_eCommand);
+        } else {
+            // File names are shown as they are.
+            sendFile->addAction(QString::fromLatin1(entry.m_pszFileName))
+                ->setData(static_cast<int>(entry.m_eCommand));
+        }
+    }
+    sendFile->addSeparator();
+    psAddCommand(*sendFile, "Retry failed", EListCmd::kRetryUpgrade)
+        ->setEnabled(m_window.upgrade().fgCanRetry());
     psAddCommand(*menu, "Copy UID", EListCmd::kCopyUid);
     psAddCommand(*menu, "Copy IP", EListCmd::kCopyIp);
     psAddCommand(*menu, "Go to web", EListCmd::kGoToWeb);
@@ -165,6 +198,18 @@ void CDevListCommands::vRunCommand(EListCmd command) {
         case EListCmd::kExportList:
             vExportList();
             break;
+        case EListCmd::kRetryUpgrade:
+            m_window.upgrade().fgRetryFailed();
+            break;
+        case EListCmd::kSendUboot:
+        case EListCmd::kSendEnv:
+        case EListCmd::kSendKernel:
+        case EListCmd::kSendRootfs:
+        case EListCmd::kSendConfig:
+        case EListCmd::kSendApp:
+        case EListCmd::kSendOthers:
+            vSendFile(command);
+            break;
         case EListCmd::kRefresh:
         case EListCmd::kSaveResults:
             break;
@@ -186,6 +231,18 @@ void CDevListCommands::vFormat() {
         return;
     }
     m_pStation->fgSendToDev(ipText, bufBuildFormatSd());
+}
+
+void CDevListCommands::vSendFile(EListCmd command) {
+    if (command == EListCmd::kSendApp) {
+        vDbgPrint("camkit:%s, %d=>home\r\n", "CclientDlg::OnSendApp", __LINE__);
+    }
+    for (const CSendFileEntry& entry : kSendFileEntries) {
+        if (entry.m_eCommand == command) {
+            m_window.upgrade().vUpgrade(static_cast<int>(entry.m_uiType));
+            return;
+        }
+    }
 }
 
 void CDevListCommands::vCopySelected(EListCmd command) {

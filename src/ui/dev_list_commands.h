@@ -17,6 +17,14 @@ enum class EListCmd : int {
     kRefresh = 32794,
     kModifyUid = 32779,
     kMakeUpgradeFile = 32781,
+    kSendUboot = 32784,
+    kSendEnv = 32785,
+    kSendKernel = 32786,
+    kSendRootfs = 32787,
+    kSendConfig = 32788,
+    kSendApp = 32789,
+    kSendOthers = 32790,
+    kRetryUpgrade = 32802,
     kCopyUid = 32783,
     kCopyIp = 32791,
     kGoToWeb = 32792,
@@ -35,8 +43,9 @@ enum class EListCmd : int {
 //
 // Device list menu (a right-click on a row selects that row and adds it to the pool,
 // so earlier ticks stay): "Refresh", "Modify UID", "Make updgrade file" > "All files",
-// "Copy UID", "Copy IP", "Go to web", "Modify Password", "Preview QR code", then
-// "Export list..." and "Save results...". Commands on the selected row's record do
+// "Send file" > the seven file types and "Retry failed" (every ticked device gets the
+// files, see CUpgradeCommands), "Copy UID", "Copy IP", "Go to web", "Modify Password", "Preview QR
+// code", then "Export list..." and "Save results...". Commands on the selected row's record do
 // nothing when the row has none.
 class CDevListCommands : public QObject {
     Q_OBJECT
@@ -75,6 +84,8 @@ class CDevListCommands : public QObject {
     void vSetSavePathChooser(FChooseSavePath chooser) { m_chooseSavePath = std::move(chooser); }
 
   private:
+    // A "Send file" entry: the upgrade command of its file type.
+    void vSendFile(EListCmd command);
     void vCopySelected(EListCmd command);
     void vGoToWeb();
     void vPreviewQrCode();

@@ -19,6 +19,8 @@
 #include "ui/start_options.h"
 #include "ui/station_view_bridge.h"
 #include "ui/ui_helpers.h"
+#include "ui/upgrade_bridge.h"
+#include "upgrade/upgrader.h"
 
 namespace {
 constexpr const char* kInstanceName = "HALYARD";
@@ -78,14 +80,19 @@ void vRunStation(CSingleInstance& instance, const CStartOptions& options) {
     if (!options.m_binds.empty()) {
         interfaces = options.m_binds;
     }
-    // The composition root: the bridge outlives the station and the transport that
-    // call into it; the transport is started by the window and stopped here, before
-    // the window goes.
+    // The composition root: the bridges outlive the station, the transport and the
+    // upgrader that call into them; the transport is started by the window and stopped
+    // here, before the window and the upgrader (the listener's handler) go.
     CStationViewBridge bridge;
+    CUpgradeBridge upgradeBridge;
     CLanStation lan(bridge);
     bridge.vAttachViews(lan.station());
+    CUpgrader upgrader(lan.transport(), upgradeBridge);
+    lan.transport().vSetUpgradeAcceptHandler(upgrader.fnAcceptHandler());
     CclientDlg window(&lan, &lan.station(), interfaces);
+    window.vSetUpgrader(&upgrader);
     bridge.vAttach(&window);
+    upgradeBridge.vAttach(&window);
     window.vInitDialog();
     instance.vSetWindow(&window);
     if (!options.m_strScreenshot.empty()) {
@@ -103,6 +110,7 @@ void vRunStation(CSingleInstance& instance, const CStartOptions& options) {
     // The receive thread ends before anything it calls into goes away.
     lan.vStop();
     bridge.vAttach(nullptr);
+    upgradeBridge.vAttach(nullptr);
 }
 }  // namespace
 

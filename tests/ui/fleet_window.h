@@ -1,7 +1,8 @@
 #pragma once
 
 // The main window in front of a simulated fleet on loopback, as the program runs it:
-// the window, a real transport bound to 127.0.0.1/8, the station core and the bridge.
+// the window, a real transport bound to 127.0.0.1/8, the station core, the firmware
+// upgrader and the bridges.
 // The fleet's devices are 127.0.0.2, 127.0.0.3, ... Needs the test's private network
 // namespace (fgPrivateNetwork), since the transport binds the fixed protocol ports.
 
@@ -18,6 +19,8 @@
 #include "ui/device_list_model.h"
 #include "ui/device_list_view.h"
 #include "ui/station_view_bridge.h"
+#include "ui/upgrade_bridge.h"
+#include "upgrade/upgrader.h"
 
 class CFleetWindow {
   public:
@@ -34,6 +37,11 @@ class CFleetWindow {
         if (m_lan) {
             m_lan->vStop();
         }
+        m_upgradeBridge.vAttach(nullptr);
+        if (m_window) {
+            m_window->vSetUpgrader(nullptr);
+        }
+        m_upgrader.reset();
         m_bridge.vAttach(nullptr);
         m_window.reset();
         m_lan.reset();
@@ -66,8 +74,12 @@ class CFleetWindow {
         fgParseIp("255.0.0.0", loopback.m_uiMask);
         m_lan.emplace(m_bridge);
         m_bridge.vAttachViews(m_lan->station());
+        m_upgrader.emplace(m_lan->transport(), m_upgradeBridge);
+        m_lan->transport().vSetUpgradeAcceptHandler(m_upgrader->fnAcceptHandler());
         m_window.emplace(&*m_lan, &m_lan->station(), std::vector<CInterfaceAddr>{loopback});
+        m_window->vSetUpgrader(&*m_upgrader);
         m_bridge.vAttach(&*m_window);
+        m_upgradeBridge.vAttach(&*m_window);
         m_window->vInitDialog();
         const int expected = static_cast<int>(devices);
         if (!QTest::qWaitFor([this, expected] { return model().rowCount() == expected; },
@@ -121,6 +133,8 @@ class CFleetWindow {
   private:
     std::optional<devsim::CDevSimFleet> m_fleet;
     CStationViewBridge m_bridge;
+    CUpgradeBridge m_upgradeBridge;
     std::optional<CLanStation> m_lan;
+    std::optional<CUpgrader> m_upgrader;
     std::optional<CclientDlg> m_window;
 };

@@ -160,9 +160,9 @@ TEST_F(DevListCommandsTest, RightClickAddsTheRowToThePoolAndCopiesItsTexts) {
         submenu = strsMenuTexts(*menu.actions().at(2)->menu());
     });
     vRightClickRow(2);
-    EXPECT_EQ((QStringList{"Refresh", "Modify UID", "Make updgrade file", "Copy UID", "Copy IP",
-                           "Go to web", "Modify Password", "Preview QR code", "", "Export list...",
-                           "Save results..."}),
+    EXPECT_EQ((QStringList{"Refresh", "Modify UID", "Make updgrade file", "Send file", "Copy UID",
+                           "Copy IP", "Go to web", "Modify Password", "Preview QR code", "",
+                           "Export list...", "Save results..."}),
               entries);
     EXPECT_EQ(QStringList{"All files"}, submenu);
     EXPECT_EQ(2, registry().iListSelect());
