@@ -75,11 +75,7 @@ int iConnectOnce(const std::stop_token& stop, const CSocket& socket, const CEndp
 // Size of the file, or -1 when it cannot be opened or measured.
 long long iFileSize(const std::string& path) {
     const FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        vDbgPrint("camkit:%s, %d=>openfile fail:%s\r\n", "iGetFileSize", __LINE__, path.c_str());
-        return -1;
-    }
-    if (std::fseek(file.get(), 0, SEEK_END) != 0) {
+    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) {
         return -1;
     }
     return std::ftell(file.get());
@@ -234,7 +230,8 @@ CHornResult CHornTest::sPushFile(const std::stop_token& stop, std::uint32_t addr
 
     const long long fileBytes = iFileSize(filePath);
     if (fileBytes <= 0) {
-        vDbgPrint("camkit:err:%s, %d=>get file len err:%s\r\n", kWho, __LINE__, filePath.c_str());
+        vDbgPrint("camkit:err:%s, %d=>%s:%s\r\n", kWho, __LINE__,
+                  fileBytes < 0 ? "openfile fail" : "get file len err", filePath.c_str());
         result.m_eOutcome = EHornOutcome::kNoFile;
         return result;
     }
