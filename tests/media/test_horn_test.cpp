@@ -9,15 +9,19 @@
 #include <memory>
 #include <mutex>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/file_util.h"
+#include "cli/cli_options.h"
+#include "cli/cli_runner.h"
 #include "devsim/dev_sim_fleet.h"
 #include "devsim/sim_upgrade_wire.h"
 #include "devsim/station_probe.h"
 #include "media/horn_test.h"
 #include "net/my_socket.h"
+#include "protocol/requests.h"
 #include "support/netns.h"
 #include "support/temp_dir.h"
 
@@ -100,8 +104,10 @@ class HornTest : public ::testing::Test {
         m_ns.reset();
     }
 
-    // Two devices in the pool; the first gets `fault`.
-    void vStart(devsim::CSimHornBehaviour fault, CHornOptions options = {}) {
+    // Two devices in the pool; the first gets `fault`. Without withStation only the
+    // fleet runs (the CLI brings its own station).
+    void vStart(devsim::CSimHornBehaviour fault, CHornOptions options = {},
+                bool withStation = true) {
         std::string error;
         devsim::CDevSimConfig config;
         config.m_addresses = *devsim::sConsecutiveAddresses(kDevice, 2, error);
@@ -110,6 +116,9 @@ class HornTest : public ::testing::Test {
         m_fleet->vUpdateDevice(
             1, [](devsim::CSimDeviceState&, devsim::CSimBehaviour& b) { b.m_horn = {}; });
         ASSERT_EQ(m_fleet->iStart(error), 0) << error;
+        if (!withStation) {
+            return;
+        }
         ASSERT_TRUE(m_transport.Init(
             m_receiver,
             std::vector<CInterfaceAddr>{{iIpv4Net(127, 0, 0, 1), iIpv4Net(255, 0, 0, 0)}}));
@@ -266,6 +275,30 @@ TEST_F(HornTest, StopDuringTheConnectAttemptsEndsBeforeTheNextAttempt) {
     EXPECT_EQ(result.m_iConnectAttempts, 1);
     EXPECT_TRUE(
         fgWaitDevice(0, [](const devsim::CSimDeviceState& s) { return s.m_horn.m_uiStops == 1; }));
+}
+
+TEST_F(HornTest, CliPushesTheFileAndReportsTheBytesSent) {
+    vStart({}, {}, false);
+    // The receiver opens on the first request; the CLI's own request may be handled a
+    // moment after its first connect attempt.
+    const CSocket udp = CSocket::Udp();
+    const CmdBytes open = bufBuildOpenHorn();
+    ASSERT_EQ(iSendTo(udp, open, CEndpoint{iIpv4Net(127, 0, 0, 2), kPortCommand}),
+              static_cast<int>(open.size()));
+    ASSERT_TRUE(
+        fgWaitDevice(0, [](const devsim::CSimDeviceState& s) { return s.m_uiHornOpens >= 1; }));
+    const std::string bytes = strRandomBytes(5000);
+    const std::string path = m_dir.write("tone.bin", bytes);
+
+    const CCliParse parsed = sParseCliArgs({"--bind", "127.0.0.1/8", "horn", kDevice, path});
+    ASSERT_TRUE(parsed.m_options) << parsed.m_strError;
+    std::ostringstream out;
+    std::ostringstream err;
+    EXPECT_EQ(iRunCli(*parsed.m_options, out, err), kCliOk) << err.str();
+    EXPECT_EQ(out.str(), "127.0.0.2 horn test sound sent, 5000 of 5000 bytes sent\n");
+    ASSERT_TRUE(
+        fgWaitDevice(0, [](const devsim::CSimDeviceState& s) { return s.m_horn.m_uiEnded >= 1; }));
+    EXPECT_EQ(m_fleet->sDeviceState(0).m_horn.m_strLastSha256, strSha256(bytes));
 }
 
 }  // namespace
