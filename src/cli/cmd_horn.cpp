@@ -69,7 +69,7 @@ int iHornCommand(const CCliOptions& options, IUdpSender& sender, std::ostream& o
         return kCliSetupFailed;
     }
     const CHornResult result = waiter.sWait();
-    out << ip << ' ' << strHornOutcomeKey(result.m_eOutcome);
+    out << ip << ' ' << pszHornOutcomeKey(result.m_eOutcome);
     if (result.m_eOutcome == EHornOutcome::kNoFile ||
         result.m_eOutcome == EHornOutcome::kReadFailed) {
         out << ' ' << result.m_strFile << '\n';

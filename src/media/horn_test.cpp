@@ -116,31 +116,24 @@ void CUdpHornLink::vSendStopHorn(const std::string& ipText) {
     m_sender.fgSendUdpByIpStr(ipText, kPortCommand, bufBuildStopHorn(), false);
 }
 
-std::string strHornOutcomeKey(EHornOutcome outcome) {
-    switch (outcome) {
-        case EHornOutcome::kSent:
-            return "horn test sound sent";
-        case EHornOutcome::kStopped:
-            return "horn test stopped";
-        case EHornOutcome::kNoFile:
-            return "horn test sound file missing or empty:";
-        case EHornOutcome::kReadFailed:
-            return "horn test sound file could not be read:";
-        case EHornOutcome::kNoSocket:
-            return "horn test: no socket";
-        case EHornOutcome::kConnectFailed:
-            return "horn test: device not reached";
-        case EHornOutcome::kConnectionLost:
-            return "horn test: connection lost";
-        case EHornOutcome::kStalled:
-            return "horn test: device stopped taking the sound";
-    }
-    return {};
+const char* pszHornOutcomeKey(EHornOutcome outcome) {
+    // In the order of EHornOutcome.
+    static constexpr std::array<const char*, 8> kHornOutcomeKeys{
+        "horn test sound sent",
+        "horn test stopped",
+        "horn test sound file missing or empty:",
+        "horn test sound file could not be read:",
+        "horn test: no socket",
+        "horn test: device not reached",
+        "horn test: connection lost",
+        "horn test: device stopped taking the sound",
+    };
+    return kHornOutcomeKeys.at(static_cast<std::size_t>(outcome));
 }
 
 std::string strHornResultLine(const CHornResult& result) {
     std::string line =
-        "\r\n" + result.m_strDevice + " " + strTranslate(strHornOutcomeKey(result.m_eOutcome));
+        "\r\n" + result.m_strDevice + " " + strTranslate(pszHornOutcomeKey(result.m_eOutcome));
     switch (result.m_eOutcome) {
         case EHornOutcome::kNoFile:
         case EHornOutcome::kReadFailed:

@@ -117,7 +117,7 @@ class IHornView {
 // The translated result-pane line of a result, beginning with "\r\n".
 std::string strHornResultLine(const CHornResult& result);
 // Translation key of an outcome.
-std::string strHornOutcomeKey(EHornOutcome outcome);
+const char* pszHornOutcomeKey(EHornOutcome outcome);
 
 // Limits of the worker; the defaults are the bench's, tests shorten or lengthen them.
 struct CHornOptions {
