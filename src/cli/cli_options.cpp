@@ -17,6 +17,7 @@ const std::map<std::string, size_t, std::less<>>& mapCommandArgs() {
         {"search", 0},       {"login", 1},   {"restart", 1},       {"reset", 1},
         {"format-sd", 1},    {"set-uid", 2}, {"set-password", 2},  {"set-net", 7},
         {"wifi-connect", 4}, {"qr", 2},      {"stream", kOwnArgs},
+        {"horn", kOwnArgs},
     };
     return commands;
 }
@@ -44,6 +45,8 @@ std::string strCliUsage() {
            "  stream IP [--stream main|sub|listen] [--seconds N] [--record FILE]\n"
            "                            receive the live stream (exit 0 media, 3 login "
            "refused, 4 none)\n"
+           "  horn IP [FILE]            push FILE (default Audio.bin) to the device's horn\n"
+           "                            (exit 0 sent, 3 connection lost, 4 not reached)\n"
            "  upgrade FILE... --to IP... | --all [--type uboot|env|kernel|rootfs|config|app|"
            "others]\n"
            "                            send up to 8 firmware files (exit 0 all succeeded,\n"

@@ -10,6 +10,7 @@
 
 #include "app/text_conv.h"
 #include "cli/cmd_qr.h"
+#include "cli/cmd_horn.h"
 #include "cli/cmd_stream.h"
 #include "cli/cmd_upgrade.h"
 #include "protocol/cmd_header.h"
@@ -279,6 +280,9 @@ int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
         return kCliSetupFailed;
     }
     lan.station().vSetPassword(options.m_strPassword);
+    if (options.m_strCommand == "horn") {
+        return iHornCommand(options, lan.transport(), out, err);
+    }
     if (options.m_strCommand == "upgrade") {
         const auto searchAll = [&options, &lan] {
             vSearchUntil(lan.station(),

@@ -7,6 +7,7 @@
 
 #include "devsim/sim_addr.h"
 #include "devsim/sim_stream.h"
+#include "devsim/sim_horn.h"
 #include "devsim/sim_upgrade.h"
 #include "devsim/udp_service.h"
 
@@ -14,8 +15,8 @@ namespace devsim {
 
 namespace {
 
-// Command, search, firmware listener and one firmware connection.
-constexpr int kSocketsPerDevice = 4;
+// Command, search, firmware listener, one firmware connection and the horn receiver.
+constexpr int kSocketsPerDevice = 5;
 constexpr int kSocketsPerNet = 2;
 // Descriptors left for everything else the process opens.
 constexpr rlim_t kSpareDescriptors = 256;
@@ -113,6 +114,8 @@ CDevSimFleet::CDevSimFleet(CDevSimConfig config) : m_iCount(config.m_addresses.s
     m_core.m_fnOnUpgradeRequest = [this](std::size_t index, const CEndpoint& from) {
         m_upgrade->vOnUpgradeRequest(index, from);
     };
+    m_horn = std::make_unique<CHornService>(m_core);
+    m_core.m_fnOnHornOpen = [this](std::size_t index) { m_horn->vOpenLocked(index); };
 }
 
 CDevSimFleet::~CDevSimFleet() {
@@ -162,7 +165,13 @@ int CDevSimFleet::iStart(std::string& error) {
         m_stream->vStop();
         return -1;
     }
+    if (m_horn->iStart(error) != 0) {
+        m_upgrade->vStop();
+        m_stream->vStop();
+        return -1;
+    }
     if (m_udp->iStart(error) != 0) {
+        m_horn->vStop();
         m_upgrade->vStop();
         m_stream->vStop();
         return -1;
@@ -172,6 +181,7 @@ int CDevSimFleet::iStart(std::string& error) {
 
 void CDevSimFleet::vStop() {
     m_udp->vStop();
+    m_horn->vStop();
     m_upgrade->vStop();
     m_stream->vStop();
 }

@@ -35,6 +35,7 @@ namespace devsim {
 class CUdpService;
 class CStreamService;
 class CUpgradeService;
+class CHornService;
 
 // Message type of the announcement that asks the recorder group for a login.
 inline constexpr std::uint32_t kAnnounceLogin = 93;
@@ -103,6 +104,7 @@ class CDevSimFleet {
     std::unique_ptr<CUdpService> m_udp;
     std::unique_ptr<CStreamService> m_stream;
     std::unique_ptr<CUpgradeService> m_upgrade;
+    std::unique_ptr<CHornService> m_horn;
 };
 
 }  // namespace devsim

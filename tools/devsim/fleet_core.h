@@ -32,6 +32,8 @@ struct CSimFleetCore {
     // Told of every upgrade request a device answered (device index, requester), with
     // m_mutex held; returns at once.
     std::function<void(std::size_t, const CEndpoint&)> m_fnOnUpgradeRequest;
+    // Told (with m_mutex held) when device `index` got the open-audio-receiver request.
+    std::function<void(std::size_t index)> m_fnOnHornOpen;
 };
 
 }  // namespace devsim

@@ -234,7 +234,9 @@ void CSimDevice::vHandleRequest(const CHeader& header, std::span<const std::uint
             m_iSensorToName = -1;
             return;
         case ERequest::StopLearning:
+            return;
         case ERequest::StopHorn:
+            ++m_state.m_horn.m_uiStops;
             return;
         case ERequest::NameSensor:
             if (request.size() >= kNameSensorBytes && m_iSensorToName >= 0) {
@@ -393,6 +395,7 @@ void CSimDevice::vHandleFactoryReset(const FAddressCheck& canMove, COutcome& out
     restored.m_uiResets = m_state.m_uiResets + 1;
     restored.m_uiStreamOpens = m_state.m_uiStreamOpens;
     restored.m_uiHornOpens = m_state.m_uiHornOpens;
+    restored.m_horn = m_state.m_horn;
     restored.m_stream = m_state.m_stream;
     const std::string defaultPassword = m_state.strConfig("default_pwd");
     if (!defaultPassword.empty()) {

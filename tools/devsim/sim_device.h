@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "devsim/sim_horn_behaviour.h"
 #include "devsim/sim_stream_behaviour.h"
 #include "devsim/sim_upgrade_wire.h"
 #include "devsim/sim_wire.h"
@@ -110,6 +111,7 @@ struct CSimDeviceState {
     std::int32_t m_iLastCameraAction = -1;
     std::uint32_t m_uiStreamOpens = 0;
     std::uint32_t m_uiHornOpens = 0;
+    CSimHornLog m_horn;
     CSimStreamLog m_stream;
     // Firmware transfers: connections taken, transfers received completely, and the
     // files of the last complete one.
@@ -137,6 +139,7 @@ struct CSimBehaviour {
     CSimStreamBehaviour m_stream;              // the live stream service
     EUpgMode m_eUpgMode = EUpgMode::kListen;   // how the firmware transfer connects
     EUpgFault m_eUpgFault = EUpgFault::kNone;  // what goes wrong during it
+    CSimHornBehaviour m_horn;                  // the horn receiver
 };
 
 // The default device number `index` of a fleet: cameras of the four types and

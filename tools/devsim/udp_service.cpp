@@ -285,6 +285,7 @@ void CUdpService::vDispatch(std::size_t index, bool fromSearch, std::span<const 
     }
     const std::uint32_t streamOpens = device.sState().m_uiStreamOpens;
     const std::uint32_t upgradeRequests = device.sState().m_uiUpgradeRequests;
+    const std::uint32_t hornOpens = device.sState().m_uiHornOpens;
     CSimDevice::COutcome outcome = device.sHandle(
         data, from, now,
         [this, index](std::uint32_t addrNet) { return fgPrepareMove(index, addrNet); });
@@ -293,6 +294,9 @@ void CUdpService::vDispatch(std::size_t index, bool fromSearch, std::span<const 
     }
     if (device.sState().m_uiUpgradeRequests != upgradeRequests && m_core.m_fnOnUpgradeRequest) {
         m_core.m_fnOnUpgradeRequest(index, from);
+    }
+    if (device.sState().m_uiHornOpens != hornOpens && m_core.m_fnOnHornOpen) {
+        m_core.m_fnOnHornOpen(index);
     }
     for (CBytes& reply : outcome.m_replies) {
         vDeliver(index, fromSearch, from, std::move(reply), now);
