@@ -142,7 +142,11 @@ class LiveViewTest : public ::testing::Test {
 
 TEST_F(LiveViewTest, PlayShowsTheCameraStopPaintsBlackADragSteers) {
     CFleetWindow bench;
-    const std::string error = bench.strStart(1);
+    const std::string error =
+        bench.strStart(1, [](std::size_t, devsim::CSimDeviceState& state, devsim::CSimBehaviour&) {
+            state.m_ucFlip = 2;
+            state.m_ucDayNight = 0;
+        });
     ASSERT_TRUE(error.empty()) << error;
     CDlgVideo& live = page(bench);
 
@@ -163,10 +167,16 @@ TEST_F(LiveViewTest, PlayShowsTheCameraStopPaintsBlackADragSteers) {
     EXPECT_EQ(QSize(1920, 1080), video.sPictureSize());
     EXPECT_EQ(1, video.iBackBufferBuilds());
 
-    // 29 x 29 is too short; 30 to the right and 29 down steers right (parameter 12),
-    // the only command the camera gets meanwhile (stream reopenings aside).
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&bench] { return !bench.window().fgTimerActive(EDlgTimer::kTabRefresh); }, 5000));
+    // The delayed refresh after the row click read flip and day/night (the device
+    // counts auto, night, day; the list shows day, night, auto). 29 x 29 is too short;
+    // 30 to the right and 29 down steers right (parameter 12), the only command the
+    // camera gets meanwhile (stream reopenings aside).
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&live] {
+            return live.pFlipCombo()->currentIndex() == 2 &&
+                   live.pDayNightCombo()->currentIndex() == 2;
+        },
+        5000));
     const auto commands = [&bench] {
         const devsim::CSimDeviceState state = bench.fleet().sDeviceState(0);
         return state.m_uiRequests - state.m_uiStreamOpens;
