@@ -289,10 +289,14 @@ void CclientDlg::vCreateControls() {
 }
 
 void CclientDlg::vCreatePages() {
-    m_pages = {new CDlgVideo(m_pTabCtrl),      new CDlgSetUid(m_pTabCtrl, m_pStation),
-               new CDlgDevInfo(m_pTabCtrl),    new CDlgDevVersion(m_pTabCtrl),
-               new CDlgVideoParam(m_pTabCtrl), new CDlgSensor(m_pTabCtrl),
-               new CDlgMotor(m_pTabCtrl),      new CDlgLog(m_pTabCtrl)};
+    m_pages = {new CDlgVideo(m_pTabCtrl, m_pStation),
+               new CDlgSetUid(m_pTabCtrl, m_pStation),
+               new CDlgDevInfo(m_pTabCtrl),
+               new CDlgDevVersion(m_pTabCtrl),
+               new CDlgVideoParam(m_pTabCtrl),
+               new CDlgSensor(m_pTabCtrl),
+               new CDlgMotor(m_pTabCtrl),
+               new CDlgLog(m_pTabCtrl)};
     m_pSetting = new CDlgSetting(this, m_pStation);
     m_pSetting->hide();
     const QSignalBlocker blocker(m_pTabCtrl);
@@ -573,6 +577,9 @@ void CclientDlg::vStopWifiPoll() {
 }
 
 void CclientDlg::vRefresh() {
+    if (m_pStation != nullptr && m_pStation->registry().iListSelect() != -1) {
+        qobject_cast<CDlgVideo*>(pPage(kTabLiveView))->StopPlayVideo();
+    }
     if (m_pStation != nullptr) {
         m_pStation->registry().vSetListSelect(-1);
     }

@@ -3,6 +3,7 @@
 #include "app/translate.h"
 #include "protocol/station.h"
 #include "ui/client_dlg.h"
+#include "ui/pages/dlg_video.h"
 #include "ui/ui_helpers.h"
 
 namespace {
@@ -83,6 +84,22 @@ void CStationViewBridge::vShowWifiResult(const std::string& text) {
 
 void CStationViewBridge::vSetDeviceTypeText(const std::string& text) {
     vPost([text = strQ(text)](CclientDlg& window) { window.vSetDeviceTypeText(text); });
+}
+
+void CStationViewBridge::vSetFlip(int entry) {
+    vPost([entry](CclientDlg& window) {
+        if (auto* page = qobject_cast<CDlgVideo*>(window.pPage(kTabLiveView))) {
+            page->vSetFlip(entry);
+        }
+    });
+}
+
+void CStationViewBridge::vSetDayNight(int value) {
+    vPost([value](CclientDlg& window) {
+        if (auto* page = qobject_cast<CDlgVideo*>(window.pPage(kTabLiveView))) {
+            page->vSetDayNight(value);
+        }
+    });
 }
 
 void CStationViewBridge::vStartCalibrationTimer() {

@@ -51,9 +51,9 @@ class CStationViewBridge final : public QObject,
     // The device info page shows the detector flags once it has its fields.
     void vSetDetectorFlags(bool, bool, bool) override {}
 
-    // ICameraView. The live view page shows flip and day/night once it has its lists.
-    void vSetFlip(int) override {}
-    void vSetDayNight(int) override {}
+    // ICameraView: flip and day/night go to the live view page.
+    void vSetFlip(int entry) override;
+    void vSetDayNight(int value) override;
     void vStartCalibrationTimer() override;
 
     // ISensorView: the window names a learned sensor; the sensor page shows the rest
