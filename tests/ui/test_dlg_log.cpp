@@ -85,8 +85,12 @@ TEST_F(DlgLogFleetTest, TheLogStreamsWhilePrintingIsKeptAliveAndStopsAfterStop) 
     m_pPage->pPrintButton()->click();
     EXPECT_EQ("Start Print", m_pPage->pPrintButton()->text());
     EXPECT_FALSE(m_bench.station().log().fgPrinting());
-    EXPECT_TRUE(m_bench.window().pResultPane()->strText().endsWith(
-        "127.0.0.2 Send stop print log command"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this] {
+            return m_bench.window().pResultPane()->strText().contains(
+                "127.0.0.2 Send stop print log command");
+        },
+        CFleetWindow::kWaitMs));
     // The stop left before this key on the same socket, and no keep-alive follows it:
     // the device no longer prints, so the key never shows in the log.
     vSendKey("7");
