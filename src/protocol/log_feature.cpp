@@ -2,9 +2,10 @@
 
 #include "app/dbg_print.h"
 #include "protocol/cmd_header.h"
+#include "protocol/requests.h"
 #include "protocol/station.h"
 
-CLogFeature::CLogFeature(CStation& station) {
+CLogFeature::CLogFeature(CStation& station) : m_station(station) {
     for (const std::uint8_t type : {kReplyLogText, kCmdStartLog, kCmdStopLog}) {
         station.router().vRoute(type, *this);
     }
@@ -25,4 +26,73 @@ int CLogFeature::iOnReply(const CReplyReader& reply, std::uint32_t /*senderNet*/
         view->vShowLogText(std::string(text.begin(), text.end()));
     }
     return type;
+}
+
+void CLogFeature::vStartPrinting(std::uint32_t addrNet, const std::string& ipText) {
+    if (fgPrinting()) {
+        return;
+    }
+    m_station.fgSendToDev(ipText, bufBuildStartLog());
+    m_station.vShowCmdResult(addrNet, kCmdStartLog);
+    {
+        const std::lock_guard guard(m_lock);
+        m_uiPrintAddr = addrNet;
+        m_strPrintIp = ipText;
+    }
+    m_worker = std::jthread([this](const std::stop_token& stop) { vKeepAlive(stop); });
+}
+
+void CLogFeature::vStopPrinting() {
+    std::string ipText;
+    {
+        const std::lock_guard guard(m_lock);
+        if (m_uiPrintAddr == 0) {
+            return;
+        }
+        ipText = m_strPrintIp;
+        m_uiPrintAddr = 0;
+        m_strPrintIp.clear();
+    }
+    m_worker.request_stop();
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+    m_station.fgSendToDev(ipText, bufBuildStopLog());
+    m_station.vShowCmdResult(0, kCmdStopLog);
+}
+
+bool CLogFeature::fgPrinting() const {
+    const std::lock_guard guard(m_lock);
+    return m_uiPrintAddr != 0;
+}
+
+void CLogFeature::vKeepAlive(const std::stop_token& stop) {
+    std::unique_lock guard(m_lock);
+    while (true) {
+        m_wake.wait_for(guard, stop, kKeepAlivePeriod, [] { return false; });
+        if (stop.stop_requested()) {
+            return;
+        }
+        guard.unlock();
+        vSendKeepAlive();
+        guard.lock();
+    }
+}
+
+void CLogFeature::vSendKeepAlive() {
+    CDevRegistry& registry = m_station.registry();
+    CDevInfo devInfo;
+    if (!registry.fgGetDevInfoMapValid(devInfo, registry.iListSelect())) {
+        return;
+    }
+    // No waiting here: an unknown login is asked for and this second is skipped.
+    if (devInfo.m_iLoginState == kLoginUnknown) {
+        m_station.login().vLoginRequest(devInfo.m_uiIpAddr, ELoginOrigin::kLoginCheck);
+        return;
+    }
+    if (devInfo.m_iLoginState < 0) {
+        return;
+    }
+    m_station.fgSendToDev(devInfo.m_strIp, bufBuildKeepLog());
+    m_station.vShowCmdResult(devInfo.m_uiIpAddr, kCmdStartLog);
 }

@@ -289,6 +289,7 @@ void CclientDlg::vCreateControls() {
 }
 
 void CclientDlg::vCreatePages() {
+    const std::string& logDir = CSettings::instance().m_strWritableDir;
     m_pages = {new CDlgVideo(m_pTabCtrl, m_pStation),
                new CDlgSetUid(m_pTabCtrl, m_pStation),
                new CDlgDevInfo(m_pTabCtrl),
@@ -296,7 +297,7 @@ void CclientDlg::vCreatePages() {
                new CDlgVideoParam(m_pTabCtrl),
                new CDlgSensor(m_pTabCtrl),
                new CDlgMotor(m_pTabCtrl),
-               new CDlgLog(m_pTabCtrl)};
+               new CDlgLog(m_pTabCtrl, m_pStation, logDir)};
     m_pSetting = new CDlgSetting(this, m_pStation);
     m_pSetting->hide();
     const QSignalBlocker blocker(m_pTabCtrl);
