@@ -3,6 +3,7 @@
 #include "app/translate.h"
 #include "protocol/station.h"
 #include "ui/client_dlg.h"
+#include "ui/pages/dlg_dev_info.h"
 #include "ui/ui_helpers.h"
 
 namespace {
@@ -83,6 +84,14 @@ void CStationViewBridge::vShowWifiResult(const std::string& text) {
 
 void CStationViewBridge::vSetDeviceTypeText(const std::string& text) {
     vPost([text = strQ(text)](CclientDlg& window) { window.vSetDeviceTypeText(text); });
+}
+
+void CStationViewBridge::vSetDetectorFlags(bool first, bool second, bool third) {
+    vPost([first, second, third](CclientDlg& window) {
+        if (auto* page = qobject_cast<CDlgDevInfo*>(window.pPage(kTabDevInfo)); page != nullptr) {
+            page->vSetDetectorFlags(first, second, third);
+        }
+    });
 }
 
 void CStationViewBridge::vStartCalibrationTimer() {
