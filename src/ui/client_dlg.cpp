@@ -187,6 +187,8 @@ CclientDlg::~CclientDlg() {
     if (m_pStation != nullptr) {
         m_pStation->registry().vSetObserver(nullptr);
         m_pStation->vSetLoginWait(nullptr);
+        m_pStation->videoParam().vSetView(nullptr);
+        m_pStation->motor().vSetView(nullptr);
     }
     vDbgPrint("camkit:%s, %d=>exit\r\n", "CclientDlg::~CclientDlg", __LINE__);
 }
@@ -290,14 +292,20 @@ void CclientDlg::vCreateControls() {
 
 void CclientDlg::vCreatePages() {
     const std::string& logDir = CSettings::instance().m_strWritableDir;
+    auto* videoParam = new CDlgVideoParam(m_pTabCtrl, m_pStation);
+    auto* motor = new CDlgMotor(m_pTabCtrl, m_pStation);
     m_pages = {new CDlgVideo(m_pTabCtrl, m_pStation),
                new CDlgSetUid(m_pTabCtrl, m_pStation),
-               new CDlgDevInfo(m_pTabCtrl),
+               new CDlgDevInfo(m_pTabCtrl, m_pStation),
                new CDlgDevVersion(m_pTabCtrl),
-               new CDlgVideoParam(m_pTabCtrl),
+               videoParam,
                new CDlgSensor(m_pTabCtrl),
-               new CDlgMotor(m_pTabCtrl),
+               motor,
                new CDlgLog(m_pTabCtrl, m_pStation, logDir)};
+    if (m_pStation != nullptr) {
+        m_pStation->videoParam().vSetView(videoParam);
+        m_pStation->motor().vSetView(motor);
+    }
     m_pSetting = new CDlgSetting(this, m_pStation);
     m_pSetting->hide();
     const QSignalBlocker blocker(m_pTabCtrl);

@@ -56,6 +56,7 @@ int iParseInterval(const QString& text);
 // The tab pages, in tab order.
 inline constexpr int kPageCount = 8;
 inline constexpr int kTabLiveView = 0;
+inline constexpr int kTabDevInfo = 2;
 inline constexpr int kTabMotor = 6;
 
 // The main window: device list, Wi-Fi list, tab area with the eight device pages,

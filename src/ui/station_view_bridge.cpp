@@ -3,6 +3,7 @@
 #include "app/translate.h"
 #include "protocol/station.h"
 #include "ui/client_dlg.h"
+#include "ui/pages/dlg_dev_info.h"
 #include "ui/pages/dlg_video.h"
 #include "ui/ui_helpers.h"
 
@@ -98,6 +99,14 @@ void CStationViewBridge::vSetDayNight(int value) {
     vPost([value](CclientDlg& window) {
         if (auto* page = qobject_cast<CDlgVideo*>(window.pPage(kTabLiveView))) {
             page->vSetDayNight(value);
+        }
+    });
+}
+
+void CStationViewBridge::vSetDetectorFlags(bool first, bool second, bool third) {
+    vPost([first, second, third](CclientDlg& window) {
+        if (auto* page = qobject_cast<CDlgDevInfo*>(window.pPage(kTabDevInfo)); page != nullptr) {
+            page->vSetDetectorFlags(first, second, third);
         }
     });
 }

@@ -48,8 +48,8 @@ class CStationViewBridge final : public QObject,
     void vStopWifiPoll() override;
     void vShowWifiResult(const std::string& text) override;
     void vSetDeviceTypeText(const std::string& text) override;
-    // The device info page shows the detector flags once it has its fields.
-    void vSetDetectorFlags(bool, bool, bool) override {}
+    // Shown by the device info page, whichever device sent them.
+    void vSetDetectorFlags(bool first, bool second, bool third) override;
 
     // ICameraView: flip and day/night go to the live view page.
     void vSetFlip(int entry) override;

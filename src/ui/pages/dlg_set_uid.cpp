@@ -1,7 +1,6 @@
 #include "ui/pages/dlg_set_uid.h"
 
 #include <QEvent>
-#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -9,21 +8,7 @@
 #include "protocol/requests.h"
 #include "protocol/station.h"
 #include "ui/dialog_text.h"
-#include "ui/layout_scale.h"
-#include "ui/window_font.h"
-
-namespace {
-constexpr const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-
-// Where the template puts a control, in dialog units, as pixels.
-QRect sTemplateRect(int x, int y, int w, int h) {
-    const QFontMetrics metrics(sTemplateFont());
-    const CDialogUnits units = sDialogUnitsFromFont(
-        metrics.horizontalAdvance(QString::fromLatin1(kAlphabet)), metrics.height());
-    const CLayoutRect rect = sDialogRectToPixels(x, y, w, h, units);
-    return QRect(rect.m_iLeft, rect.m_iTop, rect.iWidth(), rect.iHeight());
-}
-}  // namespace
+#include "ui/pages/page_support.h"
 
 EUidSend eSendUid(CStation& station, const QString& text) {
     if (!station.fgSelectDevIsLogin()) {
@@ -43,8 +28,8 @@ CDlgSetUid::CDlgSetUid(QWidget* parent, CStation* station)
       m_pEdit(new QLineEdit(this)),
       m_pPlaceholder(new QLabel(strTrKey("Input uid"), m_pEdit)),
       m_pOk(new QPushButton(strTrKey("OK"), this)) {
-    m_pEdit->setGeometry(sTemplateRect(20, 24, 180, 14));
-    m_pOk->setGeometry(sTemplateRect(210, 23, 50, 16));
+    m_pEdit->setGeometry(sPageTemplateRect(20, 24, 180, 14));
+    m_pOk->setGeometry(sPageTemplateRect(210, 23, 50, 16));
     // The label lies inside the edit, on its white ground, and lets clicks through.
     m_pPlaceholder->setGeometry(m_pEdit->rect().adjusted(4, 1, -4, -1));
     m_pPlaceholder->setAttribute(Qt::WA_TransparentForMouseEvents);
