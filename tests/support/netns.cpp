@@ -31,6 +31,18 @@ void vEnter(const CNetns& ns) {
     ::close(fd);
 }
 
+// In a child process: enters the namespace and runs argv; never returns.
+[[noreturn]] void vExecInNetns(const CNetns& ns, const std::vector<std::string>& argv) {
+    vEnter(ns);
+    std::vector<char*> args;
+    for (const std::string& arg : argv) {
+        args.push_back(const_cast<char*>(arg.c_str()));  // NOLINT: execv's signature
+    }
+    args.push_back(nullptr);
+    ::execv(args[0], args.data());
+    std::_Exit(127);
+}
+
 }  // namespace
 
 CNetns::CNetns(const std::string& prefix)
@@ -97,14 +109,7 @@ CSpawned sSpawnInNetnsUntil(const CNetns& ns, const std::vector<std::string>& ar
     const pid_t child = ::fork();
     if (child == 0) {
         ::dup2(fds[1], STDOUT_FILENO);
-        vEnter(ns);
-        std::vector<char*> args;
-        for (const std::string& arg : argv) {
-            args.push_back(const_cast<char*>(arg.c_str()));  // NOLINT: execv's signature
-        }
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        std::_Exit(127);
+        vExecInNetns(ns, argv);
     }
     ::close(fds[1]);
     spawned.m_iPid = child;
@@ -133,14 +138,7 @@ CSpawned sSpawnInNetnsUntil(const CNetns& ns, const std::vector<std::string>& ar
 int iSpawnInNetns(const CNetns& ns, const std::vector<std::string>& argv) {
     const pid_t child = ::fork();
     if (child == 0) {
-        vEnter(ns);
-        std::vector<char*> args;
-        for (const std::string& arg : argv) {
-            args.push_back(const_cast<char*>(arg.c_str()));  // NOLINT: execv's signature
-        }
-        args.push_back(nullptr);
-        ::execv(args[0], args.data());
-        std::_Exit(127);
+        vExecInNetns(ns, argv);
     }
     return child;
 }

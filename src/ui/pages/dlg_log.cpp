@@ -17,7 +17,7 @@
 #include "protocol/requests.h"
 #include "protocol/station.h"
 #include "ui/dialog_text.h"
-#include "ui/pages/page_layout.h"
+#include "ui/pages/page_support.h"
 
 namespace {
 
