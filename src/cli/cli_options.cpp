@@ -16,8 +16,7 @@ const std::map<std::string, size_t, std::less<>>& mapCommandArgs() {
     static const std::map<std::string, size_t, std::less<>> commands{
         {"search", 0},       {"login", 1},   {"restart", 1},       {"reset", 1},
         {"format-sd", 1},    {"set-uid", 2}, {"set-password", 2},  {"set-net", 7},
-        {"wifi-connect", 4}, {"qr", 2},      {"stream", kOwnArgs},
-        {"horn", kOwnArgs},
+        {"wifi-connect", 4}, {"qr", 2},      {"stream", kOwnArgs}, {"horn", kOwnArgs},
     };
     return commands;
 }

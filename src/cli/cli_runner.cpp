@@ -9,8 +9,8 @@
 #include <thread>
 
 #include "app/text_conv.h"
-#include "cli/cmd_qr.h"
 #include "cli/cmd_horn.h"
+#include "cli/cmd_qr.h"
 #include "cli/cmd_stream.h"
 #include "cli/cmd_upgrade.h"
 #include "protocol/cmd_header.h"

@@ -6,8 +6,8 @@
 #include <set>
 
 #include "devsim/sim_addr.h"
-#include "devsim/sim_stream.h"
 #include "devsim/sim_horn.h"
+#include "devsim/sim_stream.h"
 #include "devsim/sim_upgrade.h"
 #include "devsim/udp_service.h"
 
