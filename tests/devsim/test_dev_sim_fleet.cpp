@@ -298,9 +298,10 @@ TEST_F(DevSimFleetTest, BroadcastNameReachesTheDeviceThatLearnt) {
     vPutText(name, 20, "Hall remote");
     m_probe->vSend(name, sDevice("127.255.255.255"));
     // The name arrives on the broadcast socket and the query on the device's own, so
-    // the query may be served first: ask until the name shows (or a second passes).
+    // the query may be served first: ask until the name shows, with a generous deadline.
     std::vector<CReceived> list;
-    for (int attempt = 0; attempt < 50; ++attempt) {
+    for (const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+         std::chrono::steady_clock::now() < deadline;) {
         list = vecAsk(sRequest(0x23, 16), "127.0.0.6", 1);
         ASSERT_EQ(vecTypes(list), std::vector<int>{146});
         if (strField(list[0].m_data, 16 + 4 * 40, 32) == "Hall remote") {

@@ -9,22 +9,11 @@
 #include "media/audio_ctrl.h"
 #include "support/capture_stderr.h"
 #include "support/media_clips.h"
+#include "support/wait_until.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-
-template <typename TDone>
-bool fgWaitFor(TDone done) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
 
 // Captures what would be played. A playing sink hands each buffer back at once; a
 // stalled one keeps them, as an output device that stopped playing.
@@ -103,7 +92,7 @@ TEST(AudioCtrl, ToneComesThroughAtItsFrequency) {
         for (std::size_t at = 0; at < amr.size(); at += 2 * kAmrFrameBytes) {
             ASSERT_EQ(ctrl.iAddPacket(std::span(amr).subspan(at, 2 * kAmrFrameBytes)), 0);
         }
-        ASSERT_TRUE(fgWaitFor([&] { return sink.iBuffers() == kFrames; }));
+        ASSERT_TRUE(fgWaitUntil([&] { return sink.iBuffers() == kFrames; }));
         const std::vector<std::int16_t> samples = sink.vecSamples();
         ASSERT_EQ(samples.size(), kFrames * kAmrFrameSamples);
         // Past the decoder's first frames, the strongest frequency is the tone's.
@@ -147,7 +136,7 @@ TEST(AudioCtrl, PlaysTheWholeFramesOfEachPayload) {
         const std::vector<std::uint8_t> payload(
             amr.begin(), amr.begin() + static_cast<std::ptrdiff_t>(test.payloadBytes));
         ASSERT_EQ(ctrl.iAddPacket(payload), 0);
-        ASSERT_TRUE(fgWaitFor([&] {
+        ASSERT_TRUE(fgWaitUntil([&] {
             const SAudioStats stats = ctrl.sStats();
             return stats.iFramesDecoded == test.decoded && stats.iBytesLeftOver == test.leftOver;
         }));
@@ -168,7 +157,7 @@ TEST(AudioCtrl, StalledSinkDropsFramesAndDoesNotHoldTheClose) {
         for (std::size_t at = 0; at < amr.size(); at += 2 * kAmrFrameBytes) {
             ASSERT_EQ(ctrl.iAddPacket(std::span(amr).subspan(at, 2 * kAmrFrameBytes)), 0);
         }
-        ASSERT_TRUE(fgWaitFor([&] { return ctrl.sStats().iFramesDecoded == kFrames; }));
+        ASSERT_TRUE(fgWaitUntil([&] { return ctrl.sStats().iFramesDecoded == kFrames; }));
         const SAudioStats stats = ctrl.sStats();
         EXPECT_EQ(stats.iFramesPlayed, CWaveOut::kBufferCount);
         EXPECT_EQ(stats.iFramesDropped, 2);

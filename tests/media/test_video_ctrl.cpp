@@ -9,6 +9,7 @@
 #include "media/video_ctrl.h"
 #include "support/capture_stderr.h"
 #include "support/media_clips.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -16,19 +17,6 @@ using namespace std::chrono_literals;
 
 constexpr int kWidth = 128;
 constexpr int kHeight = 64;
-
-// Waits up to a generous deadline for `done`, checking every few milliseconds.
-template <typename TDone>
-bool fgWaitFor(TDone done) {
-    const auto deadline = std::chrono::steady_clock::now() + 20s;
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(2ms);
-    }
-    return true;
-}
 
 std::vector<std::uint8_t> vecBytes(const std::string& text) {
     return {text.begin(), text.end()};
@@ -74,7 +62,7 @@ TEST(VideoCtrl, QueueOrderRefusalAndNewestPictureInTheMailbox) {
     ASSERT_EQ(ctrl.iStartDecodeAndDisplay(), 0);
 
     ASSERT_EQ(ctrl.iAddOther(vecBytes("hold")), 0);
-    ASSERT_TRUE(fgWaitFor([&] { return blocked.load(); }));
+    ASSERT_TRUE(fgWaitUntil([&] { return blocked.load(); }));
     const std::vector<std::uint8_t> garbage(200, 0x5A);
     struct SStep {
         const std::vector<std::uint8_t>* frame;  // null: an other packet named `name`
@@ -105,7 +93,7 @@ TEST(VideoCtrl, QueueOrderRefusalAndNewestPictureInTheMailbox) {
         "hold",       "picture 10", "login reply", "picture 11", "picture 13",
         "picture 15", "auth reply", "picture 16",  "picture 17",
     };
-    ASSERT_TRUE(fgWaitFor([&] { return events.uiCount() == expected.size() + fillers; }));
+    ASSERT_TRUE(fgWaitUntil([&] { return events.uiCount() == expected.size() + fillers; }));
     EXPECT_EQ(ctrl.iQueued(), 0);
     {
         std::lock_guard guard(events.lock);
@@ -165,7 +153,7 @@ TEST(VideoCtrl, StartAndStopInAnyOrder) {
                 break;
             case EStep::Picture:
                 ASSERT_EQ(ctrl.iAddFrame(units[0], 2), 0);
-                ASSERT_TRUE(fgWaitFor([&] { return pictures.load() == 1; }));
+                ASSERT_TRUE(fgWaitUntil([&] { return pictures.load() == 1; }));
                 break;
         }
         EXPECT_NE(log.text().find(step.line), std::string::npos) << step.line;
