@@ -1,14 +1,10 @@
 #include "cli/cli_runner.h"
 
-#include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
-#include <mutex>
+#include <map>
 #include <set>
-#include <thread>
 
-#include "app/text_conv.h"
+#include "cli/cli_session.h"
 #include "cli/cmd_horn.h"
 #include "cli/cmd_qr.h"
 #include "cli/cmd_stream.h"
@@ -19,122 +15,13 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr auto kDrainPeriod = std::chrono::milliseconds(20);
-constexpr auto kSecondSearchDelay = std::chrono::milliseconds(100);
 constexpr auto kWifiPollPeriod = std::chrono::milliseconds(4000);
-
-// Collects what the station reports about one device: its results and the reply
-// types it sent. Everything from other addresses is dropped at once, so a flood from
-// elsewhere neither shows in the output nor piles up in memory.
-class CCliView final : public IStationView, public ILanReceiver {
-  public:
-    // The device whose results and replies are kept (0: none).
-    void vSetDevice(std::uint32_t addrNet) { m_uiDevice = addrNet; }
-
-    void vOnResult(const CCmdResult& result) override {
-        if (result.m_uiAddr == 0 || result.m_uiAddr != m_uiDevice) {
-            return;
-        }
-        std::lock_guard guard(m_lock);
-        m_results.push_back(result);
-    }
-
-    void vOnDatagram(std::span<const std::uint8_t> data, const CEndpoint& from) override {
-        if (data.size() < 2 || from.m_uiAddr != m_uiDevice) {
-            return;
-        }
-        {
-            std::lock_guard guard(m_lock);
-            m_replies.push_back({data[kCmdOffCode], from.m_uiAddr});
-        }
-        m_replied.notify_all();
-    }
-    void vOnAnnouncement(std::span<const std::uint8_t>, const CEndpoint&) override {}
-
-    // Waits for a reply of one of the types from the device; the type, or 0 on time-out.
-    std::uint8_t byWaitReply(const std::set<std::uint8_t>& types, Clock::time_point deadline) {
-        std::unique_lock guard(m_lock);
-        std::uint8_t found = 0;
-        m_replied.wait_until(guard, deadline, [&] {
-            while (!m_replies.empty()) {
-                const CReplySeen reply = m_replies.front();
-                m_replies.pop_front();
-                if (types.contains(reply.m_byType)) {
-                    found = reply.m_byType;
-                    return true;
-                }
-            }
-            return false;
-        });
-        return found;
-    }
-
-    // Prints the device's result lines gathered so far, one per line, as valid UTF-8
-    // (what a device sent may be anything).
-    void vFlushLines(std::ostream& out) {
-        std::lock_guard guard(m_lock);
-        for (const CCmdResult& result : m_results) {
-            out << strSanitizeUtf8(strFormatResult(result)) << '\n';
-        }
-        m_results.clear();
-    }
-
-  private:
-    struct CReplySeen {
-        std::uint8_t m_byType;
-        std::uint32_t m_uiFrom;
-    };
-    std::atomic<std::uint32_t> m_uiDevice{0};
-    std::mutex m_lock;
-    std::condition_variable m_replied;
-    std::vector<CCmdResult> m_results;
-    std::deque<CReplySeen> m_replies;
-};
-
-// Searches (twice, as the window does) and turns replies into records until the
-// deadline, or until stopWhen holds.
-template <typename Predicate>
-void vSearchUntil(CStation& station, Clock::time_point deadline, Predicate stopWhen) {
-    CDiscoveryFeature& discovery = station.discovery();
-    discovery.vRefresh();
-    const Clock::time_point secondSearch = Clock::now() + kSecondSearchDelay;
-    bool searchedTwice = false;
-    while (true) {
-        discovery.iDrainDiscoveryQueue();
-        if (stopWhen() || Clock::now() >= deadline) {
-            break;
-        }
-        if (!searchedTwice && Clock::now() >= secondSearch) {
-            discovery.vSearch();
-            searchedTwice = true;
-        }
-        std::this_thread::sleep_for(kDrainPeriod);
-    }
-    while (discovery.iDrainDiscoveryQueue() > 0) {
-    }
-}
-
-int iRowOf(const CStation& station, std::uint32_t addrNet) {
-    const std::vector<CDevInfo> rows = station.registry().vecActiveView();
-    for (size_t row = 0; row < rows.size(); ++row) {
-        if (rows[row].m_uiIpAddr == addrNet) {
-            return static_cast<int>(row);
-        }
-    }
-    return -1;
-}
+using Clock = CliClock;
 
 struct CExpect {
     std::set<std::uint8_t> m_ok;
     std::set<std::uint8_t> m_failed;
 };
-
-// A request that never left: said at once instead of waiting out the time-out.
-int iSendFailed(const std::string& ip, std::ostream& err) {
-    err << "kestrel-cli: the request could not be sent to " << ip << '\n';
-    return kCliSetupFailed;
-}
 
 int iSearchCommand(const CCliOptions& options, CStation& station, std::ostream& out) {
     vSearchUntil(station, Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
@@ -159,39 +46,20 @@ int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view
                    std::ostream& err) {
     const auto timeout = std::chrono::milliseconds(options.m_iTimeoutMs);
     const std::string& ip = options.m_args[0];
-    std::uint32_t addr = 0;
-    fgParseIp(ip, addr);
-    view.vSetDevice(addr);
-
-    vSearchUntil(station, Clock::now() + timeout,
-                 [&station, addr] { return iRowOf(station, addr) >= 0; });
-    const int row = iRowOf(station, addr);
-    if (row < 0) {
-        err << "kestrel-cli: no device answered the search at " << ip << '\n';
-        return kCliNoAnswer;
-    }
-    // Selecting the row sends the login request, as a click in the list does; its
-    // answer settles the login check that every command runs first.
-    station.sSelectRow(row);
-    const std::uint8_t loginReply =
-        view.byWaitReply({kReplyLoginOk, kReplyLoginRefused}, Clock::now() + timeout);
-
     const std::string& command = options.m_strCommand;
     if (command == "login") {
+        std::uint8_t loginReply = 0;
+        const int code = iOpenDevice(options, station, view, out, err, &loginReply);
         view.vFlushLines(out);
+        if (code != kCliOk) {
+            return code;
+        }
         return loginReply == kReplyLoginOk ? kCliOk
                : loginReply == 0           ? kCliNoAnswer
                                            : kCliDeviceFailed;
     }
-    if (!station.fgSelectDevIsLogin()) {
-        view.vFlushLines(out);
-        CDevInfo devInfo;
-        const bool refused =
-            station.registry().fgGetCurrDevInfo(devInfo) && devInfo.m_iLoginState == kLoginRefused;
-        if (refused) {
-            err << "kestrel-cli: " << ip << " refused the password\n";
-        }
-        return refused ? kCliDeviceFailed : kCliNoAnswer;
+    if (const int code = iOpenDevice(options, station, view, out, err); code != kCliOk) {
+        return code;
     }
 
     CExpect expect;
@@ -262,6 +130,20 @@ int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view
     return expect.m_ok.contains(reply) ? kCliOk : kCliDeviceFailed;
 }
 
+int iUpgradeVerb(const CCliOptions& options, CLanStation& lan, CCliView& /*view*/,
+                 std::ostream& out, std::ostream& err) {
+    const auto searchAll = [&options, &lan] {
+        vSearchUntil(lan.station(), Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
+                     [] { return false; });
+        std::vector<std::string> addresses;
+        for (const CDevInfo& device : lan.station().registry().vecActiveView()) {
+            addresses.push_back(strIpText(device.m_uiIpAddr));
+        }
+        return addresses;
+    };
+    return iUpgradeCommand(options, lan, searchAll, out, err);
+}
+
 }  // namespace
 
 int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
@@ -283,18 +165,14 @@ int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
     if (options.m_strCommand == "horn") {
         return iHornCommand(options, lan.transport(), out, err);
     }
-    if (options.m_strCommand == "upgrade") {
-        const auto searchAll = [&options, &lan] {
-            vSearchUntil(lan.station(),
-                         Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
-                         [] { return false; });
-            std::vector<std::string> addresses;
-            for (const CDevInfo& device : lan.station().registry().vecActiveView()) {
-                addresses.push_back(strIpText(device.m_uiIpAddr));
-            }
-            return addresses;
-        };
-        return iUpgradeCommand(options, lan, searchAll, out, err);
+    using CStationVerb =
+        int (*)(const CCliOptions&, CLanStation&, CCliView&, std::ostream&, std::ostream&);
+    // Commands that run on the station and have a file of their own.
+    static const std::map<std::string, CStationVerb, std::less<>> verbs{
+        {"upgrade", &iUpgradeVerb},
+    };
+    if (const auto verb = verbs.find(options.m_strCommand); verb != verbs.end()) {
+        return verb->second(options, lan, view, out, err);
     }
     const int code = options.m_strCommand == "search"
                          ? iSearchCommand(options, lan.station(), out)

@@ -1,0 +1,130 @@
+#include "cli/cli_session.h"
+
+#include <thread>
+
+#include "app/text_conv.h"
+#include "cli/cli_runner.h"
+#include "protocol/cmd_header.h"
+
+namespace {
+
+constexpr auto kDrainPeriod = std::chrono::milliseconds(20);
+constexpr auto kSecondSearchDelay = std::chrono::milliseconds(100);
+
+}  // namespace
+
+void CCliView::vOnResult(const CCmdResult& result) {
+    if (result.m_uiAddr == 0 || result.m_uiAddr != m_uiDevice) {
+        return;
+    }
+    std::lock_guard guard(m_lock);
+    m_results.push_back(result);
+}
+
+void CCliView::vOnDatagram(std::span<const std::uint8_t> data, const CEndpoint& from) {
+    if (data.size() < 2 || from.m_uiAddr != m_uiDevice) {
+        return;
+    }
+    {
+        std::lock_guard guard(m_lock);
+        m_replies.push_back(data[kCmdOffCode]);
+    }
+    m_replied.notify_all();
+}
+
+std::uint8_t CCliView::byWaitReply(const std::set<std::uint8_t>& types,
+                                   CliClock::time_point deadline) {
+    std::unique_lock guard(m_lock);
+    std::uint8_t found = 0;
+    m_replied.wait_until(guard, deadline, [&] {
+        while (!m_replies.empty()) {
+            const std::uint8_t type = m_replies.front();
+            m_replies.pop_front();
+            if (types.contains(type)) {
+                found = type;
+                return true;
+            }
+        }
+        return false;
+    });
+    return found;
+}
+
+void CCliView::vFlushLines(std::ostream& out) {
+    std::lock_guard guard(m_lock);
+    for (const CCmdResult& result : m_results) {
+        out << strSanitizeUtf8(strFormatResult(result)) << '\n';
+    }
+    m_results.clear();
+}
+
+void vSearchUntil(CStation& station, CliClock::time_point deadline,
+                  const std::function<bool()>& stopWhen) {
+    CDiscoveryFeature& discovery = station.discovery();
+    discovery.vRefresh();
+    const CliClock::time_point secondSearch = CliClock::now() + kSecondSearchDelay;
+    bool searchedTwice = false;
+    while (true) {
+        discovery.iDrainDiscoveryQueue();
+        if (stopWhen() || CliClock::now() >= deadline) {
+            break;
+        }
+        if (!searchedTwice && CliClock::now() >= secondSearch) {
+            discovery.vSearch();
+            searchedTwice = true;
+        }
+        std::this_thread::sleep_for(kDrainPeriod);
+    }
+    while (discovery.iDrainDiscoveryQueue() > 0) {
+    }
+}
+
+int iRowOf(const CStation& station, std::uint32_t addrNet) {
+    const std::vector<CDevInfo> rows = station.registry().vecActiveView();
+    for (size_t row = 0; row < rows.size(); ++row) {
+        if (rows[row].m_uiIpAddr == addrNet) {
+            return static_cast<int>(row);
+        }
+    }
+    return -1;
+}
+
+int iSendFailed(const std::string& ip, std::ostream& err) {
+    err << "kestrel-cli: the request could not be sent to " << ip << '\n';
+    return kCliSetupFailed;
+}
+
+int iOpenDevice(const CCliOptions& options, CStation& station, CCliView& view, std::ostream& out,
+                std::ostream& err, std::uint8_t* loginReply) {
+    const auto timeout = std::chrono::milliseconds(options.m_iTimeoutMs);
+    const std::string& ip = options.m_args[0];
+    std::uint32_t addr = 0;
+    fgParseIp(ip, addr);
+    view.vSetDevice(addr);
+
+    vSearchUntil(station, CliClock::now() + timeout,
+                 [&station, addr] { return iRowOf(station, addr) >= 0; });
+    const int row = iRowOf(station, addr);
+    if (row < 0) {
+        err << "kestrel-cli: no device answered the search at " << ip << '\n';
+        return kCliNoAnswer;
+    }
+    station.sSelectRow(row);
+    const std::uint8_t reply =
+        view.byWaitReply({kReplyLoginOk, kReplyLoginRefused}, CliClock::now() + timeout);
+    if (loginReply != nullptr) {
+        *loginReply = reply;
+        return kCliOk;
+    }
+    if (station.fgSelectDevIsLogin()) {
+        return kCliOk;
+    }
+    view.vFlushLines(out);
+    CDevInfo devInfo;
+    const bool refused =
+        station.registry().fgGetCurrDevInfo(devInfo) && devInfo.m_iLoginState == kLoginRefused;
+    if (refused) {
+        err << "kestrel-cli: " << ip << " refused the password\n";
+    }
+    return refused ? kCliDeviceFailed : kCliNoAnswer;
+}
