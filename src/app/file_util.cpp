@@ -110,10 +110,18 @@ std::string strGetWritableDir(const std::string& programDir) {
 }
 
 std::string strFindDataFile(const std::string& programDir, const std::string& name) {
+    return strFindDataFile(programDir, {}, name);
+}
+
+std::string strFindDataFile(const std::string& programDir, const std::string& userDir,
+                            const std::string& name) {
     const std::string besideProgram = programDir + name;
     std::error_code error;
     if (std::filesystem::exists(besideProgram, error)) {
         return besideProgram;
+    }
+    if (!userDir.empty() && std::filesystem::exists(userDir + name, error)) {
+        return userDir + name;
     }
     const std::filesystem::path installed = sDataDir(programDir) / name;
     if (std::filesystem::exists(installed, error)) {

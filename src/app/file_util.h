@@ -44,3 +44,7 @@ std::string strGetWritableDir(const std::string& programDir);
 // exists, else programDir + name (a missing file is reported against the program's
 // folder, as before).
 std::string strFindDataFile(const std::string& programDir, const std::string& name);
+// The same, looking in userDir (the per-user folder; empty: not at all) after the
+// program's folder and before the data folder: files an operator puts there.
+std::string strFindDataFile(const std::string& programDir, const std::string& userDir,
+                            const std::string& name);

@@ -58,9 +58,8 @@ int iHornCommand(const CCliOptions& options, IUdpSender& sender, std::ostream& o
         return kCliUsage;
     }
     const std::string& ip = options.m_args[0];
-    const std::string file = options.m_args.size() == 2
-                                 ? options.m_args[1]
-                                 : strFindDataFile(strGetExeDir(), kHornFileName);
+    const std::string file =
+        options.m_args.size() == 2 ? options.m_args[1] : strFindHornFile(strGetExeDir());
     CUdpHornLink link(sender, {ip});
     CHornWaiter waiter;
     CHornTest horn(link, waiter);

@@ -131,6 +131,10 @@ const char* pszHornOutcomeKey(EHornOutcome outcome) {
     return kHornOutcomeKeys.at(static_cast<std::size_t>(outcome));
 }
 
+std::string strFindHornFile(const std::string& programDir) {
+    return strFindDataFile(programDir, strGetWritableDir(programDir), kHornFileName);
+}
+
 std::string strHornResultLine(const CHornResult& result) {
     std::string line =
         "\r\n" + result.m_strDevice + " " + strTranslate(pszHornOutcomeKey(result.m_eOutcome));

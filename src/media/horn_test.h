@@ -33,6 +33,11 @@ inline constexpr const char* kHornFileName = "Audio.bin";
 inline constexpr std::uint16_t kPortDeviceHorn = 24222;
 inline constexpr std::size_t kHornPieceBytes = 1024;
 
+// Where the sound file is: beside the program, else in the per-user folder, else in
+// the installed data folder; beside the program when it is nowhere (the result line
+// names that path).
+std::string strFindHornFile(const std::string& programDir);
+
 // The two UDP requests of the test, sent where the owner decides.
 class IHornLink {
   public:

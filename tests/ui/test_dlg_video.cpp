@@ -11,7 +11,9 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -262,4 +264,116 @@ TEST_F(LiveViewTest, RecordingOfAHostileUidStaysInItsFolderAndStartsAtAKeyFrame)
     ASSERT_GT(bytes.size(), 5U);
     const std::size_t nal = bytes[2] == 1 ? 3 : 4;
     EXPECT_EQ(7, bytes[nal] & 0x1F);
+}
+
+namespace {
+
+// The frequency of a tone in 8,000 Hz samples, from its rising zero crossings.
+double dToneHz(const std::vector<std::int16_t>& samples) {
+    int rising = 0;
+    for (std::size_t i = 1; i < samples.size(); ++i) {
+        rising += samples[i - 1] < 0 && samples[i] >= 0 ? 1 : 0;
+    }
+    return samples.empty() ? 0.0 : rising * 8000.0 / static_cast<double>(samples.size());
+}
+
+}  // namespace
+
+TEST_F(LiveViewTest, ListenRecordsTheToneAndTheHornPushesItsFileOrNamesTheMissingOne) {
+    CFleetWindow bench;
+    ASSERT_TRUE(bench.strStart(1).empty());
+    CDlgVideo& live = page(bench);
+    CVideoWnd& video = *live.pVideoWnd();
+    ASSERT_TRUE(bench.fgSelectAndLogIn(kCamera));
+
+    vPickFromNextMenu({"When listening the tape"});
+    const QPoint at = video.rect().center();
+    QContextMenuEvent menuEvent(QContextMenuEvent::Mouse, at, video.mapToGlobal(at));
+    QApplication::sendEvent(&video, &menuEvent);
+    ASSERT_TRUE(live.fgListenRecording());
+
+    QTest::mouseClick(live.pListenButton(), Qt::LeftButton);
+    ASSERT_TRUE(live.fgListening());
+    EXPECT_EQ(strTrKey("Stop Listen"), live.pListenButton()->text());
+    const std::string name = live.strListenRecordName();
+    EXPECT_TRUE(name.ends_with(".pcm")) << name;
+    // Two seconds of sound, decoded (and, without an output device, discarded).
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&live, &name] {
+            std::error_code ignored;
+            return live.sAudioStats().iFramesDecoded >= 100 &&
+                   std::filesystem::file_size(name, ignored) >= 100 * 320;
+        },
+        15000));
+    QTest::mouseClick(live.pListenButton(), Qt::LeftButton);
+    EXPECT_FALSE(live.fgListening());
+    EXPECT_EQ(strTrKey("Listen"), live.pListenButton()->text());
+    EXPECT_TRUE(bench.window().pResultPane()->strText().contains(QString::fromStdString(name)));
+
+    // 320 bytes a frame, and the camera's 1 kHz tone after the decoder settled.
+    std::ifstream file(name, std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_EQ(0U, bytes.size() % 320);
+    std::vector<std::int16_t> samples(bytes.size() / 2);
+    std::memcpy(samples.data(), bytes.data(), samples.size() * 2);
+    samples.erase(samples.begin(),
+                  samples.begin() + std::min<std::ptrdiff_t>(1600, std::ssize(samples)));
+    EXPECT_NEAR(1000.0, dToneHz(samples), 30.0);
+
+    // The horn: the file from the program's folder, in pieces, then the stop request.
+    std::filesystem::create_directory(m_dir.path() / "prog");
+    live.vSetProgramDir((m_dir.path() / "prog").string() + "/");
+    {
+        std::ofstream sound(m_dir.path() / "prog" / "Audio.bin", std::ios::binary);
+        sound << std::string(2500, 'a');
+    }
+    QTest::mouseClick(live.pHornButton(), Qt::LeftButton);
+    EXPECT_EQ(strTrKey("Stop Test"), live.pHornButton()->text());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&bench] { return bench.fleet().sDeviceState(0).m_horn.m_ulLastBytes == 2500; }, 10000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&bench] { return bench.window().pResultPane()->strText().contains("2500/2500"); }, 5000));
+    EXPECT_EQ(strTrKey("Stop Test"), live.pHornButton()->text());
+    QTest::mouseClick(live.pHornButton(), Qt::LeftButton);
+    EXPECT_EQ(strTrKey("Horn Test"), live.pHornButton()->text());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&bench] { return bench.fleet().sDeviceState(0).m_horn.m_uiStops == 1; }, 5000));
+
+    // Without the file anywhere, one line names where it was looked for.
+    std::filesystem::remove(m_dir.path() / "prog" / "Audio.bin");
+    QTest::mouseClick(live.pHornButton(), Qt::LeftButton);
+    const QString missing = QString::fromStdString((m_dir.path() / "prog" / "Audio.bin").string());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&bench, &missing] { return bench.window().pResultPane()->strText().contains(missing); },
+        5000));
+    QTest::mouseClick(live.pHornButton(), Qt::LeftButton);
+    EXPECT_EQ(strTrKey("Horn Test"), live.pHornButton()->text());
+}
+
+TEST_F(LiveViewTest, HoldButtonsActWhereThePressAndReleaseLand) {
+    CFleetWindow bench;
+    ASSERT_TRUE(bench.strStart(1).empty());
+    CDlgVideo& live = page(bench);
+    ASSERT_TRUE(bench.fgSelectAndLogIn(kCamera));
+    const auto actions = [&bench] { return bench.fleet().sDeviceState(0).m_cameraActions; };
+
+    // The release reaches the button that took the press, at the point where it landed.
+    const auto releaseOver = [](QPushButton* pressed, QWidget* over) {
+        const QPoint global = over->mapToGlobal(over->rect().center());
+        QTest::mouseRelease(pressed, Qt::LeftButton, {}, pressed->mapFromGlobal(global));
+    };
+    QPushButton* zoomIn = live.pHoldButton(CDlgVideo::kZoomIn);
+    QTest::mousePress(zoomIn, Qt::LeftButton);
+    releaseOver(zoomIn, zoomIn);
+    // Released over the video, the movement goes on; released over another of the
+    // eight buttons, it ends.
+    QPushButton* up = live.pHoldButton(CDlgVideo::kUp);
+    QTest::mousePress(up, Qt::LeftButton);
+    releaseOver(up, live.pVideoWnd());
+    QPushButton* left = live.pHoldButton(CDlgVideo::kLeft);
+    QTest::mousePress(left, Qt::LeftButton);
+    releaseOver(left, live.pHoldButton(CDlgVideo::kRight));
+    const std::vector<std::uint32_t> expected{6, 0, 7, 9, 0};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return actions().size() >= expected.size(); }, 5000));
+    EXPECT_EQ(expected, actions());
 }

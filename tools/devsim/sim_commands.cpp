@@ -442,7 +442,10 @@ void CSimDevice::vHandleExtended(const CHeader& header, std::span<const std::uin
             return;
         }
         const std::uint32_t action = iGetU32(request, kHeaderBytes);
-        m_state.m_iLastCameraAction = static_cast<std::int32_t>(action);
+        if (m_state.m_cameraActions.size() == CSimDeviceState::kCameraActionsKept) {
+            m_state.m_cameraActions.erase(m_state.m_cameraActions.begin());
+        }
+        m_state.m_cameraActions.push_back(action);
         const std::array<std::uint32_t, 2> words{action, 0};
         outcome.m_replies.push_back(sBuildExtReply(kExtActionDone, 0, words));
         return;

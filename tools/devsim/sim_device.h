@@ -108,7 +108,9 @@ struct CSimDeviceState {
     std::int32_t m_iLastKeyCode = -1;
     CBytes m_lastKeyParams;
     std::int32_t m_iLastPtzDirection = -1;
-    std::int32_t m_iLastCameraAction = -1;
+    // The camera actions received, oldest first (the last kCameraActionsKept).
+    static constexpr std::size_t kCameraActionsKept = 64;
+    std::vector<std::uint32_t> m_cameraActions;
     std::uint32_t m_uiStreamOpens = 0;
     std::uint32_t m_uiHornOpens = 0;
     CSimHornLog m_horn;

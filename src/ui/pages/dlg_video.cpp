@@ -43,15 +43,37 @@ std::string strSafeFileNamePart(std::string_view text) {
     return safe.empty() ? std::string("unknown") : safe;
 }
 
-std::string strVideoRecordPath(const std::string& folder, std::string_view uid, int streamId,
-                               std::time_t startTime) {
+namespace {
+
+// folder, safe UID, "_", the local time "YYYY-MM-DD-hh-mm-ss", then the ending.
+std::string strRecordPath(const std::string& folder, std::string_view uid, std::time_t startTime,
+                          std::string_view ending) {
     std::tm local{};
     localtime_r(&startTime, &local);
     std::array<char, 32> stamp{};
     std::snprintf(stamp.data(), stamp.size(), "%4d-%02d-%02d-%02d-%02d-%02d", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-    return folder + strSafeFileNamePart(uid) + "_" + stamp.data() +
-           (streamId == kStreamSub ? "_s" : "_m") + ".h264";
+    return folder + strSafeFileNamePart(uid) + "_" + stamp.data() + std::string(ending);
+}
+
+// The result line "<address> <text> <path>" that says where a recording went.
+CCmdResult sRecordedResult(std::uint32_t addrNet, const char* key, const std::string& path) {
+    CCmdResult result = sAddrResult(addrNet, key);
+    result.m_eForm = EResultForm::kAddrTextValue;
+    result.m_strValue = path;
+    return result;
+}
+
+}  // namespace
+
+std::string strVideoRecordPath(const std::string& folder, std::string_view uid, int streamId,
+                               std::time_t startTime) {
+    return strRecordPath(folder, uid, startTime, streamId == kStreamSub ? "_s.h264" : "_m.h264");
+}
+
+std::string strListenRecordPath(const std::string& folder, std::string_view uid,
+                                std::time_t startTime) {
+    return strRecordPath(folder, uid, startTime, ".pcm");
 }
 
 int iDragDirection(QPoint start, QPoint end) {
@@ -69,7 +91,12 @@ CDlgVideo::CDlgVideo(QWidget* parent, CStation* station)
       m_videoCtrl(
           m_mailbox, [this](std::span<const std::uint8_t> packet) { vOnOtherPacket(packet); },
           [this](std::uint32_t) { m_pVideo->vPictureReady(); }),
-      m_strRecordDir(CSettings::instance().m_strWritableDir) {
+      m_strRecordDir(CSettings::instance().m_strWritableDir),
+      m_strProgramDir(CSettings::instance().m_strProgramDir) {
+    if (m_pStation != nullptr) {
+        m_hornLink = std::make_unique<CStationHornLink>(*m_pStation);
+        m_horn = std::make_unique<CHornTest>(*m_hornLink, static_cast<IHornView&>(*this));
+    }
     QSize pageSize = kDefaultPageSize;
     if (const auto* tabs = qobject_cast<COwnerdrawTabCtrl*>(parent);
         tabs != nullptr && !tabs->rectPage().isEmpty()) {
@@ -81,7 +108,9 @@ CDlgVideo::CDlgVideo(QWidget* parent, CStation* station)
 }
 
 CDlgVideo::~CDlgVideo() {
-    // Nothing of the stream may call into the page once its widgets go.
+    // Nothing of the streams or the horn test may call into the page once its widgets go.
+    m_horn.reset();
+    m_network.BaNetwork_StopStream(EStreamChannel::kListen);
     m_network.BaNetwork_StopStream(EStreamChannel::kVideo);
     m_videoCtrl.iStopDecodeAndDisplay();
     vDbgPrint("camkit:%s, %d=>exit\r\n", "CDlgVideo::~CDlgVideo", __LINE__);
@@ -102,6 +131,10 @@ void CDlgVideo::vCreateControls() {
     m_pStream = new QComboBox(this);
     m_pStream->addItems({strTrKey("Main Stream"), strTrKey("Sub Stream")});
     m_pStream->setGeometry(420, 10, 110, kRowHeight);
+    m_pListen = new QPushButton(strTrKey("Listen"), this);
+    m_pListen->setGeometry(540, 10, 90, kRowHeight);
+    m_pHorn = new QPushButton(strTrKey("Horn Test"), this);
+    m_pHorn->setGeometry(640, 10, 90, kRowHeight);
 
     // The column right of the video: two buttons a row, or a label or a list.
     const int left = pageWidth - kColumnWidth + 6;
@@ -139,12 +172,16 @@ void CDlgVideo::vCreateControls() {
     std::tie(m_holdButtons[kUp], m_holdButtons[kDown]) = pair(strTrKey("Up"), strTrKey("Down"));
     std::tie(m_holdButtons[kLeft], m_holdButtons[kRight]) =
         pair(strTrKey("Left"), strTrKey("Right"));
-    for (QPushButton* button : m_holdButtons) {
-        button->installEventFilter(this);
+    // The press-and-hold buttons watch every press and release over the page's
+    // controls, wherever the mouse was grabbed.
+    for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+        child->installEventFilter(this);
     }
 
     connect(m_pPlay, &QPushButton::clicked, this, &CDlgVideo::vOnPlayClicked);
     connect(m_pStream, &QComboBox::currentIndexChanged, this, &CDlgVideo::vOnStreamChanged);
+    connect(m_pListen, &QPushButton::clicked, this, &CDlgVideo::vOnListenClicked);
+    connect(m_pHorn, &QPushButton::clicked, this, &CDlgVideo::vOnHornClicked);
     connect(cruiseStart, &QPushButton::clicked, this,
             [this] { vSendToSelected(bufBuildPtzMove(kPtzCruiseStart)); });
     connect(cruiseStop, &QPushButton::clicked, this,
@@ -200,10 +237,7 @@ int CDlgVideo::iStartPlayVideo() {
                   __LINE__);
         return -1;
     }
-    std::string password = m_pStation->strPassword().substr(0, kPasswordMaxChars);
-    if (password.empty()) {
-        password = kDefaultDevPassword;
-    }
+    const std::string password = strPassword();
     const int streamId = m_pStream->currentIndex() == 1 ? kStreamSub : kStreamMain;
     vCloseRecording();
     if (m_network.BaNetwork_StartStream(streamId, *this, sMakeStreamCredentials(kUser, password),
@@ -219,9 +253,94 @@ int CDlgVideo::iStartPlayVideo() {
         m_strRecordPath =
             strVideoRecordPath(m_strRecordDir, devInfo.m_strUid, streamId, std::time(nullptr));
     }
+    if (m_fgListening) {
+        vStartListen();
+    }
     m_pPlay->setText(strTrKey("Stop Play"));
     vDbgPrint("camkit:%s, %d=>get stream\r\n", "CDlgVideo::iStartPlayVideo", __LINE__);
     return 0;
+}
+
+std::string CDlgVideo::strPassword() const {
+    std::string password = m_pStation->strPassword().substr(0, kPasswordMaxChars);
+    return password.empty() ? std::string(kDefaultDevPassword) : password;
+}
+
+void CDlgVideo::vOnListenClicked() {
+    if (m_fgListening) {
+        vStopListen();
+        return;
+    }
+    if (m_pStation == nullptr || m_pStation->registry().iListSelect() == -1) {
+        vShowChooseDevice(this);
+        return;
+    }
+    if (m_pStation->fgSelectDevIsLogin()) {
+        vStartListen();
+    }
+}
+
+void CDlgVideo::vStartListen() {
+    CDevInfo devInfo;
+    if (m_pStation == nullptr || !m_pStation->registry().fgGetCurrDevInfo(devInfo)) {
+        vDbgPrint("camkit:%s, %d=>get curr dev info fail\r\n", "CDlgVideo::vStartListen", __LINE__);
+        return;
+    }
+    // A new start (another device, a video start) writes a new file.
+    vCloseListenRecording();
+    {
+        std::lock_guard guard(m_listenRecordLock);
+        m_strListenPath = strListenRecordPath(m_strRecordDir, devInfo.m_strUid, std::time(nullptr));
+    }
+    m_fgListening = true;
+    m_pListen->setText(strTrKey("Stop Listen"));
+    m_uiPlayedAddr = devInfo.m_uiIpAddr;
+    m_network.BaNetwork_StartStream(
+        kStreamListen, *this, sMakeStreamCredentials(kUser, strPassword()), devInfo.m_uiIpAddr);
+}
+
+void CDlgVideo::vStopListen() {
+    m_fgListening = false;
+    m_pListen->setText(strTrKey("Listen"));
+    m_network.BaNetwork_StopStream(EStreamChannel::kListen);
+    vCloseListenRecording();
+}
+
+void CDlgVideo::vOnHornClicked() {
+    if (m_horn == nullptr) {
+        return;
+    }
+    if (m_pStation->registry().iListSelect() == -1) {
+        vShowChooseDevice(this);
+        return;
+    }
+    std::string ip;
+    if (!m_pStation->fgSelectDevIsLogin(&ip)) {
+        return;
+    }
+    if (m_horn->fgRunning()) {
+        m_pHorn->setText(strTrKey("Horn Test"));
+        m_horn->vStop();
+        return;
+    }
+    m_pHorn->setText(strTrKey("Stop Test"));
+    m_horn->iStart(ip, strFindHornFile(m_strProgramDir));
+}
+
+void CDlgVideo::vOnHornDone(const CHornResult& result) {
+    // The worker's one line; the button keeps "Stop Test" until the operator stops.
+    if (result.m_eOutcome == EHornOutcome::kStopped) {
+        return;
+    }
+    std::uint32_t addr = 0;
+    fgParseIp(result.m_strDevice, addr);
+    CCmdResult line = sAddrResult(addr, pszHornOutcomeKey(result.m_eOutcome));
+    line.m_eForm = EResultForm::kAddrTextValue;
+    line.m_strValue =
+        result.m_eOutcome == EHornOutcome::kNoFile || result.m_eOutcome == EHornOutcome::kReadFailed
+            ? result.m_strFile
+            : std::to_string(result.m_ulBytesSent) + "/" + std::to_string(result.m_ulBytesTotal);
+    m_pStation->vReport(line);
 }
 
 void CDlgVideo::StopPlayVideo() {
@@ -240,11 +359,19 @@ void CDlgVideo::StopPlayVideo() {
 }
 
 void CDlgVideo::vOnStreamPacket(int streamId, std::span<const std::uint8_t> packet) {
-    if (streamId == kStreamListen) {
-        return;
-    }
     const std::optional<CMediaHead> head = sParseMediaHead(packet);
     if (!head) {
+        return;
+    }
+    if (streamId == kStreamListen) {
+        // Only sound is played: a login answer on this channel is no AMR.
+        if (head->m_uiType == kPktAudioFrame) {
+            const std::span<const std::uint8_t> payload = packet.subspan(kMediaHeadBytes);
+            m_audioCtrl.iAddPacket(payload);
+            if (m_fgListenRecording) {
+                vRecordListen(payload);
+            }
+        }
         return;
     }
     if (head->m_uiType != kPktVideoFrame) {
@@ -258,7 +385,12 @@ void CDlgVideo::vOnStreamPacket(int streamId, std::span<const std::uint8_t> pack
     }
 }
 
-void CDlgVideo::vOnStreamStarted(int /*streamId*/) {}
+void CDlgVideo::vOnStreamStarted(int streamId) {
+    // Sound queued before a (re)connect is stale.
+    if (streamId == kStreamListen) {
+        m_audioCtrl.vClearQueue();
+    }
+}
 
 void CDlgVideo::vOnManageStarted() {
     m_videoCtrl.iStartDecodeAndDisplay();
@@ -299,11 +431,50 @@ void CDlgVideo::vRecordFrame(bool keyFrame, std::span<const std::uint8_t> payloa
     if (!opened && m_pStation != nullptr) {
         vDbgPrint("camkit:%s, %d=>openfile:%s\r\n", "CDlgVideo::CallbackAddStream", __LINE__,
                   m_strRecordPath.c_str());
-        CCmdResult result = sAddrResult(m_uiPlayedAddr, "Video recorded to");
-        result.m_eForm = EResultForm::kAddrTextValue;
-        result.m_strValue = m_strRecordPath;
-        m_pStation->vReport(result);
+        m_pStation->vReport(sRecordedResult(m_uiPlayedAddr, "Video recorded to", m_strRecordPath));
     }
+}
+
+void CDlgVideo::vRecordListen(std::span<const std::uint8_t> payload) {
+    std::lock_guard guard(m_listenRecordLock);
+    if (m_strListenPath.empty()) {
+        return;
+    }
+    // Whole frames only: a shorter end is no frame and is not read.
+    std::array<std::int16_t, kAmrFrameSamples> samples{};
+    for (std::size_t at = 0; at + kAmrFrameBytes <= payload.size(); at += kAmrFrameBytes) {
+        if (!m_recordDecoder.fgDecode(payload.subspan(at).first<kAmrFrameBytes>(), samples)) {
+            return;
+        }
+        const bool opened = m_listenFile != nullptr;
+        if (iWriteBufToFile(static_cast<int>(sizeof(samples)), m_listenFile,
+                            m_strListenPath.c_str(), samples.data()) < 0) {
+            vDbgPrint("camkit:err:%s, %d=>open file:%s\r\n", "CDlgVideo::CallbackAddStream",
+                      __LINE__, m_strListenPath.c_str());
+            return;
+        }
+        if (!opened && m_pStation != nullptr) {
+            vDbgPrint("camkit:%s, %d=>openfile:%s\r\n", "CDlgVideo::CallbackAddStream", __LINE__,
+                      m_strListenPath.c_str());
+            m_pStation->vReport(
+                sRecordedResult(m_uiPlayedAddr, "Sound recorded to", m_strListenPath));
+        }
+    }
+}
+
+void CDlgVideo::vCloseListenRecording() {
+    std::lock_guard guard(m_listenRecordLock);
+    m_listenFile.reset();
+}
+
+std::string CDlgVideo::strListenRecordName() const {
+    std::lock_guard guard(m_listenRecordLock);
+    return m_strListenPath;
+}
+
+void CDlgVideo::vSetListenRecording(bool on) {
+    m_fgListenRecording = on;
+    vDbgPrint("camkit:%s, %d=>record=%d\r\n", "CVideo::OnListenRecord", __LINE__, on ? 1 : 0);
 }
 
 void CDlgVideo::vCloseRecording() {
@@ -324,9 +495,15 @@ void CDlgVideo::vSetMonitorRecording(bool on) {
 
 void CDlgVideo::vShowVideoMenu(QPoint globalPos) {
     QMenu menu(this);
+    QAction* listen =
+        menu.addAction(m_fgListenRecording ? strTrKey("When listening to stop the recording")
+                                           : strTrKey("When listening the tape"));
     QAction* monitor = menu.addAction(m_fgMonitorRecording ? strTrKey("No video monitoring")
                                                            : strTrKey("Video monitoring"));
-    if (menu.exec(globalPos) == monitor) {
+    QAction* chosen = menu.exec(globalPos);
+    if (chosen == listen) {
+        vSetListenRecording(!m_fgListenRecording);
+    } else if (chosen == monitor) {
         vSetMonitorRecording(!m_fgMonitorRecording);
     }
 }
@@ -446,6 +623,33 @@ void CDlgVideo::vOnEscapeKey() {
     StopPlayVideo();
 }
 
+void CDlgVideo::vHoldButtonEvent(QPoint globalPos, bool press) {
+    // Where the press or release is decides, not which button grabbed the mouse: a
+    // release outside every button ends nothing, the movement goes on.
+    static constexpr std::array<std::pair<EHoldButton, const char*>, 8> kPrecedence{{
+        {kFocusNear, "#IDC_BUTTON_FOCUS_NEAR"},
+        {kFocusFar, "#IDC_BUTTON_FOCUS_FAR"},
+        {kZoomOut, "#IDC_BUTTON_ZOOM_OUT"},
+        {kZoomIn, "#IDC_BUTTON_ZOOM_IN"},
+        {kUp, nullptr},
+        {kDown, nullptr},
+        {kLeft, nullptr},
+        {kRight, nullptr},
+    }};
+    for (const auto& [button, logName] : kPrecedence) {
+        const QPushButton* widget = m_holdButtons[button];
+        if (!widget->isVisible() || !widget->rect().contains(widget->mapFromGlobal(globalPos))) {
+            continue;
+        }
+        if (logName != nullptr) {
+            vDbgPrint("camkit:%s, %d=>%s  down=%d\r\n", "CDlgVideo::PreTranslateMessage", __LINE__,
+                      logName, press ? 1 : 0);
+        }
+        vSendToCurrent(bufBuildCameraAction(press ? kHoldActions[button] : 0));
+        return;
+    }
+}
+
 bool CDlgVideo::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_pVideo && m_fgFullScreen && event->type() == QEvent::KeyPress) {
         // Full screen, the window has the keys the main window would get.
@@ -462,19 +666,7 @@ bool CDlgVideo::eventFilter(QObject* watched, QEvent* event) {
     const bool press = event->type() == QEvent::MouseButtonPress;
     if ((press || event->type() == QEvent::MouseButtonRelease) &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
-        for (std::size_t i = 0; i < m_holdButtons.size(); ++i) {
-            QPushButton* button = m_holdButtons[i];
-            if (watched != button) {
-                continue;
-            }
-            // A release outside the button ends nothing: the movement goes on.
-            const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-            if (press || button->rect().contains(at)) {
-                vDbgPrint("camkit:%s, %d=>#hold %s  down=%d\r\n", "CDlgVideo::PreTranslateMessage",
-                          __LINE__, button->text().toUtf8().constData(), press ? 1 : 0);
-                vSendToCurrent(bufBuildCameraAction(press ? kHoldActions[i] : 0));
-            }
-        }
+        vHoldButtonEvent(static_cast<QMouseEvent*>(event)->globalPosition().toPoint(), press);
     }
     return CScaledPage::eventFilter(watched, event);
 }

@@ -6,17 +6,22 @@
 #include <atomic>
 #include <cstdint>
 #include <ctime>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
 #include <string_view>
 
 #include "app/file_util.h"
+#include "media/amr_decoder.h"
+#include "media/audio_ctrl.h"
 #include "media/ba_network.h"
+#include "media/horn_test.h"
 #include "media/picture_mailbox.h"
 #include "media/stream_clock.h"
 #include "media/video_ctrl.h"
 #include "protocol/requests.h"
+#include "ui/qt_pcm_sink.h"
 #include "ui/scaled_page.h"
 
 class CStation;
@@ -35,6 +40,9 @@ std::string strSafeFileNamePart(std::string_view text);
 // the local start time "YYYY-MM-DD-hh-mm-ss", "_m" (main stream) or "_s", ".h264".
 std::string strVideoRecordPath(const std::string& folder, std::string_view uid, int streamId,
                                std::time_t startTime);
+// Where a listen recording goes: folder, safe UID, "_", the start time, ".pcm".
+std::string strListenRecordPath(const std::string& folder, std::string_view uid,
+                                std::time_t startTime);
 
 // The drag steering direction of a drag from start to end: 0 left, 1 right, 2 up,
 // 3 down; -1 for a drag shorter than 30 pixels along its main axis (a tie counts as
@@ -42,17 +50,18 @@ std::string strVideoRecordPath(const std::string& folder, std::string_view uid, 
 int iDragDirection(QPoint start, QPoint end);
 
 // The "A/V Test" page (tab 0): the live view of one device in the video window, its
-// recording, and the camera's actions (cruise, flip, day/night, press-and-hold zoom,
-// focus and directions, calibration, restart, factory reset). It owns the stream
-// client, the decoding and the picture mailbox the video window paints from; decoding
-// runs while the video channel's manage thread runs. Its drop-down lists get four
-// field heights of room.
+// sound (Listen), their recordings, the horn test, and the camera's actions (cruise, flip,
+// day/night, press-and-hold zoom, focus and directions, calibration, restart, factory reset). It
+// owns the stream client, the decoding and the picture mailbox the video window paints from;
+// decoding runs while the video channel's manage thread runs. Its drop-down lists get four field
+// heights of room.
 //
 // Threads: controls, menus and timers on the UI thread; the stream's packets arrive on
-// the receive thread (decode queue and recording, under the recording lock only), the
-// manage callbacks start and stop decoding on the manage thread, the decode thread
-// hands back the channel's other packets. The destructor stops the stream first.
-class CDlgVideo : public CScaledPage, private IStreamOwner {
+// the receive threads (decode and audio queues and recordings, under the recording
+// locks only), the manage callbacks start and stop decoding on the manage thread, the
+// decode thread hands back the channel's other packets, the horn worker reports its
+// end. The destructor stops the streams and the horn test first.
+class CDlgVideo : public CScaledPage, private IStreamOwner, private IHornView {
     Q_OBJECT
 
   public:
@@ -77,6 +86,12 @@ class CDlgVideo : public CScaledPage, private IStreamOwner {
     void vUpdateVideoCursorPosInfo(QPoint start, QPoint end);
     // Reads flip and day/night from the selected device.
     void vObtain();
+    // Listen: starts the listen channel of the current device (after the login check
+    // the button runs), or stops it.
+    void vStartListen();
+    void vStopListen();
+    // The horn test button: starts the test on the selected device or stops it.
+    void vOnHornClicked();
 
     // The camera's answers (UI thread; the window's bridge queues them here). Flip
     // entries 0..3; day/night as the device reports it: 0 auto, 1 night, 2 day.
@@ -86,18 +101,29 @@ class CDlgVideo : public CScaledPage, private IStreamOwner {
     // Recording of the video channel ("Video monitoring" of the window's menu).
     void vSetMonitorRecording(bool on);
     bool fgMonitorRecording() const { return m_fgMonitorRecording; }
+    // Recording of the listen channel as raw PCM ("When listening the tape").
+    void vSetListenRecording(bool on);
+    bool fgListenRecording() const { return m_fgListenRecording; }
     // The folder recordings go to (the writable folder unless set), with a trailing
     // separator.
     void vSetRecordDir(const std::string& folder) { m_strRecordDir = folder; }
     // The name the next video recording takes (empty before the first start).
     std::string strVideoRecordName() const;
+    // The name the next listen recording takes (empty before the first start).
+    std::string strListenRecordName() const;
+    // The folder the horn test's sound file is looked for in first (the program's).
+    void vSetProgramDir(const std::string& folder) { m_strProgramDir = folder; }
 
     bool fgPlaying() const { return m_fgPlaying; }
     bool fgFullScreen() const { return m_fgFullScreen; }
+    bool fgListening() const { return m_fgListening; }
+    SAudioStats sAudioStats() const { return m_audioCtrl.sStats(); }
     std::uint32_t uiPlayedAddr() const { return m_uiPlayedAddr; }
 
     CVideoWnd* pVideoWnd() const { return m_pVideo; }
     QPushButton* pPlayButton() const { return m_pPlay; }
+    QPushButton* pListenButton() const { return m_pListen; }
+    QPushButton* pHornButton() const { return m_pHorn; }
     QComboBox* pStreamCombo() const { return m_pStream; }
     QComboBox* pFlipCombo() const { return m_pFlip; }
     QComboBox* pDayNightCombo() const { return m_pDayNight; }
@@ -119,6 +145,8 @@ class CDlgVideo : public CScaledPage, private IStreamOwner {
     void vOnStreamStarted(int streamId) override;
     void vOnManageStarted() override;
     void vOnManageEnded() override;
+    // IHornView.
+    void vOnHornDone(const CHornResult& result) override;
 
     void vCreateControls();
     void vOnPlayClicked();
@@ -126,6 +154,10 @@ class CDlgVideo : public CScaledPage, private IStreamOwner {
     void vOnOtherPacket(std::span<const std::uint8_t> packet);
     void vRecordFrame(bool keyFrame, std::span<const std::uint8_t> payload);
     void vCloseRecording();
+    void vRecordListen(std::span<const std::uint8_t> payload);
+    void vCloseListenRecording();
+    void vOnListenClicked();
+    std::string strPassword() const;
     void vShowVideoMenu(QPoint globalPos);
     void vLeaveFullScreen();
     // Login check of the selected device, then the request to it.
@@ -133,30 +165,47 @@ class CDlgVideo : public CScaledPage, private IStreamOwner {
     // The request to the current device record, without a check; nothing without one.
     void vSendToCurrent(const CmdBytes& request);
     void vMotorControl(int direction);
+    void vHoldButtonEvent(QPoint globalPos, bool press);
 
     CStation* m_pStation;
     CSteadyStreamClock m_clock;
     CPictureMailbox m_mailbox;
     CVideoCtrl m_videoCtrl;
     CBaNetwork m_network{m_clock};
+    CQtPcmSink m_pcmSink;
+    CAudioCtrl m_audioCtrl{&m_pcmSink};
+    std::unique_ptr<CStationHornLink> m_hornLink;
+    std::unique_ptr<CHornTest> m_horn;
 
     CVideoWnd* m_pVideo = nullptr;
     QLabel* m_pCurrentDevice = nullptr;
     QPushButton* m_pPlay = nullptr;
+    QPushButton* m_pListen = nullptr;
+    QPushButton* m_pHorn = nullptr;
     QComboBox* m_pStream = nullptr;
     QComboBox* m_pDayNight = nullptr;
     QComboBox* m_pFlip = nullptr;
     std::array<QPushButton*, 8> m_holdButtons{};
 
     bool m_fgPlaying = false;
+    bool m_fgListening = false;
     bool m_fgFullScreen = false;
     QRect m_savedVideoRect;
     std::atomic<std::uint32_t> m_uiPlayedAddr{0};
     std::string m_strRecordDir;
+    std::string m_strProgramDir;
 
     // The video recording: written on the receive thread, closed on the UI thread.
     std::atomic<bool> m_fgMonitorRecording{false};
     mutable std::mutex m_recordLock;
     FilePtr m_recordFile;
     std::string m_strRecordPath;
+
+    // The listen recording: decoded with the page's own decoder on the listen
+    // channel's receive thread, closed on the UI thread after the channel stopped.
+    std::atomic<bool> m_fgListenRecording{false};
+    mutable std::mutex m_listenRecordLock;
+    CAmrDecoder m_recordDecoder;
+    FilePtr m_listenFile;
+    std::string m_strListenPath;
 };
