@@ -587,7 +587,11 @@ void CclientDlg::vStopWifiPoll() {
 
 void CclientDlg::vRefresh() {
     if (m_pStation != nullptr && m_pStation->registry().iListSelect() != -1) {
+        // The stop waits for the stream's threads; the button takes no click meanwhile.
+        QWidget* refresh = pControl(kIdcRefreshList);
+        refresh->setEnabled(false);
         qobject_cast<CDlgVideo*>(pPage(kTabLiveView))->StopPlayVideo();
+        refresh->setEnabled(true);
     }
     if (m_pStation != nullptr) {
         m_pStation->registry().vSetListSelect(-1);

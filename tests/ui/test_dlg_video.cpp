@@ -24,6 +24,7 @@
 #include "fleet_window.h"
 #include "support/temp_dir.h"
 #include "ui/dialog_text.h"
+#include "ui/main_controls.h"
 #include "ui/pages/dlg_video.h"
 #include "ui/result_pane.h"
 #include "ui/ui_test_env.h"
@@ -244,7 +245,12 @@ TEST_F(LiveViewTest, RecordingOfAHostileUidStaysInItsFolderAndStartsAtAKeyFrame)
             return bench.window().pResultPane()->strText().contains(QString::fromStdString(name));
         },
         5000));
-    live.StopPlayVideo();
+    // "Refresh List" stops the video (and closes its file) before it searches.
+    auto* refresh = qobject_cast<QPushButton*>(bench.window().pControl(kIdcRefreshList));
+    ASSERT_NE(nullptr, refresh);
+    QTest::mouseClick(refresh, Qt::LeftButton);
+    EXPECT_FALSE(live.fgPlaying());
+    EXPECT_TRUE(refresh->isEnabled());
 
     // One file, in the folder, named from the UID made safe.
     std::vector<std::filesystem::path> written;
