@@ -14,6 +14,12 @@
 namespace {
 
 constexpr int kClampOffset = 384;
+// The tables' factors (BT.601, studio range, 16.16 fixed point).
+constexpr int kLumaFactor = 76309;
+constexpr int kChroma1RedFactor = 104597;
+constexpr int kChroma1GreenFactor = 53279;
+constexpr int kChroma2GreenFactor = 25675;
+constexpr int kChroma2BlueFactor = 132201;
 
 // Where each byte of an output pixel sits in the 32-bit word written for it, so that
 // memory holds R, G, B, 255 whatever the processor's byte order.
@@ -44,59 +50,60 @@ inline void vStorePixels(VInt4 lumaPart, VInt4 red, VInt4 green, VInt4 blue, std
 #ifdef KESTREL_YUV_AVX2
 #define KESTREL_AVX2 __attribute__((target("avx2")))
 
-KESTREL_AVX2 inline __m128i xmmLoad4(const std::uint8_t* from) {
-    std::int32_t bytes = 0;
-    std::memcpy(&bytes, from, sizeof bytes);
-    return _mm_cvtepu8_epi32(_mm_cvtsi32_si128(bytes));
+// Eight table entries at once: the tables are the products factor x (value - offset)
+// in 16.16 fixed point, so multiplying gives the very values a look-up would.
+KESTREL_AVX2 inline __m256i ymmEntries(__m128i bytes8, int offset, int factor) {
+    return _mm256_mullo_epi32(
+        _mm256_sub_epi32(_mm256_cvtepu8_epi32(bytes8), _mm256_set1_epi32(offset)),
+        _mm256_set1_epi32(factor));
 }
 
-KESTREL_AVX2 inline __m256i ymmSaturate(__m256i sum) {
-    return _mm256_min_epi32(_mm256_max_epi32(_mm256_srai_epi32(sum, 16), _mm256_setzero_si256()),
-                            _mm256_set1_epi32(255));
-}
-
-KESTREL_AVX2 inline void vStorePixels8(const std::int32_t* lumaTable, const std::uint8_t* luma,
-                                       std::uint8_t* out, const __m256i& red, const __m256i& green,
+// Eight pixels of one row: the sums shifted back from 16.16, saturated to 0..255 by
+// the two packing steps (what the clamp table does), and interleaved to R, G, B, 255.
+KESTREL_AVX2 inline void vStorePixels8(const std::uint8_t* luma, std::uint8_t* out,
+                                       const __m256i& red, const __m256i& green,
                                        const __m256i& blue) {
     std::int64_t bytes = 0;
     std::memcpy(&bytes, luma, sizeof bytes);
-    const __m256i lumaPart =
-        _mm256_i32gather_epi32(lumaTable, _mm256_cvtepu8_epi32(_mm_cvtsi64_si128(bytes)), 4);
-    const __m256i pixel = _mm256_or_si256(
-        _mm256_or_si256(
-            _mm256_slli_epi32(ymmSaturate(_mm256_add_epi32(lumaPart, red)), kShiftRed),
-            _mm256_slli_epi32(ymmSaturate(_mm256_sub_epi32(lumaPart, green)), kShiftGreen)),
-        _mm256_or_si256(
-            _mm256_slli_epi32(ymmSaturate(_mm256_add_epi32(lumaPart, blue)), kShiftBlue),
-            _mm256_set1_epi32(static_cast<int>(kOpaque))));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), pixel);
+    const __m256i lumaPart = ymmEntries(_mm_cvtsi64_si128(bytes), 16, kLumaFactor);
+    const __m256i r = _mm256_srai_epi32(_mm256_add_epi32(lumaPart, red), 16);
+    const __m256i g = _mm256_srai_epi32(_mm256_sub_epi32(lumaPart, green), 16);
+    const __m256i b = _mm256_srai_epi32(_mm256_add_epi32(lumaPart, blue), 16);
+    const __m256i rg = _mm256_packs_epi32(r, g);
+    const __m256i ba = _mm256_packs_epi32(b, _mm256_set1_epi32(255));
+    // Per 128-bit lane: r0..r3 g0..g3 b0..b3 a0..a3, transposed to pixels.
+    const __m256i planar = _mm256_packus_epi16(rg, ba);
+    const __m256i order = _mm256_setr_epi8(0, 4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15, 0,
+                                           4, 8, 12, 1, 5, 9, 13, 2, 6, 10, 14, 3, 7, 11, 15);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out), _mm256_shuffle_epi8(planar, order));
 }
 
-// The same look-ups and sums, eight pixels at a time: the tables are read with gather
-// instructions, each block's chroma parts spread to its two columns, and the sums
-// saturated by min and max. Converts the first `pixels` (a multiple of 8) of one row,
-// or of two rows when luma1 is given.
-KESTREL_AVX2 void vConvertRowsAvx2(const std::int32_t* lumaTable, const std::int32_t* chroma1Red,
-                                   const std::int32_t* chroma1Green,
-                                   const std::int32_t* chroma2Green,
-                                   const std::int32_t* chroma2Blue, const std::uint8_t* luma0,
-                                   const std::uint8_t* luma1, const std::uint8_t* chroma1,
-                                   const std::uint8_t* chroma2, std::uint8_t* out0,
-                                   std::uint8_t* out1, int pixels) {
+// The table code's sums, eight pixels at a time: each 2 x 2 block's chroma parts are
+// computed once, spread to its two columns and added to both rows' luma parts.
+// Converts the first `pixels` (a multiple of 8) of one row, or of two rows when luma1
+// is given.
+KESTREL_AVX2 void vConvertRowsAvx2(const std::uint8_t* luma0, const std::uint8_t* luma1,
+                                   const std::uint8_t* chroma1, const std::uint8_t* chroma2,
+                                   std::uint8_t* out0, std::uint8_t* out1, int pixels) {
     const __m256i spread = _mm256_setr_epi32(0, 0, 1, 1, 2, 2, 3, 3);
     for (int col = 0; col < pixels; col += 8) {
-        const __m128i c1 = xmmLoad4(chroma1 + col / 2);
-        const __m128i c2 = xmmLoad4(chroma2 + col / 2);
-        const __m128i red4 = _mm_i32gather_epi32(chroma1Red, c1, 4);
-        const __m128i green4 = _mm_add_epi32(_mm_i32gather_epi32(chroma1Green, c1, 4),
-                                             _mm_i32gather_epi32(chroma2Green, c2, 4));
-        const __m128i blue4 = _mm_i32gather_epi32(chroma2Blue, c2, 4);
-        const __m256i red = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(red4), spread);
-        const __m256i green = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(green4), spread);
-        const __m256i blue = _mm256_permutevar8x32_epi32(_mm256_castsi128_si256(blue4), spread);
-        vStorePixels8(lumaTable, luma0 + col, out0 + 4 * col, red, green, blue);
+        std::int32_t bytes1 = 0;
+        std::int32_t bytes2 = 0;
+        std::memcpy(&bytes1, chroma1 + col / 2, sizeof bytes1);
+        std::memcpy(&bytes2, chroma2 + col / 2, sizeof bytes2);
+        const __m128i c1 = _mm_cvtsi32_si128(bytes1);
+        const __m128i c2 = _mm_cvtsi32_si128(bytes2);
+        const __m256i red =
+            _mm256_permutevar8x32_epi32(ymmEntries(c1, 128, kChroma1RedFactor), spread);
+        const __m256i green =
+            _mm256_permutevar8x32_epi32(_mm256_add_epi32(ymmEntries(c1, 128, kChroma1GreenFactor),
+                                                         ymmEntries(c2, 128, kChroma2GreenFactor)),
+                                        spread);
+        const __m256i blue =
+            _mm256_permutevar8x32_epi32(ymmEntries(c2, 128, kChroma2BlueFactor), spread);
+        vStorePixels8(luma0 + col, out0 + 4 * col, red, green, blue);
         if (luma1 != nullptr) {
-            vStorePixels8(lumaTable, luma1 + col, out1 + 4 * col, red, green, blue);
+            vStorePixels8(luma1 + col, out1 + 4 * col, red, green, blue);
         }
     }
 }
@@ -130,11 +137,11 @@ CYuvToRgb::CYuvToRgb(ECode code) {
 #endif
     for (int v = 0; v < 256; ++v) {
         const auto index = static_cast<std::size_t>(v);
-        m_luma[index] = 76309 * (v - 16);
-        m_chroma1Red[index] = 104597 * (v - 128);
-        m_chroma1Green[index] = 53279 * (v - 128);
-        m_chroma2Green[index] = 25675 * (v - 128);
-        m_chroma2Blue[index] = 132201 * (v - 128);
+        m_luma[index] = kLumaFactor * (v - 16);
+        m_chroma1Red[index] = kChroma1RedFactor * (v - 128);
+        m_chroma1Green[index] = kChroma1GreenFactor * (v - 128);
+        m_chroma2Green[index] = kChroma2GreenFactor * (v - 128);
+        m_chroma2Blue[index] = kChroma2BlueFactor * (v - 128);
     }
     for (int index = 0; index < static_cast<int>(m_clamp.size()); ++index) {
         const int value = index - kClampOffset;
@@ -182,9 +189,7 @@ void CYuvToRgb::vConvertRows(const SYuvPicture& picture, int row, std::uint8_t* 
 #ifdef KESTREL_YUV_AVX2
     if (m_fgAvx2) {
         col = width & ~7;
-        vConvertRowsAvx2(luma, m_chroma1Red.data(), m_chroma1Green.data(), m_chroma2Green.data(),
-                         m_chroma2Blue.data(), luma0, kTwoRows ? luma1 : nullptr, chroma1, chroma2,
-                         out0, out1, col);
+        vConvertRowsAvx2(luma0, kTwoRows ? luma1 : nullptr, chroma1, chroma2, out0, out1, col);
     }
 #endif
     for (; col + 4 <= width; col += 4) {

@@ -91,6 +91,30 @@ TEST(YuvToRgb, MatchesSwscaleOnDecodedFrames) {
     }
 }
 
+// The vector code computes the tables' entries instead of looking them up: it must give
+// the same bytes for every luma and chroma value, the extremes that saturate included,
+// and for widths that leave a tail to the table code.
+TEST(YuvToRgb, VectorCodeEqualsTheTablesForEveryValue) {
+    const CYuvToRgb widest;
+    const CYuvToRgb portable(CYuvToRgb::ECode::Portable);
+    for (const int width : {256, 262, 21}) {
+        const int height = 6;
+        std::vector<std::uint8_t> buffer(uiPictureBytes(width, height));
+        std::uint32_t seed = 12345;
+        for (std::size_t at = 0; at < buffer.size(); ++at) {
+            seed = seed * 1664525U + 1013904223U;
+            // Every value once in the first bytes of each plane's rows, then random.
+            buffer[at] = static_cast<std::uint8_t>(at < 256 ? at : seed >> 24);
+        }
+        const SYuvPicture picture = sPackedPicture(buffer, width, height);
+        std::vector<std::uint8_t> expected(static_cast<std::size_t>(width * height * 4));
+        std::vector<std::uint8_t> rgb(expected.size());
+        ASSERT_EQ(0, portable.iConvert(picture, expected, width * 4));
+        ASSERT_EQ(0, widest.iConvert(picture, rgb, width * 4));
+        EXPECT_EQ(expected, rgb) << width;
+    }
+}
+
 // Odd sizes get their last column and row from the block they belong to; nothing is
 // written between rows or past the image, and a short buffer is refused untouched.
 TEST(YuvToRgb, WritesExactlyThePictureItsRowsAndNoMore) {
