@@ -137,3 +137,54 @@ std::vector<std::uint8_t> vecEncodeAmrTone(double frequencyHz, double amplitude,
     }
     return out;
 }
+
+SAnnexBDecode sDecodeAnnexB(std::span<const std::uint8_t> stream) {
+    SAnnexBDecode result;
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    if (codec == nullptr) {
+        return result;
+    }
+    std::unique_ptr<AVCodecParserContext, decltype(&av_parser_close)> parser(
+        av_parser_init(AV_CODEC_ID_H264), &av_parser_close);
+    std::unique_ptr<AVCodecContext, SContextFree> context(avcodec_alloc_context3(codec));
+    std::unique_ptr<AVFrame, SFrameFree> frame(av_frame_alloc());
+    std::unique_ptr<AVPacket, SPacketFree> packet(av_packet_alloc());
+    if (!parser || !context || avcodec_open2(context.get(), codec, nullptr) < 0) {
+        return result;
+    }
+    const auto drain = [&] {
+        while (avcodec_receive_frame(context.get(), frame.get()) == 0) {
+            ++result.iPictures;
+        }
+    };
+    // The parser holds the last unit back until it sees the next one, or the end (an
+    // empty input).
+    std::size_t at = 0;
+    bool ended = false;
+    while (!ended) {
+        const bool last = at >= stream.size();
+        std::uint8_t* unit = nullptr;
+        int unitBytes = 0;
+        const int used = av_parser_parse2(
+            parser.get(), context.get(), &unit, &unitBytes, last ? nullptr : stream.data() + at,
+            last ? 0 : static_cast<int>(stream.size() - at), AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+        if (used < 0) {
+            ++result.iErrors;
+            return result;
+        }
+        at += static_cast<std::size_t>(used);
+        ended = last;
+        if (unitBytes > 0) {
+            ++result.iUnits;
+            packet->data = unit;
+            packet->size = unitBytes;
+            if (avcodec_send_packet(context.get(), packet.get()) < 0) {
+                ++result.iErrors;
+            }
+            drain();
+        }
+    }
+    avcodec_send_packet(context.get(), nullptr);
+    drain();
+    return result;
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <vector>
 
 // Test and benchmark material for the media decoders, made with the encoders of the
@@ -27,3 +28,12 @@ std::vector<std::vector<std::uint8_t>> vecEncodeH264(EClip clip, int width, int 
 // Encodes `frames` AMR-NB 12.2 kbit/s frames of a sine tone at 8,000 samples per second,
 // in the storage layout (table-of-contents byte first), 32 bytes each, back to back.
 std::vector<std::uint8_t> vecEncodeAmrTone(double frequencyHz, double amplitude, int frames);
+
+// What libavcodec makes of an H.264 Annex B stream (a recording): the access units its
+// parser finds, the pictures its decoder returns, and the units it refused.
+struct SAnnexBDecode {
+    int iUnits = 0;
+    int iPictures = 0;
+    int iErrors = 0;
+};
+SAnnexBDecode sDecodeAnnexB(std::span<const std::uint8_t> stream);

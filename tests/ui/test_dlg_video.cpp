@@ -22,6 +22,7 @@
 #include "app/settings.h"
 #include "dialog_test_support.h"
 #include "fleet_window.h"
+#include "support/media_clips.h"
 #include "support/temp_dir.h"
 #include "ui/dialog_text.h"
 #include "ui/main_controls.h"
@@ -234,10 +235,19 @@ TEST_F(LiveViewTest, RecordingOfAHostileUidStaysInItsFolderAndStartsAtAKeyFrame)
     const std::filesystem::path folder = m_dir.path() / "rec";
     const std::string name = live.strVideoRecordName();
     EXPECT_EQ(folder.string() + "/", name.substr(0, folder.string().size() + 1));
+    // The key frame, then at least one more frame after it.
+    std::uintmax_t firstBytes = 0;
     EXPECT_TRUE(QTest::qWaitFor(
-        [&name] {
+        [&name, &firstBytes] {
             std::error_code ignored;
-            return std::filesystem::file_size(name, ignored) > 4096;
+            firstBytes = std::filesystem::file_size(name, ignored);
+            return firstBytes > 4096 && !ignored;
+        },
+        15000));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&name, firstBytes] {
+            std::error_code ignored;
+            return std::filesystem::file_size(name, ignored) > firstBytes + 4096;
         },
         15000));
     EXPECT_TRUE(QTest::qWaitFor(
@@ -270,6 +280,11 @@ TEST_F(LiveViewTest, RecordingOfAHostileUidStaysInItsFolderAndStartsAtAKeyFrame)
     ASSERT_GT(bytes.size(), 5U);
     const std::size_t nal = bytes[2] == 1 ? 3 : 4;
     EXPECT_EQ(7, bytes[nal] & 0x1F);
+    // Every frame written decodes: as many pictures as access units, none refused.
+    const SAnnexBDecode decoded = sDecodeAnnexB(bytes);
+    EXPECT_GT(decoded.iUnits, 1);
+    EXPECT_EQ(decoded.iUnits, decoded.iPictures);
+    EXPECT_EQ(0, decoded.iErrors);
 }
 
 namespace {
