@@ -60,7 +60,7 @@ std::string strCliUsage() {
            "                            read (or write, then read back) the video parameters\n"
            "  motor IP position|timer [H V]|zero|left|right|up|down STEPS|stop-h|stop-v\n"
            "                            read, set or move the pan/tilt motors\n"
-           "  listen IP --seconds N --out FILE.wav\n"
+           "  listen IP [--seconds N] --out FILE.wav\n"
            "                            record the device's sound as a WAV file (exit 0 "
            "sound,\n"
            "                            3 login refused, 4 none)\n"
