@@ -14,9 +14,21 @@ constexpr size_t kOwnArgs = static_cast<size_t>(-1);
 // Commands and the number of arguments each takes.
 const std::map<std::string, size_t, std::less<>>& mapCommandArgs() {
     static const std::map<std::string, size_t, std::less<>> commands{
-        {"search", 0},       {"login", 1},   {"restart", 1},       {"reset", 1},
-        {"format-sd", 1},    {"set-uid", 2}, {"set-password", 2},  {"set-net", 7},
-        {"wifi-connect", 4}, {"qr", 2},      {"stream", kOwnArgs}, {"horn", kOwnArgs},
+        {"search", 0},
+        {"login", 1},
+        {"restart", 1},
+        {"reset", 1},
+        {"format-sd", 1},
+        {"set-uid", 2},
+        {"set-password", 2},
+        {"set-net", 7},
+        {"wifi-connect", 4},
+        {"qr", 2},
+        {"stream", kOwnArgs},
+        {"horn", kOwnArgs},
+        {"video-params", kOwnArgs},
+        {"motor", kOwnArgs},
+        {"listen", kOwnArgs},
     };
     return commands;
 }
@@ -44,6 +56,14 @@ std::string strCliUsage() {
            "  stream IP [--stream main|sub|listen] [--seconds N] [--record FILE]\n"
            "                            receive the live stream (exit 0 media, 3 login "
            "refused, 4 none)\n"
+           "  video-params IP [--main RES,FPS,BITRATE,STANDARD] [--sub ...]\n"
+           "                            read (or write, then read back) the video parameters\n"
+           "  motor IP position|timer [H V]|zero|left|right|up|down STEPS|stop-h|stop-v\n"
+           "                            read, set or move the pan/tilt motors\n"
+           "  listen IP [--seconds N] --out FILE.wav\n"
+           "                            record the device's sound as a WAV file (exit 0 "
+           "sound,\n"
+           "                            3 login refused, 4 none)\n"
            "  horn IP [FILE]            push FILE (default Audio.bin) to the device's horn\n"
            "                            (exit 0 sent, 3 connection lost, 4 not reached)\n"
            "  upgrade FILE... --to IP... | --all [--type uboot|env|kernel|rootfs|config|app|"

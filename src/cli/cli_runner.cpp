@@ -6,9 +6,12 @@
 
 #include "cli/cli_session.h"
 #include "cli/cmd_horn.h"
+#include "cli/cmd_listen.h"
+#include "cli/cmd_motor.h"
 #include "cli/cmd_qr.h"
 #include "cli/cmd_stream.h"
 #include "cli/cmd_upgrade.h"
+#include "cli/cmd_video_params.h"
 #include "protocol/cmd_header.h"
 #include "protocol/dev_list_format.h"
 #include "protocol/lan_station.h"
@@ -153,6 +156,9 @@ int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
     if (options.m_strCommand == "stream") {
         return iStreamCommand(options, out, err);
     }
+    if (options.m_strCommand == "listen") {
+        return iListenCommand(options, out, err);
+    }
     CCliView view;
     CLanStation lan(view);
     if (!lan.fgStart(options.m_binds, &view)) {
@@ -170,6 +176,8 @@ int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
     // Commands that run on the station and have a file of their own.
     static const std::map<std::string, CStationVerb, std::less<>> verbs{
         {"upgrade", &iUpgradeVerb},
+        {"video-params", &iVideoParamsVerb},
+        {"motor", &iMotorVerb},
     };
     if (const auto verb = verbs.find(options.m_strCommand); verb != verbs.end()) {
         return verb->second(options, lan, view, out, err);

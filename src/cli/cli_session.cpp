@@ -1,5 +1,6 @@
 #include "cli/cli_session.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "app/text_conv.h"
@@ -56,6 +57,12 @@ void CCliView::vFlushLines(std::ostream& out) {
         out << strSanitizeUtf8(strFormatResult(result)) << '\n';
     }
     m_results.clear();
+}
+
+bool CCliView::fgHasResult(int code) {
+    std::lock_guard guard(m_lock);
+    return std::any_of(m_results.begin(), m_results.end(),
+                       [code](const CCmdResult& result) { return result.m_iCode == code; });
 }
 
 void vSearchUntil(CStation& station, CliClock::time_point deadline,

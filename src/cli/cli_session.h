@@ -37,6 +37,9 @@ class CCliView final : public IStationView, public ILanReceiver {
     // (what a device sent may be anything).
     void vFlushLines(std::ostream& out);
 
+    // Whether a result with this code is among those gathered and not yet printed.
+    bool fgHasResult(int code);
+
   private:
     std::atomic<std::uint32_t> m_uiDevice{0};
     std::mutex m_lock;

@@ -7,10 +7,14 @@
 
 #include <array>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <optional>
 #include <random>
+#include <span>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -20,6 +24,8 @@
 #include "net/socket_layer.h"
 #include "support/netns.h"
 #include "support/temp_dir.h"
+#include "support/tone_probe.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -208,6 +214,117 @@ TEST_F(CliLoopback, UsageErrorsExitWithTwo) {
     EXPECT_EQ(cli("").m_iExit, 2);
     EXPECT_EQ(cli("restart").m_iExit, 2);
     EXPECT_EQ(cli("set-net 127.0.0.2 cable a b c d dhcp").m_iExit, 2);
+}
+
+// Video parameters and motors, one command after another on the same cameras: the
+// other stream is kept on a write, numbers keep the low bits their fields hold, a
+// refused write still reads back, a move runs until its (cut) step count is reached.
+TEST_F(CliLoopback, VideoParamsAndMotorDriveTheCamera) {
+    struct Case {
+        const char* args;
+        int exitCode;
+        std::vector<const char*> lines;
+    };
+    const char* const kSubAsBefore =
+        "sub stream: resolution VGA (7), frame rate 15, bit rate 512, standard PAL (0)";
+    const Case cases[] = {
+        {"video-params 127.0.0.2",
+         0,
+         {"127.0.0.2 Get video param success",
+          "main stream: resolution 720P (16), frame rate 25, bit rate 2048, standard PAL (0)",
+          kSubAsBefore}},
+        {"video-params 127.0.0.2 --main 1080p,30,70000,NTSC",
+         0,
+         {"127.0.0.2 Set video param success",
+          "main stream: resolution 1080P (18), frame rate 30, bit rate 4464, standard NTSC (1)",
+          kSubAsBefore}},
+        {"video-params 127.0.0.2 --sub 5,15,512,PAL",
+         3,
+         {"127.0.0.2 Set video param failed", kSubAsBefore}},
+        {"video-params 127.0.0.6", 3, {"127.0.0.6 Get video param failed"}},
+        {"video-params 127.0.0.2 --main 4K,25,1,PAL", 2, {}},
+        {"motor 127.0.0.3 timer 257 1", 0, {"127.0.0.3 Get motor timer success", "timer: H 1 V 1"}},
+        {"motor 127.0.0.3 right 65636", 0, {"127.0.0.3 Motor movo  right success"}},
+        {"motor 127.0.0.3 down 5", 0, {"127.0.0.3 Motor movo  down success"}},
+        {"motor 127.0.0.6 left 5", 3, {}},
+        {"motor 127.0.0.3 sideways 5", 2, {}},
+    };
+    for (const Case& c : cases) {
+        const CRun run = cli(c.args);
+        EXPECT_EQ(run.m_iExit, c.exitCode) << c.args << "\n" << run.m_strOut;
+        for (const char* line : c.lines) {
+            EXPECT_TRUE(fgHasLine(run.m_strOut, line)) << c.args << "\n" << run.m_strOut;
+        }
+    }
+    // 65636 steps go as 100: the motor stops there, not at the end of its range.
+    CRun position;
+    EXPECT_TRUE(fgWaitUntil([&] {
+        position = cli("motor 127.0.0.3 position");
+        return fgHasLine(position.m_strOut, "position: H 100 V 0");
+    })) << position.m_strOut;
+    EXPECT_EQ(cli("motor 127.0.0.3 zero").m_iExit, 0);
+    EXPECT_TRUE(fgHasLine(cli("motor 127.0.0.3 position").m_strOut, "position: H 0 V 0"));
+}
+
+// Two seconds of the camera's listen channel as a WAV file: its 1 kHz tone, every 20 ms
+// of it, as many frames as the packets carried.
+TEST_F(CliLoopback, ListenWritesTheTonesSoundAsWav) {
+    const CTempDir dir;
+    const std::string wavPath = dir.file("listen.wav");
+    const CRun run = cli("listen 127.0.0.2 --seconds 2 --out " + wavPath);
+    ASSERT_EQ(run.m_iExit, 0) << run.m_strOut;
+    EXPECT_TRUE(fgHasLine(run.m_strOut, "gaps: 0")) << run.m_strOut;
+    EXPECT_TRUE(fgHasLine(run.m_strOut, "dropped frames: 0")) << run.m_strOut;
+    long packets = 0;
+    long frames = 0;
+    std::istringstream lines(run.m_strOut);
+    for (std::string line; std::getline(lines, line);) {
+        std::sscanf(line.c_str(), "packets: %ld", &packets);
+        std::sscanf(line.c_str(), "frames: %ld", &frames);
+    }
+    EXPECT_EQ(frames, 2 * packets) << run.m_strOut;
+    EXPECT_GE(frames, 60) << "well over a second of sound";
+
+    std::ifstream file(wavPath, std::ios::binary);
+    const std::string wav((std::istreambuf_iterator<char>(file)), {});
+    ASSERT_GE(wav.size(), 44U);
+    const auto le = [&wav](std::size_t at, int bytes) {
+        std::uint32_t value = 0;
+        for (int i = bytes - 1; i >= 0; --i) {
+            value = value << 8 | static_cast<std::uint8_t>(wav[at + static_cast<std::size_t>(i)]);
+        }
+        return value;
+    };
+    EXPECT_EQ(wav.substr(0, 4), "RIFF");
+    EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
+    EXPECT_EQ(le(20, 2), 1U);     // PCM
+    EXPECT_EQ(le(22, 2), 1U);     // one channel
+    EXPECT_EQ(le(24, 4), 8000U);  // samples per second
+    EXPECT_EQ(le(34, 2), 16U);    // bits per sample
+    EXPECT_EQ(wav.substr(36, 4), "data");
+    const std::uint32_t dataBytes = le(40, 4);
+    ASSERT_EQ(wav.size(), 44U + dataBytes);
+    ASSERT_EQ(dataBytes, static_cast<std::uint32_t>(frames) * 320U);
+
+    std::vector<std::int16_t> samples(dataBytes / 2);
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        samples[i] = static_cast<std::int16_t>(le(44 + 2 * i, 2));
+    }
+    // Past the decoder's first frames, each 20 ms is the tone: no silent piece.
+    constexpr std::size_t kFrameSamples = 160;
+    const auto steady = std::span(samples).subspan(5 * kFrameSamples);
+    EXPECT_NEAR(dStrongestHz(steady, 200.0, 3600.0, 10.0), 1000.0, 15.0);
+    for (std::size_t at = 0; at + kFrameSamples <= steady.size(); at += kFrameSamples) {
+        const auto piece = steady.subspan(at, kFrameSamples);
+        EXPECT_GT(dGoertzel(piece, 1000.0), 20.0 * dGoertzel(piece, 2000.0))
+            << "20 ms piece at sample " << at + 5 * kFrameSamples;
+        double energy = 0.0;
+        for (const std::int16_t sample : piece) {
+            energy += static_cast<double>(sample) * sample;
+        }
+        EXPECT_GT(std::sqrt(energy / kFrameSamples), 3000.0)
+            << "silence at sample " << at + 5 * kFrameSamples;
+    }
 }
 
 // The station in the middle of two subnets, one device on each: one search finds

@@ -39,6 +39,7 @@ TEST(DevSimOptions, ArgumentsMakeAFleetOrAUsageError) {
         {{"--fleet", "2", "--behave", "all:delay=x"}, -1, 0, "", "milliseconds"},
         {{"--fleet", "2", "--behave", "all:copies=11"}, -1, 0, "", "1 to 10"},
         {{"--fleet", "2", "--behave", "0:malformed=odd"}, -1, 0, "", "short, truncated"},
+        {{"--fleet", "2", "--behave", "0:horn=drop:0"}, -1, 0, "", "refuse, drop"},
         {{"--fleet", "2", "--password", std::string(32, 'p')}, -1, 0, "", "at most 31"},
     };
     for (const CCase& item : cases) {
@@ -98,6 +99,13 @@ TEST(DevSimOptions, TweaksChangeTheDevice) {
         {{0, "uid", "short"}, [](auto& s, auto&) { return s.m_strUid == "short"; }},
         {{0, "lower-uid", ""}, [](auto& s, auto&) { return s.m_strUid == "ksim00000000001devaa"; }},
         {{0, "password", "pw"}, [](auto& s, auto&) { return s.m_strPassword == "pw"; }},
+        {{0, "horn", "refuse"},
+         [](auto&, auto& b) { return b.m_horn.m_eFault == EHornFault::kRefuse; }},
+        {{0, "horn", "drop:100"},
+         [](auto&, auto& b) {
+             return b.m_horn.m_eFault == EHornFault::kDropAfter &&
+                    b.m_horn.m_iDropAfterBytes == 100;
+         }},
         {{0, "over-wifi", ""},
          [](auto& s, auto&) {
              return s.m_fgOverWifi && s.m_wifi.m_strIp == "127.0.0.2" &&

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -313,21 +314,44 @@ TEST(SimDevice, ExtendedKeyFunctionsRoundTrip) {
     EXPECT_EQ(iLe32(refused, 4), 0x2001U);
 }
 
-TEST(SimDevice, MotorPositionsFollowTheMoves) {
+// A motor runs one step per timer period (timer 20: 2 ms) towards its target, within
+// its range; a stop keeps where it is, a new move starts from there, zero ends a move.
+TEST(SimDevice, MotorsMoveOverTimeAtTheirTimersPace) {
     CSimDevice device = sMakeDevice(0);
-    sAsk(device, sMotorMove(0x2A, 1, 300));
-    sAsk(device, sMotorMove(0x2B, 0, 100));
-    sAsk(device, sMotorMove(0x2D, 2, 50));
-    sAsk(device, sMotorMove(0x2D, 3, 80));  // stops at 0
-    const CBytes position = sAsk(device, sRequest(0x28, 16)).m_replies.at(0);
-    EXPECT_EQ(iLe16(position, 16), 200);
-    EXPECT_EQ(iLe16(position, 18), 0);
+    const CSimTime start = CSimClock::now();
+    const auto at = [start](int ms) { return start + std::chrono::milliseconds(ms); };
+    const auto ask = [&device](const CBytes& request, CSimTime now) {
+        return device.sHandle(request, kStation, now, {});
+    };
+    const auto position = [&](int ms) {
+        const CBytes reply = ask(sRequest(0x28, 16), at(ms)).m_replies.at(0);
+        return std::vector<int>{iLe16(reply, 16), iLe16(reply, 18)};
+    };
+    ask(sMotorMove(0x2A, 1, 300), at(0));
+    EXPECT_EQ(position(0), (std::vector<int>{0, 0}));
+    EXPECT_EQ(position(200), (std::vector<int>{100, 0}));
+    ask(sMotorMove(0x2B, 0, 100), at(200));
+    EXPECT_EQ(position(300), (std::vector<int>{50, 0}));
+    ask(sRequest(0x2C, 16), at(300));
+    EXPECT_EQ(position(5000), (std::vector<int>{50, 0}));
+
+    // The V timer set to 7: 0.7 ms a step; up beyond the range ends at its top, and the
+    // fleet's ticks bring the reported state along.
     CBytes timers = sRequest(0x27, 18);
-    timers[16] = 7;
-    timers[17] = 9;
-    sAsk(device, timers);
-    const CBytes timerReply = sAsk(device, sRequest(0x26, 16)).m_replies.at(0);
-    EXPECT_EQ((CBytes{timerReply[16], timerReply[17]}), (CBytes{7, 9}));
+    timers[16] = 20;
+    timers[17] = 7;
+    ask(timers, at(5000));
+    ask(sMotorMove(0x2D, 2, 5000), at(5000));
+    device.sTick(at(5070));
+    EXPECT_EQ(device.sState().m_usMotorPosV, 100);
+    device.sTick(at(9000));
+    EXPECT_EQ(device.sState().m_usMotorPosV, kMotorRangeV);
+    ask(sMotorMove(0x2D, 3, 80), at(9000));
+    ask(sMotorMove(0x2A, 1, 1000), at(9000));
+    ask(sRequest(0x29, 16), at(9100));
+    EXPECT_EQ(position(20000), (std::vector<int>{0, 0})) << "zero ends the moves";
+    const CBytes timerReply = ask(sRequest(0x26, 16), at(20000)).m_replies.at(0);
+    EXPECT_EQ((CBytes{timerReply[16], timerReply[17]}), (CBytes{20, 7}));
 }
 
 TEST(SimDevice, SensorsAreLearntNamedAndDeleted) {

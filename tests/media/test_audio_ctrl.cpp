@@ -1,14 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cmath>
 #include <mutex>
-#include <numbers>
 #include <thread>
 
 #include "media/audio_ctrl.h"
 #include "support/capture_stderr.h"
 #include "support/media_clips.h"
+#include "support/tone_probe.h"
 #include "support/wait_until.h"
 
 namespace {
@@ -64,20 +63,6 @@ class CCaptureSink final : public IPcmSink {
     bool m_fgClosed = false;
 };
 
-// Power of `samples` at one frequency (Goertzel filter).
-double dGoertzel(std::span<const std::int16_t> samples, double frequencyHz) {
-    const double coefficient =
-        2.0 * std::cos(2.0 * std::numbers::pi * frequencyHz / kPcmSamplesPerSecond);
-    double previous = 0.0;
-    double older = 0.0;
-    for (const std::int16_t sample : samples) {
-        const double current = sample + coefficient * previous - older;
-        older = previous;
-        previous = current;
-    }
-    return previous * previous + older * older - coefficient * previous * older;
-}
-
 // A tone sent as packets of two frames comes out of the sink whole, two buffers per
 // packet, at the frequency it was encoded with.
 TEST(AudioCtrl, ToneComesThroughAtItsFrequency) {
@@ -97,16 +82,7 @@ TEST(AudioCtrl, ToneComesThroughAtItsFrequency) {
         ASSERT_EQ(samples.size(), kFrames * kAmrFrameSamples);
         // Past the decoder's first frames, the strongest frequency is the tone's.
         const auto steady = std::span(samples).subspan(5 * kAmrFrameSamples);
-        double bestHz = 0.0;
-        double bestPower = 0.0;
-        for (double probeHz = 200.0; probeHz <= 3600.0; probeHz += 10.0) {
-            const double power = dGoertzel(steady, probeHz);
-            if (power > bestPower) {
-                bestPower = power;
-                bestHz = probeHz;
-            }
-        }
-        EXPECT_NEAR(bestHz, toneHz, 15.0);
+        EXPECT_NEAR(dStrongestHz(steady, 200.0, 3600.0, 10.0), toneHz, 15.0);
         EXPECT_EQ(ctrl.sStats().iFramesDropped, 0);
     }
 }

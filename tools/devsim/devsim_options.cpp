@@ -109,6 +109,29 @@ bool fgApplyUpgradeBehaviour(const std::string& text, CSimBehaviour& behaviour) 
     return false;
 }
 
+// "refuse", "drop" or "drop:BYTES"; false for anything else.
+bool fgApplyHornBehaviour(const std::string& text, CSimHornBehaviour& horn) {
+    constexpr std::size_t kDefaultDropBytes = 4096;
+    constexpr long long kDropBytesMax = 1LL << 30;
+    if (text == "refuse") {
+        horn.m_eFault = EHornFault::kRefuse;
+        return true;
+    }
+    std::size_t dropBytes = kDefaultDropBytes;
+    if (text.starts_with("drop:")) {
+        const auto bytes = sParseNumber(text.substr(5), 1, kDropBytesMax);
+        if (!bytes) {
+            return false;
+        }
+        dropBytes = static_cast<std::size_t>(*bytes);
+    } else if (text != "drop") {
+        return false;
+    }
+    horn.m_eFault = EHornFault::kDropAfter;
+    horn.m_iDropAfterBytes = dropBytes;
+    return true;
+}
+
 }  // namespace
 
 int iApplyTweak(const CDeviceTweak& tweak, CSimDeviceState& state, CSimBehaviour& behaviour,
@@ -165,6 +188,10 @@ int iApplyTweak(const CDeviceTweak& tweak, CSimDeviceState& state, CSimBehaviour
             return bad("a password holds at most 31 characters");
         }
         state.m_strPassword = value;
+    } else if (kind == "horn") {
+        if (!fgApplyHornBehaviour(value, behaviour.m_horn)) {
+            return bad("wants refuse, drop or drop:BYTES");
+        }
     } else if (kind == "stream-split") {
         behaviour.m_stream.m_fgSplitHeads = true;
     } else if (kind.starts_with("stream-")) {
@@ -321,6 +348,10 @@ Behaviour (INDEX is a device number counted from 0, or "all"; repeatable):
                                    connect-back (to the station's TCP 24214), refuse;
                                    fail (answer RECVFILE FAILED), close (halfway), stall
                                    (stop reading), double-answer, split-answer
+
+Horn receiver (TCP 24222):
+  --behave INDEX:horn=refuse       never open the receiver: every connection is refused
+  --behave INDEX:horn=drop[:BYTES] close a connection after BYTES (default 4096)
 
 Live stream (TCP 20554; N counts the media packets sent on one connection):
   --behave INDEX:stream-login=R    answer every stream login with result R (-5, -2)

@@ -18,16 +18,11 @@ constexpr std::size_t kDefaultFlagsBytes = 20;
 constexpr std::size_t kConfigItemBytes = 84;
 constexpr std::size_t kConnectWifiBytes = 116;
 constexpr std::size_t kDeleteSensorBytes = 52;
-constexpr std::size_t kMotorTimerBytes = 18;
-constexpr std::size_t kMotorMoveBytes = 20;
 constexpr std::size_t kNameSensorBytes = 21;
 constexpr std::size_t kPasswordBytes = 80;
 constexpr std::size_t kKeyCommandBytes = 20;
 constexpr std::size_t kSensorRequestBytes = 24;
 constexpr std::uint32_t kFlashImageMb = 16;
-
-constexpr std::uint16_t kDirectionUp = 2;
-constexpr std::uint16_t kDirectionDown = 3;
 
 std::uint8_t iCode(ERequest code) {
     return static_cast<std::uint8_t>(code);
@@ -57,10 +52,6 @@ bool fgParseMask(const std::string& text) {
     }
     const std::uint32_t hostBits = ~iToHost(maskNet);
     return hostBits != 0xFFFFFFFFU && (hostBits & (hostBits + 1)) == 0;
-}
-
-std::uint16_t iMoveBy(std::uint16_t position, int steps, std::uint16_t range) {
-    return static_cast<std::uint16_t>(std::clamp(position + steps, 0, static_cast<int>(range)));
 }
 
 }  // namespace
@@ -260,7 +251,7 @@ void CSimDevice::vHandleRequest(const CHeader& header, std::span<const std::uint
         case ERequest::StopHorizontal:
         case ERequest::MotorVertical:
         case ERequest::StopVertical:
-            vHandleMotor(code, request, outcome);
+            vHandleMotor(code, request, now, outcome);
             return;
         case ERequest::ChangePassword: {
             if (request.size() < kPasswordBytes) {
@@ -408,6 +399,7 @@ void CSimDevice::vHandleFactoryReset(const FAddressCheck& canMove, COutcome& out
     }
     m_state = std::move(restored);
     m_pendingWifi.reset();
+    m_motorRuns = {};
     m_iSensorToName = -1;
     if (m_uiFactoryAddrNet != m_uiAddrNet) {
         if (canMove && canMove(m_uiFactoryAddrNet)) {
@@ -539,72 +531,6 @@ void CSimDevice::vHandleSensorResult(std::uint8_t code, std::span<const std::uin
         sensor->m_usSecondValue = static_cast<std::uint16_t>(power);
     }
     outcome.m_replies.push_back(sBuildSensorResultReply(code, 0, *sensor));
-}
-
-void CSimDevice::vHandleMotor(std::uint8_t code, std::span<const std::uint8_t> request,
-                              COutcome& outcome) {
-    // Only cameras have motors; the others answer every motor request with status 0.
-    const bool motor = m_state.fgIsCamera();
-    auto status = [motor](std::uint8_t ok) { return motor ? ok : std::uint8_t{0}; };
-    switch (static_cast<ERequest>(code)) {
-        case ERequest::GetMotorTimer:
-            outcome.m_replies.push_back(sBuildMotorTimerReply(
-                status(kMotorTimerOk), m_state.m_ucMotorTimerH, m_state.m_ucMotorTimerV));
-            return;
-        case ERequest::SetMotorTimer:
-            if (motor && request.size() >= kMotorTimerBytes) {
-                m_state.m_ucMotorTimerH = request[16];
-                m_state.m_ucMotorTimerV = request[17];
-            }
-            return;
-        case ERequest::GetMotorPos:
-            outcome.m_replies.push_back(sBuildMotorPosReply(
-                status(kMotorPosOk), m_state.m_usMotorPosH, m_state.m_usMotorPosV));
-            return;
-        case ERequest::ZeroMotor:
-            if (motor) {
-                m_state.m_usMotorPosH = 0;
-                m_state.m_usMotorPosV = 0;
-            }
-            outcome.m_replies.push_back(sBuildStatusReply(code, status(kMotorZeroOk)));
-            return;
-        case ERequest::StopHorizontal:
-            outcome.m_replies.push_back(sBuildStatusReply(code, status(kMotorStopHOk)));
-            return;
-        case ERequest::StopVertical:
-            outcome.m_replies.push_back(sBuildStatusReply(code, status(kMotorStopVOk)));
-            return;
-        default:
-            break;
-    }
-    if (request.size() < kMotorMoveBytes) {
-        return;
-    }
-    const int steps = iGetU16(request, 18);
-    if (code == iCode(ERequest::MotorRight) || code == iCode(ERequest::MotorLeft)) {
-        const bool right = code == iCode(ERequest::MotorRight);
-        if (motor) {
-            m_state.m_usMotorPosH =
-                iMoveBy(m_state.m_usMotorPosH, right ? steps : -steps, kMotorRangeH);
-        }
-        outcome.m_replies.push_back(
-            sBuildStatusReply(code, status(right ? kMotorRightOk : kMotorLeftOk)));
-        return;
-    }
-    const std::uint16_t direction = iGetU16(request, 16);
-    if (direction == kDirectionUp) {
-        if (motor) {
-            m_state.m_usMotorPosV = iMoveBy(m_state.m_usMotorPosV, steps, kMotorRangeV);
-        }
-        outcome.m_replies.push_back(sBuildStatusReply(code, status(kMotorUpOk)));
-    } else if (direction == kDirectionDown) {
-        if (motor) {
-            m_state.m_usMotorPosV = iMoveBy(m_state.m_usMotorPosV, -steps, kMotorRangeV);
-        }
-        outcome.m_replies.push_back(sBuildStatusReply(kReplyMotorDown, status(kMotorDownOk)));
-    } else {
-        outcome.m_replies.push_back(sBuildStatusReply(code, 0));
-    }
 }
 
 void CSimDevice::vHandleKeyCommand(const CHeader& header, std::span<const std::uint8_t> request,

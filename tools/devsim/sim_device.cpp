@@ -188,6 +188,7 @@ CBytes CSimDevice::sDiscoveryReply() const {
 
 CSimDevice::CLogOutput CSimDevice::sTick(CSimTime now) {
     CLogOutput output;
+    vAdvanceMotors(now);
     if (m_pendingWifi && now >= m_pendingWifi->m_due) {
         vFinishWifi(m_pendingWifi->m_iNumber);
         m_pendingWifi.reset();

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "devsim/sim_horn_behaviour.h"
+#include "devsim/sim_motor.h"
 #include "devsim/sim_stream_behaviour.h"
 #include "devsim/sim_upgrade_wire.h"
 #include "devsim/sim_wire.h"
@@ -56,9 +57,6 @@ inline constexpr std::uint8_t kSensorKeyFob = 11;
 inline constexpr std::size_t kSensorsMax = 64;
 // Configuration items kept at most.
 inline constexpr std::size_t kConfigItemsMax = 64;
-// Motor ranges in steps.
-inline constexpr std::uint16_t kMotorRangeH = 4096;
-inline constexpr std::uint16_t kMotorRangeV = 1024;
 
 // Device flags word bits.
 inline constexpr std::uint32_t kFlagCamera = 0x80000000U;
@@ -222,7 +220,10 @@ class CSimDevice {
     void vHandleLearn(bool keyFob, COutcome& outcome);
     void vHandleSensorResult(std::uint8_t code, std::span<const std::uint8_t> request,
                              COutcome& outcome);
-    void vHandleMotor(std::uint8_t code, std::span<const std::uint8_t> request, COutcome& outcome);
+    void vHandleMotor(std::uint8_t code, std::span<const std::uint8_t> request, CSimTime now,
+                      COutcome& outcome);
+    // Brings the reported motor positions up to now; a motor at its target stops.
+    void vAdvanceMotors(CSimTime now);
     void vHandleKeyCommand(const CHeader& header, std::span<const std::uint8_t> request,
                            COutcome& outcome);
     void vSetConfig(const std::string& key, const std::string& value);
@@ -238,6 +239,7 @@ class CSimDevice {
     std::uint32_t m_uiFactoryAddrNet = 0;
     CSimTime m_silentUntil{};
     std::optional<CPendingWifi> m_pendingWifi;
+    std::array<std::optional<CSimMotorRun>, 2> m_motorRuns;  // H, V: the move under way
     int m_iSensorToName = -1;  // index of the key fob waiting for its name
     bool m_fgMacUpdatePending = false;
     std::optional<CEndpoint> m_printTarget;
