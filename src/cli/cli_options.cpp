@@ -17,6 +17,7 @@ const std::map<std::string, size_t, std::less<>>& mapCommandArgs() {
         {"search", 0},       {"login", 1},   {"restart", 1},       {"reset", 1},
         {"format-sd", 1},    {"set-uid", 2}, {"set-password", 2},  {"set-net", 7},
         {"wifi-connect", 4}, {"qr", 2},      {"stream", kOwnArgs}, {"horn", kOwnArgs},
+        {"snapshot", kOwnArgs},
     };
     return commands;
 }
@@ -44,6 +45,9 @@ std::string strCliUsage() {
            "  stream IP [--stream main|sub|listen] [--seconds N] [--record FILE]\n"
            "                            receive the live stream (exit 0 media, 3 login "
            "refused, 4 none)\n"
+           "  snapshot IP [--stream main|sub] [--seconds N] FILE.png\n"
+           "                            one decoded key frame as a PNG picture (exit 0 written,\n"
+           "                            3 refused or undecodable, 4 no key frame)\n"
            "  horn IP [FILE]            push FILE (default Audio.bin) to the device's horn\n"
            "                            (exit 0 sent, 3 connection lost, 4 not reached)\n"
            "  upgrade FILE... --to IP... | --all [--type uboot|env|kernel|rootfs|config|app|"

@@ -7,6 +7,7 @@
 #include "cli/cli_session.h"
 #include "cli/cmd_horn.h"
 #include "cli/cmd_qr.h"
+#include "cli/cmd_snapshot.h"
 #include "cli/cmd_stream.h"
 #include "cli/cmd_upgrade.h"
 #include "protocol/cmd_header.h"
@@ -152,6 +153,9 @@ int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
     }
     if (options.m_strCommand == "stream") {
         return iStreamCommand(options, out, err);
+    }
+    if (options.m_strCommand == "snapshot") {
+        return iSnapshotCommand(options, out, err);
     }
     CCliView view;
     CLanStation lan(view);
