@@ -10,14 +10,16 @@ namespace {
 
 // A command that checks its own arguments (after the device address).
 constexpr size_t kOwnArgs = static_cast<size_t>(-1);
+// A command that checks its own options and takes no device address first.
+constexpr size_t kOwnOptions = static_cast<size_t>(-2);
 
 // Commands and the number of arguments each takes.
 const std::map<std::string, size_t, std::less<>>& mapCommandArgs() {
     static const std::map<std::string, size_t, std::less<>> commands{
-        {"search", 0},       {"login", 1},   {"restart", 1},       {"reset", 1},
+        {"search", kOwnOptions}, {"login", 1},   {"restart", 1},       {"reset", 1},
         {"format-sd", 1},    {"set-uid", 2}, {"set-password", 2},  {"set-net", 7},
         {"wifi-connect", 4}, {"qr", 2},      {"stream", kOwnArgs}, {"horn", kOwnArgs},
-        {"snapshot", kOwnArgs},
+        {"snapshot", kOwnArgs}, {"check", kOwnOptions},
     };
     return commands;
 }
@@ -34,7 +36,8 @@ std::string strCliUsage() {
     return "usage: kestrel-cli [--bind ADDR/PREFIX]... [--password PW] [--timeout MS]\n"
            "                   [--json | --csv] [--verbose] COMMAND [ARGS]\n"
            "commands:\n"
-           "  search                    list the devices that answer a search\n"
+           "  search [--expect N|FILE]  list the devices that answer a search; with --expect,\n"
+           "                            compare them with the bench (exit 3 incomplete)\n"
            "  login IP                  check the password (exit 0 accepted, 3 refused, 4 no "
            "answer)\n"
            "  restart IP | reset IP | format-sd IP\n"
@@ -50,6 +53,11 @@ std::string strCliUsage() {
            "                            3 refused or undecodable, 4 no key frame)\n"
            "  horn IP [FILE]            push FILE (default Audio.bin) to the device's horn\n"
            "                            (exit 0 sent, 3 connection lost, 4 not reached)\n"
+           "  check [--expect N|FILE] [--version V] [--steps login,uid,version,sd,wifi,video,\n"
+           "        audio,horn] [--parallel K] [--stream main|sub] [--horn-file FILE]\n"
+           "        [--limit SECONDS] --report DIR [IP...]\n"
+           "                            the line check of every device found (or listed)\n"
+           "                            (exit 0 all passed, 3 any failed or bench incomplete)\n"
            "  upgrade FILE... --to IP... | --all [--type uboot|env|kernel|rootfs|config|app|"
            "others]\n"
            "                            send up to 8 firmware files (exit 0 all succeeded,\n"
@@ -122,6 +130,10 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
         return fail("unknown command " + options.m_strCommand);
     }
     options.m_args.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+    if (command->second == kOwnOptions) {
+        result.m_options = std::move(options);
+        return result;
+    }
     if (command->second == kOwnArgs && options.m_args.empty()) {
         return fail(options.m_strCommand + " wants the device's address");
     }

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "cli/cli_session.h"
+#include "cli/cmd_check.h"
 #include "cli/cmd_horn.h"
 #include "cli/cmd_qr.h"
 #include "cli/cmd_snapshot.h"
@@ -24,7 +25,13 @@ struct CExpect {
     std::set<std::uint8_t> m_failed;
 };
 
-int iSearchCommand(const CCliOptions& options, CStation& station, std::ostream& out) {
+int iSearchCommand(const CCliOptions& options, CStation& station, std::ostream& out,
+                   std::ostream& err) {
+    bool usageError = false;
+    const std::optional<CExpectedBench> expected = sSearchExpectation(options, err, usageError);
+    if (usageError) {
+        return kCliUsage;
+    }
     vSearchUntil(station, Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
                  [] { return false; });
     station.registry().iSortByUid(0);
@@ -40,7 +47,7 @@ int iSearchCommand(const CCliOptions& options, CStation& station, std::ostream& 
             out << strDevListTable(devices);
             break;
     }
-    return kCliOk;
+    return expected ? iPrintBench(*expected, devices, out) : kCliOk;
 }
 
 int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view, std::ostream& out,
@@ -157,6 +164,9 @@ int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
     if (options.m_strCommand == "snapshot") {
         return iSnapshotCommand(options, out, err);
     }
+    if (options.m_strCommand == "check") {
+        return iCheckCommand(options, out, err);
+    }
     CCliView view;
     CLanStation lan(view);
     if (!lan.fgStart(options.m_binds, &view)) {
@@ -179,7 +189,7 @@ int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
         return verb->second(options, lan, view, out, err);
     }
     const int code = options.m_strCommand == "search"
-                         ? iSearchCommand(options, lan.station(), out)
+                         ? iSearchCommand(options, lan.station(), out, err)
                          : iDeviceCommand(options, lan.station(), view, out, err);
     return code;
 }
