@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <filesystem>
 #include <fstream>
 #include <set>
 #include <sstream>
@@ -86,18 +87,20 @@ std::optional<CExpectedBench> sLoadExpectedBench(const std::string& countOrFile,
         }
         return CExpectedBench{count, {}};
     }
+    std::error_code sizeError;
+    const std::uintmax_t fileBytes = std::filesystem::file_size(countOrFile, sizeError);
     std::ifstream file(countOrFile, std::ios::binary);
-    if (!file) {
+    if (sizeError || !file) {
         error = "--expect: cannot read " + countOrFile;
         return std::nullopt;
     }
-    std::string text(kFileBytesMax + 1, '\0');
-    file.read(text.data(), static_cast<std::streamsize>(text.size()));
-    text.resize(static_cast<std::size_t>(file.gcount()));
-    if (text.size() > kFileBytesMax) {
+    if (fileBytes > kFileBytesMax) {
         error = "--expect: " + countOrFile + " is larger than 16 MiB";
         return std::nullopt;
     }
+    std::string text(static_cast<std::size_t>(fileBytes), '\0');
+    file.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(file.gcount()));
     CExpectedBench bench = sParseExpectedList(text);
     if (bench.m_devices.empty()) {
         error = "--expect: " + countOrFile + " lists no device";
