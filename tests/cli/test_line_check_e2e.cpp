@@ -172,11 +172,22 @@ TEST(LineCheckE2e, EveryFaultIsReportedWithItsReasonAndEveryGoodDevicePasses) {
     const auto seconds =
         std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start)
             .count();
+    // The snapshot verb on the same bench: a picture, a refused login, nothing in time.
+    const std::string cli = std::string(KESTREL_CLI_PATH) + " snapshot ";
+    const CRun picture = sRunInNetns(ns, cli + strIp(0) + " --stream sub " + dir.file("0.png"));
+    const CRun refusedShot = sRunInNetns(ns, cli + strIp(1) + " " + dir.file("1.png"));
+    const CRun nothing = sRunInNetns(ns, cli + strIp(7) + " --seconds 1 " + dir.file("7.png"));
     ::kill(sim.m_iPid, SIGTERM);
     int status = 0;
     ::waitpid(sim.m_iPid, &status, 0);
     ::close(sim.m_iStdoutFd);
 
+    EXPECT_EQ(picture.m_iExit, 0) << picture.m_strOut;
+    EXPECT_NE(picture.m_strOut.find("640x360"), std::string::npos) << picture.m_strOut;
+    EXPECT_EQ(strReadFile(dir.file("0.png")).substr(0, 4), "\x89PNG");
+    EXPECT_EQ(refusedShot.m_iExit, 3) << refusedShot.m_strOut;
+    EXPECT_EQ(nothing.m_iExit, 4) << nothing.m_strOut;
+    EXPECT_FALSE(std::filesystem::exists(dir.file("7.png")));
     EXPECT_EQ(run.m_iExit, 3) << run.m_strOut;
     EXPECT_LT(seconds, 90) << "the run is bounded";
     // The bench: the silent camera is missing, the gateways were not expected.
