@@ -16,7 +16,7 @@ constexpr size_t kOwnOptions = static_cast<size_t>(-2);
 // Commands and the number of arguments each takes.
 const std::map<std::string, size_t, std::less<>>& mapCommandArgs() {
     static const std::map<std::string, size_t, std::less<>> commands{
-        {"search", kOwnOptions}, {"login", 1},   {"restart", 1},       {"reset", 1},
+        {"search", 0},       {"login", 1},   {"restart", 1},       {"reset", 1},
         {"format-sd", 1},    {"set-uid", 2}, {"set-password", 2},  {"set-net", 7},
         {"wifi-connect", 4}, {"qr", 2},      {"stream", kOwnArgs}, {"horn", kOwnArgs},
         {"snapshot", kOwnArgs}, {"check", kOwnOptions},
@@ -130,7 +130,8 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
         return fail("unknown command " + options.m_strCommand);
     }
     options.m_args.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
-    if (command->second == kOwnOptions) {
+    // search takes its options (--expect) after the command too.
+    if (command->second == kOwnOptions || options.m_strCommand == "search") {
         result.m_options = std::move(options);
         return result;
     }

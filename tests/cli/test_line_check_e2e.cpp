@@ -177,6 +177,8 @@ TEST(LineCheckE2e, EveryFaultIsReportedWithItsReasonAndEveryGoodDevicePasses) {
     const CRun picture = sRunInNetns(ns, cli + strIp(0) + " --stream sub " + dir.file("0.png"));
     const CRun refusedShot = sRunInNetns(ns, cli + strIp(1) + " " + dir.file("1.png"));
     const CRun nothing = sRunInNetns(ns, cli + strIp(7) + " --seconds 1 " + dir.file("7.png"));
+    const CRun search =
+        sRunInNetns(ns, std::string(KESTREL_CLI_PATH) + " --bind 127.0.0.1/8 search --expect 20");
     ::kill(sim.m_iPid, SIGTERM);
     int status = 0;
     ::waitpid(sim.m_iPid, &status, 0);
@@ -188,6 +190,8 @@ TEST(LineCheckE2e, EveryFaultIsReportedWithItsReasonAndEveryGoodDevicePasses) {
     EXPECT_EQ(refusedShot.m_iExit, 3) << refusedShot.m_strOut;
     EXPECT_EQ(nothing.m_iExit, 4) << nothing.m_strOut;
     EXPECT_FALSE(std::filesystem::exists(dir.file("7.png")));
+    EXPECT_EQ(search.m_iExit, 3) << search.m_strOut;
+    EXPECT_NE(search.m_strOut.find("\nfound 19 of 20\n"), std::string::npos) << search.m_strOut;
     EXPECT_EQ(run.m_iExit, 3) << run.m_strOut;
     EXPECT_LT(seconds, 90) << "the run is bounded";
     // The bench: the silent camera is missing, the gateways were not expected.
