@@ -10,6 +10,8 @@ namespace {
 
 // A command that checks its own arguments (after the device address).
 constexpr size_t kOwnArgs = static_cast<size_t>(-1);
+// A command that checks its own options and takes no device address first.
+constexpr size_t kOwnOptions = static_cast<size_t>(-2);
 
 // Commands and the number of arguments each takes.
 const std::map<std::string, size_t, std::less<>>& mapCommandArgs() {
@@ -29,6 +31,8 @@ const std::map<std::string, size_t, std::less<>>& mapCommandArgs() {
         {"video-params", kOwnArgs},
         {"motor", kOwnArgs},
         {"listen", kOwnArgs},
+        {"snapshot", kOwnArgs},
+        {"check", kOwnOptions},
     };
     return commands;
 }
@@ -45,7 +49,8 @@ std::string strCliUsage() {
     return "usage: kestrel-cli [--bind ADDR/PREFIX]... [--password PW] [--timeout MS]\n"
            "                   [--json | --csv] [--verbose] COMMAND [ARGS]\n"
            "commands:\n"
-           "  search                    list the devices that answer a search\n"
+           "  search [--expect N|FILE]  list the devices that answer a search; with --expect,\n"
+           "                            compare them with the bench (exit 3 incomplete)\n"
            "  login IP                  check the password (exit 0 accepted, 3 refused, 4 no "
            "answer)\n"
            "  restart IP | reset IP | format-sd IP\n"
@@ -64,8 +69,16 @@ std::string strCliUsage() {
            "                            record the device's sound as a WAV file (exit 0 "
            "sound,\n"
            "                            3 login refused, 4 none)\n"
+           "  snapshot IP [--stream main|sub] [--seconds N] FILE.png\n"
+           "                            one decoded key frame as a PNG picture (exit 0 written,\n"
+           "                            3 refused or undecodable, 4 no key frame)\n"
            "  horn IP [FILE]            push FILE (default Audio.bin) to the device's horn\n"
            "                            (exit 0 sent, 3 connection lost, 4 not reached)\n"
+           "  check [--expect N|FILE] [--version V] [--steps login,uid,version,sd,wifi,video,\n"
+           "        audio,horn] [--parallel K] [--stream main|sub] [--horn-file FILE]\n"
+           "        [--limit SECONDS] --report DIR [IP...]\n"
+           "                            the line check of every device found (or listed)\n"
+           "                            (exit 0 all passed, 3 any failed or bench incomplete)\n"
            "  upgrade FILE... --to IP... | --all [--type uboot|env|kernel|rootfs|config|app|"
            "others]\n"
            "                            send up to 8 firmware files (exit 0 all succeeded,\n"
@@ -138,6 +151,11 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
         return fail("unknown command " + options.m_strCommand);
     }
     options.m_args.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+    // search takes its options (--expect) after the command too.
+    if (command->second == kOwnOptions || options.m_strCommand == "search") {
+        result.m_options = std::move(options);
+        return result;
+    }
     if (command->second == kOwnArgs && options.m_args.empty()) {
         return fail(options.m_strCommand + " wants the device's address");
     }

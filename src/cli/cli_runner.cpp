@@ -5,10 +5,12 @@
 #include <set>
 
 #include "cli/cli_session.h"
+#include "cli/cmd_check.h"
 #include "cli/cmd_horn.h"
 #include "cli/cmd_listen.h"
 #include "cli/cmd_motor.h"
 #include "cli/cmd_qr.h"
+#include "cli/cmd_snapshot.h"
 #include "cli/cmd_stream.h"
 #include "cli/cmd_upgrade.h"
 #include "cli/cmd_video_params.h"
@@ -26,7 +28,13 @@ struct CExpect {
     std::set<std::uint8_t> m_failed;
 };
 
-int iSearchCommand(const CCliOptions& options, CStation& station, std::ostream& out) {
+int iSearchCommand(const CCliOptions& options, CStation& station, std::ostream& out,
+                   std::ostream& err) {
+    bool usageError = false;
+    const std::optional<CExpectedBench> expected = sSearchExpectation(options, err, usageError);
+    if (usageError) {
+        return kCliUsage;
+    }
     vSearchUntil(station, Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
                  [] { return false; });
     station.registry().iSortByUid(0);
@@ -42,7 +50,7 @@ int iSearchCommand(const CCliOptions& options, CStation& station, std::ostream& 
             out << strDevListTable(devices);
             break;
     }
-    return kCliOk;
+    return expected ? iPrintBench(*expected, devices, out) : kCliOk;
 }
 
 int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view, std::ostream& out,
@@ -159,6 +167,12 @@ int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
     if (options.m_strCommand == "listen") {
         return iListenCommand(options, out, err);
     }
+    if (options.m_strCommand == "snapshot") {
+        return iSnapshotCommand(options, out, err);
+    }
+    if (options.m_strCommand == "check") {
+        return iCheckCommand(options, out, err);
+    }
     CCliView view;
     CLanStation lan(view);
     if (!lan.fgStart(options.m_binds, &view)) {
@@ -183,7 +197,7 @@ int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
         return verb->second(options, lan, view, out, err);
     }
     const int code = options.m_strCommand == "search"
-                         ? iSearchCommand(options, lan.station(), out)
+                         ? iSearchCommand(options, lan.station(), out, err)
                          : iDeviceCommand(options, lan.station(), view, out, err);
     return code;
 }

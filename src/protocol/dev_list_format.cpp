@@ -45,6 +45,8 @@ const std::vector<CField>& vecFields() {
     return fields;
 }
 
+}  // namespace
+
 std::string strJsonString(const std::string& raw) {
     std::string out = "\"";
     for (const char c : strSanitizeUtf8(raw)) {
@@ -80,8 +82,6 @@ std::string strCsvField(const std::string& raw) {
     }
     return out + "\"";
 }
-
-}  // namespace
 
 std::string strDevListTable(const std::vector<CDevInfo>& devices) {
     const std::array<std::string, 5> headers{"ID", "UID", "Version", "IP", "Mac Address"};

@@ -19,3 +19,8 @@ std::string strDevListJson(const std::vector<CDevInfo>& devices);
 // The same fields as CSV (RFC 4180 quoting) with a header line. A field that a
 // spreadsheet would take for a formula (=, +, -, @ first) is prefixed with a quote.
 std::string strDevListCsv(const std::vector<CDevInfo>& devices);
+
+// One text a device sent as a JSON string (quotes included) and as a CSV field, by
+// the rules above.
+std::string strJsonString(const std::string& raw);
+std::string strCsvField(const std::string& raw);

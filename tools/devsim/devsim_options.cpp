@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "devsim/sim_addr.h"
+#include "devsim/sim_bench_faults.h"
 
 namespace devsim {
 
@@ -196,6 +197,9 @@ int iApplyTweak(const CDeviceTweak& tweak, CSimDeviceState& state, CSimBehaviour
         behaviour.m_stream.m_fgSplitHeads = true;
     } else if (kind.starts_with("stream-")) {
         return iApplyStreamTweak(kind, value, behaviour.m_stream, error);
+    } else if (const int fault = iApplyBenchFault(kind, value, state, behaviour, error);
+               fault <= 0) {
+        return fault;
     } else {
         error = "--behave: unknown kind \"" + kind + "\"";
         return -1;
@@ -364,7 +368,8 @@ Live stream (TCP 20554; N counts the media packets sent on one connection):
   --behave INDEX:stream-merge=K    send K media packets at once (1 to 16)
   --behave INDEX:stream-pace=F     send media F times as fast (1 to 100)
 
-Announcements:
+)" + strBenchFaultUsage() +
+           R"(Announcements:
   --announce             every device announces itself once when ready
   --announce-type N      message type of the announcements (default 93)
 

@@ -13,6 +13,7 @@ extern "C" {
 #include <memory>
 #include <mutex>
 #include <numbers>
+#include <tuple>
 #include <utility>
 
 #include "app/dbg_print.h"
@@ -140,6 +141,21 @@ void vPaint(const CLayout& layout, int frame, AVFrame& picture) {
     }
 }
 
+// A covered lens: black everywhere.
+void vPaintBlack(const CLayout& layout, AVFrame& picture) {
+    for (int y = 0; y < layout.m_iHeight; ++y) {
+        std::memset(picture.data[0] + static_cast<std::ptrdiff_t>(y) * picture.linesize[0], kBlack,
+                    static_cast<std::size_t>(layout.m_iWidth));
+    }
+    for (int plane = 1; plane <= 2; ++plane) {
+        for (int cy = 0; cy < layout.m_iHeight / 2; ++cy) {
+            std::memset(
+                picture.data[plane] + static_cast<std::ptrdiff_t>(cy) * picture.linesize[plane],
+                kNeutral, static_cast<std::size_t>(layout.m_iWidth / 2));
+        }
+    }
+}
+
 std::unique_ptr<AVCodecContext, CCodecContextFree> sOpenEncoder(int width, int height) {
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
     if (codec == nullptr) {
@@ -191,7 +207,7 @@ bool fgEncode(AVCodecContext& context, AVFrame* picture, AVPacket& packet,
     }
 }
 
-std::vector<CSimAccessUnit> vecEncodeLoop(int width, int height) {
+std::vector<CSimAccessUnit> vecEncodeLoop(int width, int height, bool black) {
     // The encoder's statistics would end up among the diagnostic lines.
     av_log_set_level(AV_LOG_ERROR);
     std::vector<CSimAccessUnit> loop;
@@ -216,7 +232,11 @@ std::vector<CSimAccessUnit> vecEncodeLoop(int width, int height) {
         if (av_frame_make_writable(picture.get()) < 0) {
             return {};
         }
-        vPaint(layout, frame, *picture);
+        if (black) {
+            vPaintBlack(layout, *picture);
+        } else {
+            vPaint(layout, frame, *picture);
+        }
         picture->pts = frame;
         // The loop starts again at frame 0, so its key frames fall on whole seconds.
         picture->pict_type =
@@ -271,15 +291,15 @@ std::uint8_t iTestPictureLuma(int width, int height, int frame, int x, int y) {
     return iLuma(CLayout(width, height), frame, x, y);
 }
 
-const std::vector<CSimAccessUnit>& vecVideoLoop(int width, int height) {
+const std::vector<CSimAccessUnit>& vecVideoLoop(int width, int height, EPicture picture) {
     static std::mutex lock;
     // Node-based: a loop handed out stays where it is when another size is added.
-    static std::map<std::pair<int, int>, std::vector<CSimAccessUnit>> loops;
+    static std::map<std::tuple<int, int, EPicture>, std::vector<CSimAccessUnit>> loops;
     std::lock_guard guard(lock);
-    const auto key = std::make_pair(width, height);
+    const auto key = std::make_tuple(width, height, picture);
     auto found = loops.find(key);
     if (found == loops.end()) {
-        found = loops.emplace(key, vecEncodeLoop(width, height)).first;
+        found = loops.emplace(key, vecEncodeLoop(width, height, picture == EPicture::kBlack)).first;
     }
     return found->second;
 }

@@ -41,12 +41,16 @@ struct CSimAccessUnit {
 };
 using CAmrFrame = std::array<std::uint8_t, kAmrFrameBytes>;
 
-// The loop of kSimLoopFrames access units of the test picture at width x height (both
+// What the camera sees: the test picture, or black (a covered lens).
+enum class EPicture : std::uint8_t { kTestPicture, kBlack };
+
+// The loop of kSimLoopFrames access units of the picture at width x height (both
 // even, 16 to 4096 wide), frame 0 a key frame. Encoded on the first call for that
 // size (1080p takes a second or more), which the callers of that size wait for; later
 // calls (from any thread) return the same loop. Empty when the size is refused or the
 // encoder is missing or fails (the reason goes to the diagnostic line).
-const std::vector<CSimAccessUnit>& vecVideoLoop(int width, int height);
+const std::vector<CSimAccessUnit>& vecVideoLoop(int width, int height,
+                                                EPicture picture = EPicture::kTestPicture);
 
 // The tone as kAmrLoopFrames frames, encoded on the first call. Empty on failure.
 const std::vector<CAmrFrame>& vecAudioLoop();

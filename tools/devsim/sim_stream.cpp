@@ -340,8 +340,13 @@ void CStreamService::vProduce(CConnection& connection, CSimTime now) {
     const bool listen = connection.m_iStream == kListenStream;
     const bool sub = connection.m_iStream == 1;
     static const std::vector<CSimAccessUnit> kNoVideo;
+    if (listen ? behaviour.m_fgNoAudio : behaviour.m_fgNoVideo) {
+        return;
+    }
     const std::vector<CSimAccessUnit>& video =
-        listen ? kNoVideo : vecVideoLoop(sub ? 640 : 1920, sub ? 360 : 1080);
+        listen ? kNoVideo
+               : vecVideoLoop(sub ? 640 : 1920, sub ? 360 : 1080,
+                              behaviour.m_fgBlackVideo ? EPicture::kBlack : EPicture::kTestPicture);
     const std::vector<CAmrFrame>& audio = vecAudioLoop();
     if ((listen && audio.empty()) || (!listen && video.empty())) {
         return;

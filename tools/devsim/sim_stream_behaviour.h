@@ -20,6 +20,9 @@ struct CSimStreamBehaviour {
     bool m_fgSplitHeads = false;  // heads leave in three pieces, a few ms apart
     int m_iMergePackets = 1;      // packets per send (1 to 16)
     int m_iPaceFactor = 1;        // media goes out this many times as fast (benchmarks)
+    bool m_fgNoVideo = false;     // the video streams send no media
+    bool m_fgNoAudio = false;     // the listen stream sends no media
+    bool m_fgBlackVideo = false;  // the video streams show black
 };
 
 // One request as the service received it: its type and the stream id byte.
