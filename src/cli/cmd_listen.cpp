@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/cli_runner.h"
+#include "cli/media_args.h"
 #include "cli/stream_tally.h"
 #include "cli/verb_support.h"
 #include "cli/wav_writer.h"
@@ -20,53 +21,11 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kDefaultSeconds = 5;
 constexpr int kMaxSeconds = 3600;
 // Room for sound beyond the asked seconds: what was under way when the time was up.
 constexpr int kSlackSeconds = 2;
 // How long the decoding of what arrived may take after the channel has stopped.
 constexpr auto kDrainWait = std::chrono::seconds(5);
-
-struct CListenArgs {
-    std::uint32_t m_uiAddr = 0;
-    int m_iSeconds = kDefaultSeconds;
-    std::string m_strOut;
-};
-
-std::optional<CListenArgs> sParseArgs(const std::vector<std::string>& args, std::string& error) {
-    CListenArgs parsed;
-    if (args.empty() || !fgParseIp(args[0], parsed.m_uiAddr)) {
-        error = "listen wants the device's IPv4 address first";
-        return std::nullopt;
-    }
-    for (std::size_t i = 1; i < args.size(); i += 2) {
-        const std::string& flag = args[i];
-        if (flag != "--seconds" && flag != "--out") {
-            error = "unknown listen option " + flag;
-            return std::nullopt;
-        }
-        if (i + 1 >= args.size()) {
-            error = flag + " needs a value";
-            return std::nullopt;
-        }
-        const std::string& value = args[i + 1];
-        if (flag == "--out") {
-            parsed.m_strOut = value;
-            continue;
-        }
-        const std::optional<long long> seconds = sParseWholeNumber(value);
-        if (!seconds || *seconds < 1 || *seconds > kMaxSeconds) {
-            error = "--seconds wants 1 to " + std::to_string(kMaxSeconds) + ", not '" + value + "'";
-            return std::nullopt;
-        }
-        parsed.m_iSeconds = static_cast<int>(*seconds);
-    }
-    if (parsed.m_strOut.empty()) {
-        error = "listen wants --out FILE.wav";
-        return std::nullopt;
-    }
-    return parsed;
-}
 
 // The output device of the CLI: keeps every sample it is given (up to a bound) and
 // hands each buffer back at once.
@@ -123,15 +82,16 @@ class CPcmCollector final : public IPcmSink {
 
 int iListenCommand(const CCliOptions& options, std::ostream& out, std::ostream& err) {
     std::string error;
-    const std::optional<CListenArgs> args = sParseArgs(options.m_args, error);
+    const std::optional<CMediaArgs> args = sParseMediaArgs(
+        options.m_args, {"listen", 0, kMaxSeconds, "--out", "--out FILE.wav"}, error);
     if (!args) {
         err << "kestrel-cli: " << error << '\n';
         return kCliUsage;
     }
     // Opened first: a file that cannot be written is known before the recording.
-    std::ofstream file(args->m_strOut, std::ios::binary | std::ios::trunc);
+    std::ofstream file(args->m_strFile, std::ios::binary | std::ios::trunc);
     if (!file) {
-        err << "kestrel-cli: cannot write " << args->m_strOut << '\n';
+        err << "kestrel-cli: cannot write " << args->m_strFile << '\n';
         return kCliSetupFailed;
     }
     const std::string password =
@@ -165,7 +125,7 @@ int iListenCommand(const CCliOptions& options, std::ostream& out, std::ostream& 
     file.write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
     file.close();
     if (!file) {
-        err << "kestrel-cli: cannot write " << args->m_strOut << '\n';
+        err << "kestrel-cli: cannot write " << args->m_strFile << '\n';
         return kCliSetupFailed;
     }
     const std::size_t samples = sink.vecSamples().size();

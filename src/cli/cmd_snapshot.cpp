@@ -1,75 +1,18 @@
 #include "cli/cmd_snapshot.h"
 
-#include <charconv>
 #include <cstdio>
 #include <fstream>
 #include <optional>
 
 #include "cli/cli_runner.h"
+#include "cli/media_args.h"
 #include "media/png_image.h"
 #include "media/snapshot.h"
 #include "protocol/requests.h"
 
 namespace {
 
-constexpr int kDefaultSeconds = 5;
 constexpr int kMaxSeconds = 600;
-
-struct CSnapshotArgs {
-    std::uint32_t m_uiAddr = 0;
-    int m_iStreamId = kStreamMain;
-    int m_iSeconds = kDefaultSeconds;
-    std::string m_strFile;
-};
-
-std::optional<CSnapshotArgs> sParseSnapshotArgs(const std::vector<std::string>& args,
-                                                std::string& error) {
-    CSnapshotArgs parsed;
-    if (args.empty() || !fgParseIp(args[0], parsed.m_uiAddr)) {
-        error = "snapshot wants the device's IPv4 address first";
-        return std::nullopt;
-    }
-    for (std::size_t i = 1; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (!arg.starts_with("--")) {
-            if (!parsed.m_strFile.empty()) {
-                error = "snapshot takes one file, got '" + parsed.m_strFile + "' and '" + arg + "'";
-                return std::nullopt;
-            }
-            parsed.m_strFile = arg;
-            continue;
-        }
-        if (i + 1 >= args.size()) {
-            error = arg + " needs a value";
-            return std::nullopt;
-        }
-        const std::string& value = args[++i];
-        if (arg == "--stream") {
-            if (value != "main" && value != "sub") {
-                error = "--stream wants main or sub, not '" + value + "'";
-                return std::nullopt;
-            }
-            parsed.m_iStreamId = value == "main" ? kStreamMain : kStreamSub;
-        } else if (arg == "--seconds") {
-            const char* end = value.data() + value.size();
-            const auto [ptr, code] = std::from_chars(value.data(), end, parsed.m_iSeconds);
-            if (code != std::errc() || ptr != end || parsed.m_iSeconds < 1 ||
-                parsed.m_iSeconds > kMaxSeconds) {
-                error =
-                    "--seconds wants 1 to " + std::to_string(kMaxSeconds) + ", not '" + value + "'";
-                return std::nullopt;
-            }
-        } else {
-            error = "unknown snapshot option " + arg;
-            return std::nullopt;
-        }
-    }
-    if (parsed.m_strFile.empty()) {
-        error = "snapshot wants the PNG file to write";
-        return std::nullopt;
-    }
-    return parsed;
-}
 
 int iExitCode(ESnapshotOutcome outcome) {
     switch (outcome) {
@@ -91,7 +34,8 @@ int iExitCode(ESnapshotOutcome outcome) {
 
 int iSnapshotCommand(const CCliOptions& options, std::ostream& out, std::ostream& err) {
     std::string error;
-    const std::optional<CSnapshotArgs> args = sParseSnapshotArgs(options.m_args, error);
+    const std::optional<CMediaArgs> args = sParseMediaArgs(
+        options.m_args, {"snapshot", 2, kMaxSeconds, "", "the PNG file to write"}, error);
     if (!args) {
         err << "kestrel-cli: " << error << '\n';
         return kCliUsage;
