@@ -2,13 +2,9 @@
 // namespaces made by the test: one bench on loopback, and a station between two
 // subnets.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
 
-#include <array>
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -29,57 +25,25 @@
 
 namespace {
 
-struct CRun {
-    int m_iExit = -1;
-    std::string m_strOut;
-};
-
-struct CPipeCloser {
-    void operator()(std::FILE* pipe) const { ::pclose(pipe); }
-};
-
 // Runs kestrel-cli inside the namespace; standard output and the exit code.
 CRun sCli(const CNetns& ns, const std::string& args) {
-    const std::string command =
-        "ip netns exec " + ns.name() + " " + KESTREL_CLI_PATH + " " + args + " 2>/dev/null";
-    std::FILE* pipe = ::popen(command.c_str(), "r");
-    CRun run;
-    if (pipe == nullptr) {
-        return run;
-    }
-    std::array<char, 4096> chunk{};
-    size_t got = 0;
-    while ((got = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) {
-        run.m_strOut.append(chunk.data(), got);
-    }
-    const int status = ::pclose(pipe);
-    run.m_iExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    return sRunInNetns(ns, std::string(KESTREL_CLI_PATH) + " " + args);
 }
 
 // A kestrel-devsim process in a namespace, stopped with the object.
 class CDevsim {
   public:
-    CDevsim(const CNetns& ns, std::vector<std::string> args) {
-        args.insert(args.begin(), KESTREL_DEVSIM_PATH);
-        m_spawned = sSpawnInNetnsUntil(ns, args, "devices ready", 30000);
-        EXPECT_TRUE(m_spawned.m_fgReady) << "the simulator comes up";
+    CDevsim(const CNetns& ns, std::vector<std::string> args)
+        : m_child(ns, vecWithProgram(std::move(args)), "devices ready", 30000) {
+        EXPECT_TRUE(m_child.fgReady()) << "the simulator comes up";
     }
-    ~CDevsim() {
-        if (m_spawned.m_iPid > 0) {
-            ::kill(m_spawned.m_iPid, SIGTERM);
-            int status = 0;
-            ::waitpid(m_spawned.m_iPid, &status, 0);
-        }
-        if (m_spawned.m_iStdoutFd >= 0) {
-            ::close(m_spawned.m_iStdoutFd);
-        }
-    }
-    CDevsim(const CDevsim&) = delete;
-    CDevsim& operator=(const CDevsim&) = delete;
 
   private:
-    CSpawned m_spawned;
+    static std::vector<std::string> vecWithProgram(std::vector<std::string> args) {
+        args.insert(args.begin(), KESTREL_DEVSIM_PATH);
+        return args;
+    }
+    CNetnsChild m_child;
 };
 
 bool fgHasLine(const std::string& text, const std::string& line) {

@@ -3,11 +3,7 @@
 // device that misbehaves fails its own step with its own reason, every good device
 // passes every step, and the run ends with its report.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -22,32 +18,6 @@
 #include "support/temp_dir.h"
 
 namespace {
-
-struct CPipeCloser {
-    void operator()(std::FILE* pipe) const { ::pclose(pipe); }
-};
-
-struct CRun {
-    int m_iExit = -1;
-    std::string m_strOut;
-};
-
-CRun sRunInNetns(const CNetns& ns, const std::string& command) {
-    const std::string line = "ip netns exec " + ns.name() + " " + command + " 2>/dev/null";
-    CRun run;
-    std::FILE* pipe = ::popen(line.c_str(), "r");
-    if (pipe == nullptr) {
-        return run;
-    }
-    std::array<char, 4096> chunk{};
-    std::size_t got = 0;
-    while ((got = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) {
-        run.m_strOut.append(chunk.data(), got);
-    }
-    const int status = ::pclose(pipe);
-    run.m_iExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
 
 // One CSV record per line (the report quotes fields with commas; no field holds a
 // line break here).
@@ -146,8 +116,9 @@ TEST(LineCheckE2e, EveryFaultIsReportedWithItsReasonAndEveryGoodDevicePasses) {
             simArgs.push_back(std::to_string(fault.m_iIndex) + ":" + fault.m_pszBehave);
         }
     }
-    CSpawned sim = sSpawnInNetnsUntil(ns, simArgs, "devices ready", 60000);
-    ASSERT_TRUE(sim.m_fgReady);
+    std::optional<CNetnsChild> sim;
+    sim.emplace(ns, simArgs, "devices ready", 60000);
+    ASSERT_TRUE(sim->fgReady());
 
     // The bench expects every camera by its MAC (the form a label printer writes).
     std::string expected = "mac\n";
@@ -179,10 +150,7 @@ TEST(LineCheckE2e, EveryFaultIsReportedWithItsReasonAndEveryGoodDevicePasses) {
     const CRun nothing = sRunInNetns(ns, cli + strIp(7) + " --seconds 1 " + dir.file("7.png"));
     const CRun search =
         sRunInNetns(ns, std::string(KESTREL_CLI_PATH) + " --bind 127.0.0.1/8 search --expect 20");
-    ::kill(sim.m_iPid, SIGTERM);
-    int status = 0;
-    ::waitpid(sim.m_iPid, &status, 0);
-    ::close(sim.m_iStdoutFd);
+    sim.reset();
 
     EXPECT_EQ(picture.m_iExit, 0) << picture.m_strOut;
     EXPECT_NE(picture.m_strOut.find("640x360"), std::string::npos) << picture.m_strOut;

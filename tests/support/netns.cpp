@@ -6,8 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -141,4 +144,32 @@ int iSpawnInNetns(const CNetns& ns, const std::vector<std::string>& argv) {
         vExecInNetns(ns, argv);
     }
     return child;
+}
+
+CNetnsChild::~CNetnsChild() {
+    if (m_spawned.m_iPid > 0) {
+        ::kill(m_spawned.m_iPid, SIGTERM);
+        int status = 0;
+        ::waitpid(m_spawned.m_iPid, &status, 0);
+    }
+    if (m_spawned.m_iStdoutFd >= 0) {
+        ::close(m_spawned.m_iStdoutFd);
+    }
+}
+
+CRun sRunInNetns(const CNetns& ns, const std::string& command) {
+    const std::string line = "ip netns exec " + ns.name() + " " + command + " 2>/dev/null";
+    CRun run;
+    std::FILE* pipe = ::popen(line.c_str(), "r");
+    if (pipe == nullptr) {
+        return run;
+    }
+    std::array<char, 4096> chunk{};
+    std::size_t got = 0;
+    while ((got = std::fread(chunk.data(), 1, chunk.size(), pipe)) > 0) {
+        run.m_strOut.append(chunk.data(), got);
+    }
+    const int status = ::pclose(pipe);
+    run.m_iExit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return run;
 }

@@ -51,3 +51,29 @@ struct CSpawned {
 // holding readyText shows (m_fgReady), or until the child ends or timeoutMs pass.
 CSpawned sSpawnInNetnsUntil(const CNetns& ns, const std::vector<std::string>& argv,
                             const std::string& readyText, int timeoutMs);
+
+// A program started by sSpawnInNetnsUntil for the life of the object: stopped with
+// SIGTERM and waited for when it goes.
+class CNetnsChild {
+  public:
+    CNetnsChild(const CNetns& ns, const std::vector<std::string>& argv,
+                const std::string& readyText, int timeoutMs)
+        : m_spawned(sSpawnInNetnsUntil(ns, argv, readyText, timeoutMs)) {}
+    ~CNetnsChild();
+    CNetnsChild(const CNetnsChild&) = delete;
+    CNetnsChild& operator=(const CNetnsChild&) = delete;
+
+    bool fgReady() const { return m_spawned.m_fgReady; }
+
+  private:
+    CSpawned m_spawned;
+};
+
+// What a command printed on standard output and its exit code (-1: it did not end by
+// itself).
+struct CRun {
+    int m_iExit = -1;
+    std::string m_strOut;
+};
+// Runs a shell command line inside the namespace, standard error discarded.
+CRun sRunInNetns(const CNetns& ns, const std::string& command);
