@@ -49,7 +49,7 @@ CCameraFeature::CCameraFeature(CStation& station) : m_station(station) {
 
 int CCameraFeature::iOnReply(const CReplyReader& reply, std::uint32_t senderNet) {
     const std::uint8_t type = reply.byType();
-    ICameraView* view = m_view.psGet();
+    const auto view = m_view.psGet();
     const int param = reply.byParam();
     if (type == kCmdGetFlip) {
         if (param < kFlipEntries && view != nullptr) {

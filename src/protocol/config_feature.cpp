@@ -52,7 +52,7 @@ void CConfigFeature::vSetMacRequestPending(bool pending) {
 int CConfigFeature::iOnReply(const CReplyReader& reply, std::uint32_t senderNet) {
     const std::uint8_t type = reply.byType();
     const bool agreed = reply.byParam() == 0;
-    IConfigView* view = m_view.psGet();
+    const auto view = m_view.psGet();
     switch (type) {
         case kCmdSetDefaultFlags:
             if (agreed) {

@@ -21,7 +21,7 @@ int CLogFeature::iOnReply(const CReplyReader& reply, std::uint32_t /*senderNet*/
         vDbgPrint("camkit:err:%s, %d=>len err1\r\n", "CclientDlg::vParseLanInfo", __LINE__);
         return type;
     }
-    if (ILogView* view = m_view.psGet()) {
+    if (const auto view = m_view.psGet()) {
         const auto text = reply.spanAt(kCmdOffPayload, length);
         view->vShowLogText(std::string(text.begin(), text.end()));
     }

@@ -56,7 +56,7 @@ void CLoginFeature::vLoginReply(const CReplyReader& reply, std::uint32_t senderN
                   __LINE__, strIpText(senderNet).c_str());
         m_station.registry().vSetDevLoginState(senderNet, kLoginAccepted);
     }
-    ILoginView* view = m_view.psGet();
+    const auto view = m_view.psGet();
     if (view != nullptr) {
         view->vSetDetectorFlags(reply.byAt(kCmdOffExtra) == 1, reply.byAt(kCmdOffExtra + 1) == 1,
                                 reply.byAt(kCmdOffExtra + 2) == 1);
@@ -104,7 +104,7 @@ void CLoginFeature::vWifiResult(const CReplyReader& reply, std::uint32_t senderN
         }
         m_fgWifiConnected = fromSelected;
     }
-    ILoginView* view = m_view.psGet();
+    const auto view = m_view.psGet();
     if (stopPoll && view != nullptr) {
         view->vStopWifiPoll();
     }
@@ -139,7 +139,7 @@ void CLoginFeature::vAbilityReply(const CReplyReader& reply, std::uint32_t sende
     if (fgAbilityGateway(*ability)) {
         text = text + " " + strTranslate("Gateway Dev");
     }
-    if (ILoginView* view = m_view.psGet()) {
+    if (const auto view = m_view.psGet()) {
         view->vSetDeviceTypeText(text);
     }
 }

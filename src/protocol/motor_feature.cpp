@@ -45,7 +45,7 @@ int CMotorFeature::iOnReply(const CReplyReader& reply, std::uint32_t /*senderNet
     const std::uint8_t type = reply.byType();
     const std::uint8_t param = reply.byParam();
     // A cut reply fills nothing; its result line is still written.
-    IMotorView* view = m_view.psGet();
+    const auto view = m_view.psGet();
     if (type == kCmdGetMotorTimer && param == kMotorTimerOk && view != nullptr &&
         reply.size() > kOffTimerV) {
         view->vFillMotorTimer(reply.byAt(kOffTimerH), reply.byAt(kOffTimerV));

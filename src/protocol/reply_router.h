@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
+#include <mutex>
+#include <shared_mutex>
 
 #include "protocol/reply_reader.h"
 
@@ -101,14 +103,34 @@ inline constexpr std::uint8_t kStationReplyTypes[] = {kReplyUpgradeFileCheck,
 inline constexpr std::uint32_t kStationExtReplies[] = {kExtUnsupported, kExtKeyFuncs,
                                                        kExtKeyFuncsSaved, kExtCameraActionAck};
 
-// The view a feature reports to: set on the operator's thread, read on the receive
-// thread. An unset view drops the call (a diagnostic line says so).
+// The view a feature reports to: set on the operator's thread, called on the receive
+// thread. An unset view drops the call (a diagnostic line says so). Setting waits for
+// a call in progress, so a view may go away as soon as vSet(nullptr) has returned.
+// View calls return at once (they queue), so the wait is short.
 template <typename View>
 class CViewSlot {
   public:
-    void vSet(View* view) { m_view.store(view); }
-    View* psGet() const { return m_view.load(); }
+    // The view for the calls of one reply; the slot keeps it until the reference goes.
+    class CRef {
+      public:
+        explicit operator bool() const { return m_view != nullptr; }
+        bool operator==(std::nullptr_t) const { return m_view == nullptr; }
+        View* operator->() const { return m_view; }
+
+      private:
+        friend class CViewSlot;
+        CRef(std::shared_mutex& lock, View* const& view) : m_guard(lock), m_view(view) {}
+        std::shared_lock<std::shared_mutex> m_guard;  // taken before the view is read
+        View* m_view;
+    };
+
+    void vSet(View* view) {
+        std::unique_lock guard(m_lock);
+        m_view = view;
+    }
+    CRef psGet() const { return CRef(m_lock, m_view); }
 
   private:
-    std::atomic<View*> m_view{nullptr};
+    mutable std::shared_mutex m_lock;
+    View* m_view = nullptr;
 };

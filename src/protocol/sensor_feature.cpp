@@ -26,7 +26,7 @@ CSensorFeature::CSensorFeature(CStation& station) : m_station(station) {
 
 int CSensorFeature::iOnReply(const CReplyReader& reply, std::uint32_t senderNet) {
     const std::uint8_t type = reply.byType();
-    ISensorView* view = m_view.psGet();
+    const auto view = m_view.psGet();
     switch (type) {
         case kCmdSensorTest:
             if (view != nullptr) {
@@ -86,7 +86,7 @@ void CSensorFeature::vSensorResult(const CReplyReader& reply, bool calibration) 
     std::fill_n(result.begin(), kSensorNameBytes, std::uint8_t{0});
     std::copy_n(name.begin(), std::min<std::size_t>(name.size(), kSensorNameLocalBytes),
                 result.begin());
-    if (ISensorView* view = m_view.psGet()) {
+    if (const auto view = m_view.psGet()) {
         view->vSensorResult(result, calibration);
     }
 }

@@ -19,7 +19,7 @@ int CVideoParamFeature::iOnReply(const CReplyReader& reply, std::uint32_t /*send
     // The four words must all have arrived: a cut reply fills nothing.
     if (type == kReplyVideoParam && reply.usPayloadLen() == kVideoParamPayloadBytes &&
         reply.size() >= kCmdOffPayload + kVideoParamPayloadBytes) {
-        if (IVideoParamView* view = m_view.psGet()) {
+        if (const auto view = m_view.psGet()) {
             const std::size_t at = kCmdOffPayload;
             view->vFillVideoParams(
                 {reply.uiAt(at), reply.uiAt(at + 4), reply.uiAt(at + 8), reply.uiAt(at + 12)});
