@@ -153,8 +153,7 @@ int iMotorVerb(const CCliOptions& options, CLanStation& lan, CCliView& view, std
         return code;
     }
     CMotorRecord record;
-    const CStopReceivingOnExit stopFirst(lan);
-    station.motor().vSetView(&record);
+    const CAttachedView attached(station.motor(), record);
 
     const std::string& ip = options.m_args[0];
     // The device does not answer a timer write: the read that follows shows what it took.

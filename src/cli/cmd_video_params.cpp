@@ -182,8 +182,7 @@ int iVideoParamsVerb(const CCliOptions& options, CLanStation& lan, CCliView& vie
         return code;
     }
     CVideoParamsRecord record;
-    const CStopReceivingOnExit stopFirst(lan);
-    station.videoParam().vSetView(&record);
+    const CAttachedView attached(station.videoParam(), record);
 
     const std::string& ip = options.m_args[0];
     const auto timeout = std::chrono::milliseconds(options.m_iTimeoutMs);

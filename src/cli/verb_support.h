@@ -35,15 +35,16 @@ Field iFieldValue(long long value, std::string_view what, std::ostream& notes) {
     return sent;
 }
 
-// Stops the station's receiving when a verb ends, before the views the verb attached
-// go away: the receive thread may be inside a call to one of them.
-class CStopReceivingOnExit {
+// A verb's own view attached to a feature for the verb's run: detached when the verb
+// ends, which waits for a call the receive thread may be making into it.
+template <typename Feature, typename View>
+class CAttachedView {
   public:
-    explicit CStopReceivingOnExit(CLanStation& lan) : m_lan(lan) {}
-    ~CStopReceivingOnExit() { m_lan.vStop(); }
-    CStopReceivingOnExit(const CStopReceivingOnExit&) = delete;
-    CStopReceivingOnExit& operator=(const CStopReceivingOnExit&) = delete;
+    CAttachedView(Feature& feature, View& view) : m_feature(feature) { feature.vSetView(&view); }
+    ~CAttachedView() { m_feature.vSetView(nullptr); }
+    CAttachedView(const CAttachedView&) = delete;
+    CAttachedView& operator=(const CAttachedView&) = delete;
 
   private:
-    CLanStation& m_lan;
+    Feature& m_feature;
 };
