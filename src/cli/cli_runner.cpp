@@ -5,8 +5,13 @@
 #include <set>
 
 #include "cli/cli_session.h"
+#include "cli/cmd_config.h"
+#include "cli/cmd_config_set.h"
 #include "cli/cmd_horn.h"
+#include "cli/cmd_key.h"
+#include "cli/cmd_log.h"
 #include "cli/cmd_qr.h"
+#include "cli/cmd_sensors.h"
 #include "cli/cmd_stream.h"
 #include "cli/cmd_upgrade.h"
 #include "protocol/cmd_header.h"
@@ -169,7 +174,8 @@ int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
         int (*)(const CCliOptions&, CLanStation&, CCliView&, std::ostream&, std::ostream&);
     // Commands that run on the station and have a file of their own.
     static const std::map<std::string, CStationVerb, std::less<>> verbs{
-        {"upgrade", &iUpgradeVerb},
+        {"upgrade", &iUpgradeVerb}, {"config", &iConfigVerb}, {"config-set", &iConfigSetVerb},
+        {"sensors", &iSensorsVerb}, {"log", &iLogVerb},       {"key", &iKeyVerb},
     };
     if (const auto verb = verbs.find(options.m_strCommand); verb != verbs.end()) {
         return verb->second(options, lan, view, out, err);

@@ -45,24 +45,6 @@ const std::vector<CField>& vecFields() {
     return fields;
 }
 
-std::string strJsonString(const std::string& raw) {
-    std::string out = "\"";
-    for (const char c : strSanitizeUtf8(raw)) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
-        } else {
-            out += c;
-        }
-    }
-    return out + "\"";
-}
-
 std::string strCsvField(const std::string& raw) {
     std::string text = strSanitizeUtf8(raw);
     if (!text.empty() && std::string_view("=+-@").find(text.front()) != std::string_view::npos) {
@@ -82,6 +64,24 @@ std::string strCsvField(const std::string& raw) {
 }
 
 }  // namespace
+
+std::string strJsonString(const std::string& raw) {
+    std::string out = "\"";
+    for (const char c : strSanitizeUtf8(raw)) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
 
 std::string strDevListTable(const std::vector<CDevInfo>& devices) {
     const std::array<std::string, 5> headers{"ID", "UID", "Version", "IP", "Mac Address"};

@@ -19,3 +19,6 @@ std::string strDevListJson(const std::vector<CDevInfo>& devices);
 // The same fields as CSV (RFC 4180 quoting) with a header line. A field that a
 // spreadsheet would take for a formula (=, +, -, @ first) is prefixed with a quote.
 std::string strDevListCsv(const std::vector<CDevInfo>& devices);
+
+// A text as a JSON string (quoted, escaped, made valid UTF-8).
+std::string strJsonString(const std::string& raw);
