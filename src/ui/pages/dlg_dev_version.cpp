@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableWidget>
+#include <optional>
+#include <utility>
 
 #include "app/dbg_print.h"
 #include "net/lan_interfaces.h"
