@@ -33,6 +33,11 @@ const std::map<std::string, size_t, std::less<>>& mapCommandArgs() {
         {"listen", kOwnArgs},
         {"snapshot", kOwnArgs},
         {"check", kOwnOptions},
+        {"config", 1},
+        {"sensors", 1},
+        {"config-set", kOwnArgs},
+        {"log", kOwnArgs},
+        {"key", kOwnArgs},
     };
     return commands;
 }
@@ -83,6 +88,12 @@ std::string strCliUsage() {
            "others]\n"
            "                            send up to 8 firmware files (exit 0 all succeeded,\n"
            "                            3 any failed, 4 none answered)\n"
+           "  config IP                 print the device's configuration text\n"
+           "  config-set IP... KEY=VALUE  write one configuration item to each device\n"
+           "                            (exit 0 all agreed, 3 any refused, 4 none answered)\n"
+           "  sensors IP                the device's sensors (index, kind, name; --json)\n"
+           "  log IP [--seconds N]      print the device's log for N seconds (default 10)\n"
+           "  key IP CODE [PARAM...]    send a control command with parameter bytes\n"
            "--verbose writes the station's diagnostic lines to standard error (or to the\n"
            "file KESTREL_LOG names).\n"
            "exit: 0 success, 1 the station could not open its sockets or send, 2 usage error,\n"

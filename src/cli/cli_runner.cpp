@@ -6,10 +6,15 @@
 
 #include "cli/cli_session.h"
 #include "cli/cmd_check.h"
+#include "cli/cmd_config.h"
+#include "cli/cmd_config_set.h"
 #include "cli/cmd_horn.h"
+#include "cli/cmd_key.h"
 #include "cli/cmd_listen.h"
+#include "cli/cmd_log.h"
 #include "cli/cmd_motor.h"
 #include "cli/cmd_qr.h"
+#include "cli/cmd_sensors.h"
 #include "cli/cmd_snapshot.h"
 #include "cli/cmd_stream.h"
 #include "cli/cmd_upgrade.h"
@@ -192,6 +197,11 @@ int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
         {"upgrade", &iUpgradeVerb},
         {"video-params", &iVideoParamsVerb},
         {"motor", &iMotorVerb},
+        {"config", &iConfigVerb},
+        {"config-set", &iConfigSetVerb},
+        {"sensors", &iSensorsVerb},
+        {"log", &iLogVerb},
+        {"key", &iKeyVerb},
     };
     if (const auto verb = verbs.find(options.m_strCommand); verb != verbs.end()) {
         return verb->second(options, lan, view, out, err);

@@ -28,21 +28,25 @@ void CCliView::vOnDatagram(std::span<const std::uint8_t> data, const CEndpoint& 
     }
     {
         std::lock_guard guard(m_lock);
-        m_replies.push_back(data[kCmdOffCode]);
+        m_replies.emplace_back(data[kCmdOffCode],
+                               data.size() > kCmdOffParam ? data[kCmdOffParam] : 0);
     }
     m_replied.notify_all();
 }
 
 std::uint8_t CCliView::byWaitReply(const std::set<std::uint8_t>& types,
-                                   CliClock::time_point deadline) {
+                                   CliClock::time_point deadline, std::uint8_t* param) {
     std::unique_lock guard(m_lock);
     std::uint8_t found = 0;
     m_replied.wait_until(guard, deadline, [&] {
         while (!m_replies.empty()) {
-            const std::uint8_t type = m_replies.front();
+            const auto [type, status] = m_replies.front();
             m_replies.pop_front();
             if (types.contains(type)) {
                 found = type;
+                if (param != nullptr) {
+                    *param = status;
+                }
                 return true;
             }
         }

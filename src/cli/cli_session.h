@@ -7,10 +7,12 @@
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "cli/cli_options.h"
@@ -31,7 +33,9 @@ class CCliView final : public IStationView, public ILanReceiver {
     void vOnAnnouncement(std::span<const std::uint8_t>, const CEndpoint&) override {}
 
     // Waits for a reply of one of the types from the device; the type, or 0 on time-out.
-    std::uint8_t byWaitReply(const std::set<std::uint8_t>& types, CliClock::time_point deadline);
+    // param (when given) gets the reply's parameter byte, its status.
+    std::uint8_t byWaitReply(const std::set<std::uint8_t>& types, CliClock::time_point deadline,
+                             std::uint8_t* param = nullptr);
 
     // Prints the device's result lines gathered so far, one per line, as valid UTF-8
     // (what a device sent may be anything).
@@ -45,7 +49,34 @@ class CCliView final : public IStationView, public ILanReceiver {
     std::mutex m_lock;
     std::condition_variable m_replied;
     std::vector<CCmdResult> m_results;
-    std::deque<std::uint8_t> m_replies;
+    std::deque<std::pair<std::uint8_t, std::uint8_t>> m_replies;  // type, parameter byte
+};
+
+// One value a feature's view hands over from the receive thread (the first one counts),
+// and the command's thread waiting for it.
+template <typename T>
+class CCliMailbox {
+  public:
+    void vPut(T value) {
+        {
+            std::lock_guard guard(m_lock);
+            if (m_value) {
+                return;
+            }
+            m_value = std::move(value);
+        }
+        m_filled.notify_all();
+    }
+    std::optional<T> sWait(CliClock::time_point deadline) {
+        std::unique_lock guard(m_lock);
+        m_filled.wait_until(guard, deadline, [this] { return m_value.has_value(); });
+        return m_value;
+    }
+
+  private:
+    std::mutex m_lock;
+    std::condition_variable m_filled;
+    std::optional<T> m_value;
 };
 
 // Searches (twice, as the window does) and turns replies into records until the

@@ -27,7 +27,6 @@
 #include "ui/dev_list_commands.h"
 #include "ui/device_list_model.h"
 #include "ui/device_list_view.h"
-#include "ui/dlg_code_name.h"
 #include "ui/main_controls.h"
 #include "ui/ownerdraw_tab_ctrl.h"
 #include "ui/pages/dlg_dev_info.h"
@@ -294,17 +293,21 @@ void CclientDlg::vCreatePages() {
     const std::string& logDir = CSettings::instance().m_strWritableDir;
     auto* videoParam = new CDlgVideoParam(m_pTabCtrl, m_pStation);
     auto* motor = new CDlgMotor(m_pTabCtrl, m_pStation);
+    auto* devVersion = new CDlgDevVersion(m_pTabCtrl, m_pStation);
+    auto* sensor = new CDlgSensor(m_pTabCtrl, m_pStation);
     m_pages = {new CDlgVideo(m_pTabCtrl, m_pStation),
                new CDlgSetUid(m_pTabCtrl, m_pStation),
                new CDlgDevInfo(m_pTabCtrl, m_pStation),
-               new CDlgDevVersion(m_pTabCtrl),
+               devVersion,
                videoParam,
-               new CDlgSensor(m_pTabCtrl),
+               sensor,
                motor,
                new CDlgLog(m_pTabCtrl, m_pStation, logDir)};
     if (m_pStation != nullptr) {
         m_pStation->videoParam().vSetView(videoParam);
         m_pStation->motor().vSetView(motor);
+        m_pStation->config().vSetView(devVersion);
+        m_pStation->sensor().vSetView(sensor);
     }
     m_pSetting = new CDlgSetting(this, m_pStation);
     m_pSetting->hide();
@@ -610,14 +613,6 @@ void CclientDlg::vRefresh() {
         m_pStation->discovery().vRefresh();
     }
     vStartTimer(EDlgTimer::kSort);
-}
-
-void CclientDlg::vOpenSensorNameDialog(const std::string& addressText) {
-    if (m_pStation == nullptr) {
-        return;
-    }
-    CDlgCodeName dialog(m_pStation->sender(), addressText, this);
-    dialog.exec();
 }
 
 void CclientDlg::PrintLog(const QString& text) {

@@ -98,8 +98,6 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     // "Refresh List": clears the selection, then searches again unless the interval is
     // not 1 to 4 seconds, which is refused with a box.
     void vRefresh();
-    // "Setting Name" for the sensor the device at addressText has just learned (modal).
-    void vOpenSensorNameDialog(const std::string& addressText);
 
     // The proportional layout of the window after a resize, from the layout table.
     void vScaleLayout();

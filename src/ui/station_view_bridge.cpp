@@ -30,7 +30,6 @@ void CStationViewBridge::vPost(Call call) {
 void CStationViewBridge::vAttachViews(CStation& station) {
     station.login().vSetView(this);
     station.camera().vSetView(this);
-    station.sensor().vSetView(this);
 }
 
 void CStationViewBridge::vOnResult(const CCmdResult& result) {
@@ -113,8 +112,4 @@ void CStationViewBridge::vSetDetectorFlags(bool first, bool second, bool third) 
 
 void CStationViewBridge::vStartCalibrationTimer() {
     vPost([](CclientDlg& window) { window.vStartCalibration(); });
-}
-
-void CStationViewBridge::vOpenSensorNameDialog(const std::string& addressText) {
-    vPost([addressText](CclientDlg& window) { window.vOpenSensorNameDialog(addressText); });
 }

@@ -6,7 +6,6 @@
 
 #include "protocol/camera_feature.h"
 #include "protocol/login_feature.h"
-#include "protocol/sensor_feature.h"
 #include "protocol/station_view.h"
 
 class CclientDlg;
@@ -14,7 +13,7 @@ class CStation;
 
 // The station's view of the main window: results, boxes, the device list's refresh,
 // and the views of the features whose effects the window itself shows (login and
-// Wi-Fi, the live view's image settings, the sensor name dialog). The station calls it
+// Wi-Fi, the live view's image settings). The station calls it
 // on the receive thread (and on the UI thread); every call is queued onto the UI
 // thread with copies of its values and returns at once, so the receive thread never
 // waits for the window. Calls that arrive while no window is attached are dropped.
@@ -23,8 +22,7 @@ class CStation;
 class CStationViewBridge final : public QObject,
                                  public IStationView,
                                  public ILoginView,
-                                 public ICameraView,
-                                 public ISensorView {
+                                 public ICameraView {
     Q_OBJECT
 
   public:
@@ -55,15 +53,6 @@ class CStationViewBridge final : public QObject,
     void vSetFlip(int entry) override;
     void vSetDayNight(int value) override;
     void vStartCalibrationTimer() override;
-
-    // ISensorView: the window names a learned sensor; the sensor page shows the rest
-    // once it has its list.
-    void vSensorTestEnable() override {}
-    void vSensorResult(const std::array<std::uint8_t, 56>&, bool) override {}
-    void vSensorLearnDone(bool, std::uint32_t) override {}
-    void vSensorList(const std::vector<std::array<std::uint8_t, 40>>&) override {}
-    // The dialog runs on the UI thread; the receive thread goes on receiving.
-    void vOpenSensorNameDialog(const std::string& addressText) override;
 
   private:
     template <typename Call>

@@ -174,6 +174,41 @@ TEST_F(CliLoopback, HostileTrafficShowsNeitherForeignLinesNorInvalidText) {
     EXPECT_EQ(strSanitizeUtf8(search.m_strOut), search.m_strOut) << "not valid UTF-8";
 }
 
+// The configuration, sensor, log and key verbs, in order: a changed item shows in the
+// next configuration text.
+TEST_F(CliLoopback, ConfigSensorLogAndKeyVerbs) {
+    const struct {
+        const char* args;
+        int exitCode;
+        const char* text;  // a line of the output
+    } cases[] = {
+        {"config 127.0.0.6", 0, "fg0_reset=0"},
+        {"config-set 127.0.0.6 127.0.0.2 default_pwd=abc1", 0,
+         "127.0.0.2 Modify the custom configuration success"},
+        {"config 127.0.0.2", 0, "default_pwd=abc1"},
+        {"config-set 127.0.0.6 127.0.0.4 volume=9", 3,
+         "127.0.0.6 Modify the custom configuration success"},
+        {"--timeout 400 config-set 127.0.0.5 volume=9", 4, nullptr},
+        {"config-set 127.0.0.6 x=y=z", 2, nullptr},
+        {"sensors 127.0.0.6", 0, "3     7    Climate hall"},
+        {"--json sensors 127.0.0.6", 0,
+         "  {\"index\": 3, \"kind\": 7, \"name\": \"Climate hall\"},"},
+        {"key 127.0.0.6 5 0x10 300", 0, "127.0.0.6 send key success"},
+        {"key 127.0.0.6 -1", 2, nullptr},
+        {"log 127.0.0.6 --seconds 2", 0, nullptr},
+        {"--timeout 400 log 127.0.0.5 --seconds 1", 4, nullptr},
+    };
+    for (const auto& c : cases) {
+        const CRun run = cli(c.args);
+        EXPECT_EQ(run.m_iExit, c.exitCode) << c.args << "\n" << run.m_strOut;
+        if (c.text != nullptr) {
+            EXPECT_TRUE(fgHasLine(run.m_strOut, c.text)) << c.args << "\n" << run.m_strOut;
+        }
+    }
+    // The log is what the device printed while it was kept alive.
+    EXPECT_NE(cli("log 127.0.0.6 --seconds 2").m_strOut.find("uid=KSIM"), std::string::npos);
+}
+
 TEST_F(CliLoopback, UsageErrorsExitWithTwo) {
     EXPECT_EQ(cli("").m_iExit, 2);
     EXPECT_EQ(cli("restart").m_iExit, 2);

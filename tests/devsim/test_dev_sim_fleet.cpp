@@ -304,13 +304,13 @@ TEST_F(DevSimFleetTest, BroadcastNameReachesTheDeviceThatLearnt) {
          std::chrono::steady_clock::now() < deadline;) {
         list = vecAsk(sRequest(0x23, 16), "127.0.0.6", 1);
         ASSERT_EQ(vecTypes(list), std::vector<int>{146});
-        if (strField(list[0].m_data, 16 + 4 * 40, 32) == "Hall remote") {
+        if (strField(list[0].m_data, 16 + 7 * 40, 32) == "Hall remote") {
             break;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
-    ASSERT_EQ(list[0].m_data[4], 5);
-    EXPECT_EQ(strField(list[0].m_data, 16 + 4 * 40, 32), "Hall remote");
+    ASSERT_EQ(list[0].m_data[4], 8);
+    EXPECT_EQ(strField(list[0].m_data, 16 + 7 * 40, 32), "Hall remote");
     EXPECT_TRUE(m_fleet->sDeviceState(0).m_sensors.empty());
 }
 

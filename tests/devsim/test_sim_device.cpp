@@ -115,7 +115,7 @@ TEST(SimDevice, RepliesFollowTheCodeTable) {
         {"video write bad frame rate", kCameraIndex, sVideo(18, 6, 0), {129}, -1, 16},
         {"video write on gateway", kGatewayIndex, sVideo(18, 6, 25), {129}, -1, 16},
         {"config text", kCameraIndex, sRequest(0x22, 16), {144}, -1, 0},
-        {"sensor list", kGatewayIndex, sRequest(0x23, 16), {146}, -1, 16 + 4 * 40},
+        {"sensor list", kGatewayIndex, sRequest(0x23, 16), {146}, -1, 16 + 7 * 40},
         {"learn warning sensor", kGatewayIndex, sRequest(0x0F, 16), {109}, -1, 68},
         {"learn key fob", kGatewayIndex, sRequest(0x32, 16), {173}, -1, 68},
         {"sensor test", kGatewayIndex, sSensorRequest(0x50, 3, 7), {80}, 0, 72},
@@ -366,12 +366,38 @@ TEST(SimDevice, SensorsAreLearntNamedAndDeleted) {
     vPutLe32(remove, 48, 1);
     sAsk(device, remove);
     const CBytes list = sAsk(device, sRequest(0x23, 16)).m_replies.at(0);
-    ASSERT_EQ(list[4], 4);
+    ASSERT_EQ(list[4], 7);
     EXPECT_EQ(strField(list, 16, 32), "Smoke kitchen");
-    EXPECT_EQ(strField(list, 16 + 3 * 40, 32), "Remote hall");
-    EXPECT_EQ(list[16 + 3 * 40 + 32], 5);
+    EXPECT_EQ(strField(list, 16 + 6 * 40, 32), "Remote hall");
+    EXPECT_EQ(list[16 + 6 * 40 + 32], 5);
     sAsk(device, sRequest(0x51, 16));
     EXPECT_EQ(sAsk(device, sRequest(0x23, 16)).m_replies.at(0).size(), 16U);
+}
+
+// Timed learning answers its requester once due; Stop forgets it; a failing one
+// answers with the failure of its kind.
+TEST(SimDevice, TimedLearningAnswersWhenDue) {
+    const CSimTime start = CSimClock::now();
+    const auto learnAnswers = [&start](bool fails, bool stop, std::uint8_t code) {
+        CSimDevice device = sMakeDevice(kGatewayIndex);
+        device.sBehaviour().m_iLearnMs = 1000;
+        device.sBehaviour().m_fgLearnFails = fails;
+        EXPECT_TRUE(device.sHandle(sRequest(code, 16), kStation, start, {}).m_replies.empty());
+        if (stop) {
+            device.sHandle(sRequest(0x31, 16), kStation, start, {});
+        }
+        EXPECT_TRUE(device.sTick(start + std::chrono::milliseconds(999)).m_answers.empty());
+        return device.sTick(start + std::chrono::milliseconds(1000)).m_answers;
+    };
+    const auto learnt = learnAnswers(false, false, 0x0F);
+    ASSERT_EQ(learnt.size(), 1U);
+    EXPECT_EQ(learnt[0].first.m_uiAddr, kStation.m_uiAddr);
+    EXPECT_EQ(learnt[0].second[1], 109);
+    EXPECT_EQ(iLe32(learnt[0].second, 52), 5U);
+    EXPECT_TRUE(learnAnswers(false, true, 0x0F).empty());
+    const auto failed = learnAnswers(true, false, 0x32);
+    ASSERT_EQ(failed.size(), 1U);
+    EXPECT_EQ(failed[0].second[1], 174);
 }
 
 TEST(SimDevice, KeyCommandTakesOnlyTheParametersThatCame) {

@@ -140,7 +140,9 @@ TEST_F(ClientDlgTest, EightTabsWithTheirPagesAndOnlyOneShown) {
         EXPECT_EQ(tabs->rectPage(), m_window.pPage(tab)->geometry());
         EXPECT_EQ(tab == kTabLiveView, m_window.pPage(tab)->isVisible()) << tab;
     }
+    const auto box = psWatchNextBox();
     tabs->vSetCurSel(3);
+    EXPECT_EQ("Please choose a device", box->m_strText) << "the page refreshes when shown";
     for (int tab = 0; tab < kPageCount; ++tab) {
         EXPECT_EQ(tab == 3, m_window.pPage(tab)->isVisible()) << tab;
     }

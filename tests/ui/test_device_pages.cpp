@@ -7,7 +7,9 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTableWidget>
 #include <QTest>
 #include <cstdint>
 #include <string>
@@ -18,7 +20,9 @@
 #include "protocol/cmd_header.h"
 #include "ui/ownerdraw_tab_ctrl.h"
 #include "ui/pages/dlg_dev_info.h"
+#include "ui/pages/dlg_dev_version.h"
 #include "ui/pages/dlg_motor.h"
+#include "ui/pages/dlg_sensor.h"
 #include "ui/pages/dlg_video_param.h"
 #include "ui/result_pane.h"
 #include "ui_test_env.h"
@@ -327,3 +331,118 @@ TEST_F(DevicePagesOnBench, DeviceInfoFollowsTheClickedRowAndItsLoginReply) {
 }
 
 }  // namespace
+
+// The gateway's sensors listed on the tab; a climate sensor's test result with its
+// scaled values; a sensor learnt from the page is selected in the list that follows.
+TEST_F(DevicePagesOnBench, SensorTabTestsTheSelectedSensorAndSelectsALearntOne) {
+    CFleetWindow bench;
+    // Device 4 (127.0.0.6) is a gateway; it learns a sensor in 1.5 s.
+    const std::string error = bench.strStart(
+        5, [](std::size_t index, devsim::CSimDeviceState&, devsim::CSimBehaviour& behaviour) {
+            behaviour.m_iLearnMs = index == 4 ? 1500 : 0;
+        });
+    ASSERT_TRUE(error.empty()) << error;
+    auto* page = qobject_cast<CDlgSensor*>(bench.window().pPage(5));
+    ASSERT_NE(nullptr, page);
+    ASSERT_TRUE(bench.fgSelectAndLogIn("127.0.0.6"));
+    bench.window().pTabCtrl()->vSetCurSel(5);
+    QTableWidget* list = page->pList();
+    ASSERT_TRUE(QTest::qWaitFor([list] { return list->rowCount() == 7; }, CFleetWindow::kWaitMs));
+    ASSERT_EQ("Climate hall", list->item(2, 0)->text());
+
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                      list->visualRect(list->model()->index(2, 1)).center());
+    EXPECT_EQ(2, page->iSelectedRow());
+    QPushButton* test = page->pButton(ESensorButton::kStartTest);
+    QTest::mouseClick(test, Qt::LeftButton);
+    EXPECT_FALSE(test->isEnabled()) << "until the result comes";
+    ASSERT_TRUE(QTest::qWaitFor(
+        [page, test] {
+            return test->isEnabled() &&
+                   page->pResultText()->toPlainText().contains("Illuminance: 300 LX");
+        },
+        CFleetWindow::kWaitMs));
+    const QString result = page->pResultText()->toPlainText();
+    EXPECT_TRUE(result.startsWith("Climate hall  Test Result: ")) << result.toStdString();
+    EXPECT_TRUE(result.contains("\nTemperature: 21.50\nHumidity: 45.50 %\n"))
+        << result.toStdString();
+
+    QTest::mouseClick(page->pButton(ESensorButton::kLearnWarning), Qt::LeftButton);
+    EXPECT_TRUE(page->fgLearning());
+    ASSERT_TRUE(QTest::qWaitFor(
+        [page, list] {
+            const int row = page->iSelectedRow();
+            return list->rowCount() == 8 && row >= 0 && list->item(row, 1)->text() == "5" &&
+                   list->selectionModel()->isRowSelected(row);
+        },
+        CFleetWindow::kWaitMs));
+    EXPECT_FALSE(page->fgLearning());
+    EXPECT_EQ("Learn code success", page->pResultText()->toPlainText());
+    EXPECT_EQ(8U, bench.fleet().sDeviceState(4).m_sensors.size());
+}
+
+// The configuration text of the selected device; a new default password shows in the
+// next text; the push box follows bit 6 of "fg0_reset" and writes the other bits back
+// as they were; the key functions go to the device and come back.
+TEST_F(DevicePagesOnBench, DeviceVersionTabWritesDefaultsAndKeyFunctions) {
+    CFleetWindow bench;
+    const std::string error =
+        bench.strStart(2, [](std::size_t, devsim::CSimDeviceState& state, devsim::CSimBehaviour&) {
+            for (auto& [key, value] : state.m_config) {
+                value = key == "fg0_reset" ? "69" : value;  // bits 0, 2 and 6
+            }
+        });
+    ASSERT_TRUE(error.empty()) << error;
+    auto* page = qobject_cast<CDlgDevVersion*>(bench.window().pPage(3));
+    ASSERT_NE(nullptr, page);
+    ASSERT_TRUE(bench.fgSelectAndLogIn("127.0.0.3"));
+    bench.window().pTabCtrl()->vSetCurSel(3);
+    const auto textHas = [page](const char* line) {
+        return page->pConfigText()->toPlainText().contains(line);
+    };
+    const auto keysShow = [page](std::array<int, 4> entries) {
+        for (int key = 0; key < kDeviceKeys; ++key) {
+            if (page->pKeyCombo(key)->currentIndex() != entries[static_cast<std::size_t>(key)]) {
+                return false;
+            }
+        }
+        return true;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            return textHas("fg0_reset=69") && keysShow({0, 1, 2, 3});
+        },
+        CFleetWindow::kWaitMs));
+    EXPECT_FALSE(page->pPushBox()->isChecked());
+
+    page->pItemEdit(EConfigItemButton::kUserPassword)->setText("newpw9");
+    QTest::mouseClick(page->pItemButton(EConfigItemButton::kUserPassword), Qt::LeftButton);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return textHas("default_pwd=newpw9"); }, CFleetWindow::kWaitMs));
+    EXPECT_TRUE(bench.window().pResultPane()->strText().contains(
+        "127.0.0.3 Change the default user password is successful"));
+    EXPECT_EQ("kavno", bench.fleet().sDeviceState(0).strConfig("default_pwd")) << "not pooled";
+
+    QTest::mouseClick(page->pPushBox(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return textHas("fg0_reset=5\n"); }, CFleetWindow::kWaitMs));
+    EXPECT_TRUE(page->pPushBox()->isChecked());
+    QTest::mouseClick(page->pPushBox(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return textHas("fg0_reset=69"); }, CFleetWindow::kWaitMs));
+    EXPECT_FALSE(page->pPushBox()->isChecked());
+
+    for (int key = 0; key < kDeviceKeys; ++key) {
+        page->pKeyCombo(key)->setCurrentIndex(4 - key);
+    }
+    QTest::mouseClick(page->pSaveKeysButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&bench] {
+            return bench.fleet().sDeviceState(1).m_keyFunctions ==
+                   std::array<std::uint32_t, 4>{209, 117, 76, 18};
+        },
+        CFleetWindow::kWaitMs));
+    for (int key = 0; key < kDeviceKeys; ++key) {
+        page->pKeyCombo(key)->setCurrentIndex(-1);
+    }
+    QTest::mouseClick(page->pQueryKeysButton(), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return keysShow({4, 3, 2, 1}); }, CFleetWindow::kWaitMs));
+}

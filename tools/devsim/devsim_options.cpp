@@ -159,6 +159,14 @@ int iApplyTweak(const CDeviceTweak& tweak, CSimDeviceState& state, CSimBehaviour
             [](char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); });
     } else if (kind == "over-wifi") {
         vAnswerOverWifi(state);
+    } else if (kind == "learn-fails") {
+        behaviour.m_fgLearnFails = true;
+    } else if (kind == "learn-ms") {
+        const std::optional<int> ms = sParseMs(value);
+        if (!ms) {
+            return bad("needs milliseconds from 0 to " + std::to_string(kDelayMaxMs));
+        }
+        behaviour.m_iLearnMs = *ms;
     } else if (kind == "delay" || kind == "restart-ms" || kind == "wifi-ms") {
         const std::optional<int> ms = sParseMs(value);
         if (!ms) {
@@ -344,6 +352,8 @@ Behaviour (INDEX is a device number counted from 0, or "all"; repeatable):
   --behave INDEX:refuse-login      refuse every login
   --behave INDEX:restart-ms=MS     silence after a restart or reset (default 3000)
   --behave INDEX:wifi-ms=MS        time to join a Wi-Fi network (default 1000)
+  --behave INDEX:learn-ms=MS       time until a sensor is learnt (default 0: at once)
+  --behave INDEX:learn-fails       learning ends without a new sensor
   --behave INDEX:uid=TEXT          report this UID (any length up to 32)
   --behave INDEX:lower-uid         report the UID in lower case
   --behave INDEX:password=TEXT     this device's password

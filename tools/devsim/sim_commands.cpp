@@ -106,10 +106,10 @@ void CSimDevice::vHandleRequest(const CHeader& header, std::span<const std::uint
             reply(iCode(EReply::FormatDone));
             return;
         case ERequest::LearnWarning:
-            vHandleLearn(false, outcome);
+            vHandleLearn(false, from, now, outcome);
             return;
         case ERequest::LearnKey:
-            vHandleLearn(true, outcome);
+            vHandleLearn(true, from, now, outcome);
             return;
         case ERequest::SetWired:
             vHandleNetwork(true, request, canMove, outcome);
@@ -225,6 +225,7 @@ void CSimDevice::vHandleRequest(const CHeader& header, std::span<const std::uint
             m_iSensorToName = -1;
             return;
         case ERequest::StopLearning:
+            m_pendingLearn.reset();
             return;
         case ERequest::StopHorn:
             ++m_state.m_horn.m_uiStops;
@@ -490,12 +491,21 @@ void CSimDevice::vHandleConfigItem(std::span<const std::uint8_t> request, COutco
     outcome.m_replies.push_back(sBuildStatusReply(code, 0));
 }
 
-void CSimDevice::vHandleLearn(bool keyFob, COutcome& outcome) {
+void CSimDevice::vHandleLearn(bool keyFob, const CEndpoint& from, CSimTime now, COutcome& outcome) {
+    if (m_behaviour.m_iLearnMs > 0) {
+        // A new start begins the wait again.
+        m_pendingLearn =
+            CPendingLearn{keyFob, from, now + std::chrono::milliseconds(m_behaviour.m_iLearnMs)};
+        return;
+    }
+    outcome.m_replies.push_back(sFinishLearn(keyFob));
+}
+
+CBytes CSimDevice::sFinishLearn(bool keyFob) {
     const int index = iFreeSensorIndex();
     const std::uint8_t failType = iCode(keyFob ? EReply::KeyLearnFailed : EReply::LearnFailed);
-    if (index < 0 || m_state.m_sensors.size() >= kSensorsMax) {
-        outcome.m_replies.push_back(sBuildStatusReply(failType, 0));
-        return;
+    if (m_behaviour.m_fgLearnFails || index < 0 || m_state.m_sensors.size() >= kSensorsMax) {
+        return sBuildStatusReply(failType, 0);
     }
     CSensorRecord sensor;
     sensor.m_ucIndex = static_cast<std::uint8_t>(index);
@@ -510,7 +520,7 @@ void CSimDevice::vHandleLearn(bool keyFob, COutcome& outcome) {
     }
     vLog("learnt sensor " + std::to_string(index) + "\r\n");
     const std::uint8_t type = iCode(keyFob ? EReply::KeyLearnt : EReply::LearnDone);
-    outcome.m_replies.push_back(sBuildLearnReply(type, sensor));
+    return sBuildLearnReply(type, sensor);
 }
 
 void CSimDevice::vHandleSensorResult(std::uint8_t code, std::span<const std::uint8_t> request,

@@ -47,6 +47,10 @@ std::vector<CSensorRecord> vecDefaultSensors() {
         {2, kSensorSmoke, "Smoke kitchen", 1, 0, 0, -61, -58},
         {3, kSensorClimate, "Climate hall", 2150, 4550, 300, -55, -57},
         {4, kSensorSocket, "Socket desk", 1, 60, 0, -40, -44},
+        // Indices leave 5 free for the first sensor learnt.
+        {9, kSensorGas, "Gas kitchen", 120, 0, 0, -66, -63},
+        {10, kSensorWater, "Water leak bath", 1, 0, 0, -70, -68},
+        {11, kSensorSiren, "Siren porch", 0, 0, 0, -59, -61},
     };
 }
 
@@ -192,6 +196,11 @@ CSimDevice::CLogOutput CSimDevice::sTick(CSimTime now) {
     if (m_pendingWifi && now >= m_pendingWifi->m_due) {
         vFinishWifi(m_pendingWifi->m_iNumber);
         m_pendingWifi.reset();
+    }
+    if (m_pendingLearn && now >= m_pendingLearn->m_due) {
+        output.m_answers.emplace_back(m_pendingLearn->m_requester,
+                                      sFinishLearn(m_pendingLearn->m_fgKeyFob));
+        m_pendingLearn.reset();
     }
     if (!m_printTarget) {
         return output;

@@ -51,8 +51,11 @@ inline constexpr std::uint8_t kSensorDoor = 3;
 inline constexpr std::uint8_t kSensorAlarm = 4;
 inline constexpr std::uint8_t kSensorSmoke = 5;
 inline constexpr std::uint8_t kSensorClimate = 7;
+inline constexpr std::uint8_t kSensorGas = 8;
 inline constexpr std::uint8_t kSensorSocket = 10;
 inline constexpr std::uint8_t kSensorKeyFob = 11;
+inline constexpr std::uint8_t kSensorWater = 27;
+inline constexpr std::uint8_t kSensorSiren = 1;  // reports only its signal
 // The device keeps at most this many sensors (a list reply stays below 3072 bytes).
 inline constexpr std::size_t kSensorsMax = 64;
 // Configuration items kept at most.
@@ -136,6 +139,8 @@ struct CSimBehaviour {
     bool m_fgRefuseLogin = false;              // every login is refused, whatever the password
     int m_iRestartMs = 3000;                   // silence after a restart or factory reset
     int m_iWifiConnectMs = 1000;               // time to join a Wi-Fi network
+    int m_iLearnMs = 0;                        // time until learning ends (0: at once)
+    bool m_fgLearnFails = false;               // learning ends without a new sensor
     CSimStreamBehaviour m_stream;              // the live stream service
     EUpgMode m_eUpgMode = EUpgMode::kListen;   // how the firmware transfer connects
     EUpgFault m_eUpgFault = EUpgFault::kNone;  // what goes wrong during it
@@ -172,13 +177,15 @@ class CSimDevice {
     COutcome sHandle(std::span<const std::uint8_t> request, const CEndpoint& from, CSimTime now,
                      const FAddressCheck& canMove);
 
-    // Log datagrams to send to `m_target` while printing is on.
+    // Log datagrams to send to `m_target` while printing is on, and the answers of
+    // timed work to their requesters.
     struct CLogOutput {
         CEndpoint m_target;
         std::vector<CBytes> m_lines;
+        std::vector<std::pair<CEndpoint, CBytes>> m_answers;
     };
-    // Timed work: finishes a Wi-Fi connection that is due, ends printing that is no
-    // longer kept alive, and returns the log lines due for sending.
+    // Timed work: finishes a Wi-Fi connection and a learning that are due, ends
+    // printing that is no longer kept alive, and returns the datagrams due for sending.
     CLogOutput sTick(CSimTime now);
 
     // False while the device is switched silent or restarting.
@@ -205,6 +212,11 @@ class CSimDevice {
         int m_iNumber = 0;  // 1-based
         CSimTime m_due;
     };
+    struct CPendingLearn {
+        bool m_fgKeyFob = false;
+        CEndpoint m_requester;
+        CSimTime m_due;
+    };
 
     void vHandleRequest(const CHeader& header, std::span<const std::uint8_t> request,
                         const CEndpoint& from, CSimTime now, const FAddressCheck& canMove,
@@ -217,7 +229,9 @@ class CSimDevice {
                          COutcome& outcome);
     void vHandleConnectWifi(std::span<const std::uint8_t> request, CSimTime now, COutcome& outcome);
     void vHandleConfigItem(std::span<const std::uint8_t> request, COutcome& outcome);
-    void vHandleLearn(bool keyFob, COutcome& outcome);
+    void vHandleLearn(bool keyFob, const CEndpoint& from, CSimTime now, COutcome& outcome);
+    // The reply that ends a learning: a new sensor, or the failure.
+    CBytes sFinishLearn(bool keyFob);
     void vHandleSensorResult(std::uint8_t code, std::span<const std::uint8_t> request,
                              COutcome& outcome);
     void vHandleMotor(std::uint8_t code, std::span<const std::uint8_t> request, CSimTime now,
@@ -240,6 +254,7 @@ class CSimDevice {
     CSimTime m_silentUntil{};
     std::optional<CPendingWifi> m_pendingWifi;
     std::array<std::optional<CSimMotorRun>, 2> m_motorRuns;  // H, V: the move under way
+    std::optional<CPendingLearn> m_pendingLearn;
     int m_iSensorToName = -1;  // index of the key fob waiting for its name
     bool m_fgMacUpdatePending = false;
     std::optional<CEndpoint> m_printTarget;

@@ -395,6 +395,9 @@ void CUdpService::vTick(CSimTime now) {
         for (CBytes& line : output.m_lines) {
             vDeliver(i, false, output.m_target, std::move(line), now);
         }
+        for (auto& [requester, answer] : output.m_answers) {
+            vDeliver(i, false, requester, std::move(answer), now);
+        }
     }
 }
 

@@ -50,7 +50,7 @@ std::string strRecordPath(const std::string& folder, std::string_view uid, std::
                           std::string_view ending) {
     std::tm local{};
     localtime_r(&startTime, &local);
-    std::array<char, 32> stamp{};
+    std::array<char, 80> stamp{};
     std::snprintf(stamp.data(), stamp.size(), "%4d-%02d-%02d-%02d-%02d-%02d", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
     return folder + strSafeFileNamePart(uid) + "_" + stamp.data() + std::string(ending);
