@@ -28,6 +28,7 @@
 #include "ui/device_list_model.h"
 #include "ui/device_list_view.h"
 #include "ui/dlg_code_name.h"
+#include "ui/dlg_line_check.h"
 #include "ui/main_controls.h"
 #include "ui/ownerdraw_tab_ctrl.h"
 #include "ui/pages/dlg_dev_info.h"
@@ -398,7 +399,7 @@ void CclientDlg::vInitDialog() {
             loop.exec(QEventLoop::ExcludeUserInputEvents);
         });
     }
-    if (m_pLan != nullptr && !m_pLan->fgStart(m_interfaces)) {
+    if (m_pLan != nullptr && !m_pLan->fgStart(m_interfaces, &m_loginReplies)) {
         vMessageBoxTipsOk(nullptr, strKey(kSocketInitFailText));
         vMessageBoxTipsOk(this, strKey("Socket init failed!"));
     }
@@ -542,6 +543,7 @@ void CclientDlg::vProgressTick() {
     }
     if (m_pProgress->value() >= kProgressMax) {
         vStopTimer(EDlgTimer::kProgress);
+        emit sigSearchDone();
         return;
     }
     m_pProgress->setValue(m_pProgress->value() + 1);
@@ -610,6 +612,15 @@ void CclientDlg::vRefresh() {
         m_pStation->discovery().vRefresh();
     }
     vStartTimer(EDlgTimer::kSort);
+}
+
+void CclientDlg::vOpenLineCheck() {
+    if (!m_lineCheck) {
+        m_lineCheck = std::make_unique<CDlgLineCheck>(*this);
+    }
+    m_lineCheck->show();
+    m_lineCheck->raise();
+    m_lineCheck->activateWindow();
 }
 
 void CclientDlg::vOpenSensorNameDialog(const std::string& addressText) {
