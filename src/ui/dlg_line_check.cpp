@@ -213,9 +213,7 @@ void CDlgLineCheck::vOnSearchDone() {
         return;
     }
     const std::string summary = strCompareWithBench(expected);
-    for (const QString& line : strQ(summary).split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        m_window.PrintLog(line);
-    }
+    vPrintLines(strQ(summary));
 }
 
 bool CDlgLineCheck::fgStart() {
@@ -331,21 +329,25 @@ void CDlgLineCheck::vOnRunEnded(const CRunEnd& end) {
     const auto failed = static_cast<long>(end.m_rows.size()) - passed;
     if (end.m_strFolder.empty()) {
         m_pStatus->setText(strQ(end.m_strError));
-        m_window.PrintLog(strTrKey("Line check: %1 passed, %2 failed — no report: %3")
-                              .arg(passed)
-                              .arg(failed)
-                              .arg(strQ(end.m_strError)));
+        vPrintLines(strTrKey("Line check: %1 passed, %2 failed — no report: %3")
+                        .arg(passed)
+                        .arg(failed)
+                        .arg(strQ(end.m_strError)));
     } else {
         m_strReportFolder = QString::fromStdString(end.m_strFolder);
         m_pOpenReport->setEnabled(true);
         m_pStatus->setText(strTrKey("Done: %1 passed, %2 failed").arg(passed).arg(failed));
-        m_window.PrintLog(strTrKey("Line check: %1 passed, %2 failed — report: %3")
-                              .arg(passed)
-                              .arg(failed)
-                              .arg(QDir::toNativeSeparators(m_strReportFolder)));
+        vPrintLines(strTrKey("Line check: %1 passed, %2 failed — report: %3")
+                        .arg(passed)
+                        .arg(failed)
+                        .arg(QDir::toNativeSeparators(m_strReportFolder)));
     }
-    for (const QString& line : m_strBenchText.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        m_window.PrintLog(line);
+    vPrintLines(m_strBenchText);
+}
+
+void CDlgLineCheck::vPrintLines(const QString& text) {
+    for (const QString& line : text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        m_window.PrintLog(QStringLiteral("\r\n") + line);
     }
 }
 

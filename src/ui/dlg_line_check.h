@@ -84,6 +84,8 @@ class CDlgLineCheck : public QDialog {
     void vOnSearchDone();
     void vOnDeviceDone(const CDeviceCheck& row, int done, int total);
     void vOnRunEnded(const CRunEnd& end);
+    // Each line of text on a line of its own in the result pane.
+    void vPrintLines(const QString& text);
     void vChooseBenchFile();
     void vChooseReportBase();
     void vOpenReport();
