@@ -166,12 +166,20 @@ CDlgLineCheck::CDlgLineCheck(CclientDlg& window)
     connect(m_pStop, &QPushButton::clicked, this, &CDlgLineCheck::vStop);
     connect(m_pOpenReport, &QPushButton::clicked, this, &CDlgLineCheck::vOpenReport);
     connect(&m_window, &CclientDlg::sigSearchDone, this, &CDlgLineCheck::vOnSearchDone);
-    // Closing the dialog or the window ends a running check.
-    connect(this, &QDialog::finished, this, &CDlgLineCheck::vStop);
-    connect(&m_window, &QDialog::finished, this, &CDlgLineCheck::vStop);
+    // Closing the dialog or the window ends a running check before anything else goes
+    // (the window's owner stops the transport next).
+    connect(this, &QDialog::finished, this, &CDlgLineCheck::vStopAndWait);
+    connect(&m_window, &QDialog::finished, this, &CDlgLineCheck::vStopAndWait);
+    for (QPushButton* button : findChildren<QPushButton*>()) {
+        button->setAutoDefault(false);  // Enter in a field starts nothing
+    }
 }
 
 CDlgLineCheck::~CDlgLineCheck() {
+    vStopAndWait();
+}
+
+void CDlgLineCheck::vStopAndWait() {
     vStop();
     if (m_worker.joinable()) {
         m_worker.join();

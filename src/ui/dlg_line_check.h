@@ -31,8 +31,8 @@ class QSpinBox;
 // back onto the UI thread. Each finished device marks its row in the list; at the end
 // the result pane gets the summary line and, with an expected bench, the comparison.
 // After every search of the window the found devices are compared with the expected
-// bench too. Closing the dialog or the window stops a running check; the dialog's
-// destruction waits for it (at most one step's own time limit).
+// bench too. Closing the dialog or the window stops a running check and waits for it
+// (at most one step's own time limit), and so does the dialog's destruction.
 //
 // UI thread only.
 class CDlgLineCheck : public QDialog {
@@ -54,6 +54,9 @@ class CDlgLineCheck : public QDialog {
     bool fgStart();
     // Asks a running check to stop; its end is reported as usual.
     void vStop();
+    // The same, and waits for the check's thread (the check ends within one step's own
+    // time limit once stopped; its report is written by then).
+    void vStopAndWait();
     bool fgRunning() const { return m_worker.joinable(); }
 
     // The controls, for tests and the README's pictures.

@@ -2,7 +2,7 @@
 // dialog, every device's row takes the colour of its outcome and the failed one names
 // its step; the result pane has the summary and the comparison with the expected bench;
 // the report is written; a search compares the list with an expected CSV list and marks
-// the device it does not name.
+// the device it does not name; closing the dialog stops a check.
 
 #include <gtest/gtest.h>
 
@@ -138,4 +138,16 @@ TEST_F(LineCheckWindowTest, RowsShowTheOutcomesThePaneTheSummaryAndASearchTheBen
     EXPECT_TRUE(bench.model().sMark("127.0.0.4").m_fgUnexpected);
     EXPECT_EQ(QStringLiteral("not expected on this bench"), strRowTip(bench, "127.0.0.4"));
     EXPECT_FALSE(bench.model().sMark("127.0.0.2").m_fgUnexpected);
+
+    // Closing the dialog stops a running check and waits for it; it still reports.
+    dialog->pStepBox(ECheckStep::kVideo)->setChecked(true);
+    ASSERT_TRUE(dialog->fgStart());
+    dialog->close();
+    EXPECT_FALSE(dialog->fgRunning());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&bench] {
+            return bench.window().pResultPane()->strText().count(
+                       QStringLiteral("\nLine check: ")) == 2;
+        },
+        kCheckWaitMs));
 }
