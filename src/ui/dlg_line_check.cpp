@@ -218,6 +218,9 @@ void CDlgLineCheck::vOnSearchDone() {
     std::string error;
     const std::optional<CExpectedBench> expected = sExpectedBench(error);
     if (!expected) {
+        if (!error.empty()) {
+            m_pStatus->setText(strQ(error));
+        }
         return;
     }
     const std::string summary = strCompareWithBench(expected);
