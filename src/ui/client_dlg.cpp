@@ -27,6 +27,7 @@
 #include "ui/dev_list_commands.h"
 #include "ui/device_list_model.h"
 #include "ui/device_list_view.h"
+#include "ui/dlg_line_check.h"
 #include "ui/main_controls.h"
 #include "ui/ownerdraw_tab_ctrl.h"
 #include "ui/pages/dlg_dev_info.h"
@@ -401,7 +402,7 @@ void CclientDlg::vInitDialog() {
             loop.exec(QEventLoop::ExcludeUserInputEvents);
         });
     }
-    if (m_pLan != nullptr && !m_pLan->fgStart(m_interfaces)) {
+    if (m_pLan != nullptr && !m_pLan->fgStart(m_interfaces, &m_loginReplies)) {
         vMessageBoxTipsOk(nullptr, strKey(kSocketInitFailText));
         vMessageBoxTipsOk(this, strKey("Socket init failed!"));
     }
@@ -545,6 +546,7 @@ void CclientDlg::vProgressTick() {
     }
     if (m_pProgress->value() >= kProgressMax) {
         vStopTimer(EDlgTimer::kProgress);
+        emit sigSearchDone();
         return;
     }
     m_pProgress->setValue(m_pProgress->value() + 1);
@@ -613,6 +615,15 @@ void CclientDlg::vRefresh() {
         m_pStation->discovery().vRefresh();
     }
     vStartTimer(EDlgTimer::kSort);
+}
+
+void CclientDlg::vOpenLineCheck() {
+    if (!m_lineCheck) {
+        m_lineCheck = std::make_unique<CDlgLineCheck>(*this);
+    }
+    m_lineCheck->show();
+    m_lineCheck->raise();
+    m_lineCheck->activateWindow();
 }
 
 void CclientDlg::PrintLog(const QString& text) {

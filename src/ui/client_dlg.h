@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "check/login_replies.h"
 #include "net/lan_interfaces.h"
 #include "protocol/dev_registry.h"
 #include "ui/ac_edit.h"
@@ -25,6 +26,7 @@ class CDevListCommands;
 class CUpgradeCommands;
 class CUpgrader;
 class CDlgSetting;
+class CDlgLineCheck;
 class CDevListModel;
 class CDevListView;
 class CWifiListView;
@@ -132,6 +134,14 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     const CDevPwdSaveInfo& pwdStore() const { return m_pwdStore; }
     CACEdit& acPasswordEdit() { return m_acPasswordEdit; }
 
+    // The line check dialog ("Line check..." of the device list's menu): opened on
+    // first use and kept, so its settings stay; null before.
+    void vOpenLineCheck();
+    CDlgLineCheck* pLineCheck() const { return m_lineCheck.get(); }
+    // The login replies of the window's transport (its tap), for the line check; null
+    // in a window without a transport.
+    CLoginReplies* pLoginReplies() { return m_pLan != nullptr ? &m_loginReplies : nullptr; }
+
     // IRegistryObserver: keeps the device list, its ticks and the pool pane in step
     // with the registry. A change reported on another thread is shown later on the UI
     // thread, by reading the whole registry again.
@@ -145,6 +155,8 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     // The diagnostic dump of the registry was written (a double click on "Time
     // Interval").
     void sigRegistryDumped();
+    // A search has run its time (the progress bar is full).
+    void sigSearchDone();
 
   protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -213,4 +225,8 @@ class CclientDlg : public QDialog, public IRegistryObserver {
 
     CLayoutRect m_recordedWindow;
     std::vector<std::pair<QPointer<QWidget>, CLayoutRect>> m_layoutTable;
+
+    CLoginReplies m_loginReplies;  // the transport's tap
+    // Declared after the tap: its running check is stopped and joined first.
+    std::unique_ptr<CDlgLineCheck> m_lineCheck;
 };

@@ -103,6 +103,7 @@ std::unique_ptr<QMenu> CDevListCommands::psDevListMenu() const {
     menu->addSeparator();
     psAddCommand(*menu, "Export list...", EListCmd::kExportList);
     psAddCommand(*menu, "Save results...", EListCmd::kSaveResults);
+    psAddCommand(*menu, "Line check...", EListCmd::kLineCheck);
     return menu;
 }
 
@@ -162,6 +163,9 @@ void CDevListCommands::vRunCommand(EListCmd command) {
         case EListCmd::kSaveResults:
             vSaveResults();
             return;
+        case EListCmd::kLineCheck:
+            m_window.vOpenLineCheck();
+            return;
         default:
             break;
     }
@@ -212,6 +216,7 @@ void CDevListCommands::vRunCommand(EListCmd command) {
             break;
         case EListCmd::kRefresh:
         case EListCmd::kSaveResults:
+        case EListCmd::kLineCheck:
             break;
     }
 }

@@ -33,6 +33,7 @@ enum class EListCmd : int {
     kConnectWifi = 32796,
     kExportList = 32800,
     kSaveResults = 32801,
+    kLineCheck = 32803,
 };
 
 // What the operator does to devices through the main window's lists: the device
@@ -45,7 +46,8 @@ enum class EListCmd : int {
 // so earlier ticks stay): "Refresh", "Modify UID", "Make updgrade file" > "All files",
 // "Send file" > the seven file types and "Retry failed" (every ticked device gets the
 // files, see CUpgradeCommands), "Copy UID", "Copy IP", "Go to web", "Modify Password", "Preview QR
-// code", then "Export list..." and "Save results...". Commands on the selected row's record do
+// code", then "Export list...", "Save results..." and "Line check..." (opens the line check
+// dialog). Commands on the selected row's record do
 // nothing when the row has none.
 class CDevListCommands : public QObject {
     Q_OBJECT

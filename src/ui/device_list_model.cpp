@@ -2,6 +2,7 @@
 
 #include <QBrush>
 #include <QColor>
+#include <QStringList>
 #include <array>
 #include <cstdio>
 
@@ -11,6 +12,9 @@ namespace {
 constexpr std::size_t kWellFormedUidChars = 20;
 constexpr std::array<int, CDevListModel::kColCount> kColumnWidths{40, 60, 100, 130, 200};
 constexpr double kMegabytesPerGigabyte = 1024.0;
+const QColor kPassedColour(200, 240, 200);
+const QColor kFailedColour(255, 200, 200);
+const QColor kUnexpectedColour(255, 215, 130);
 
 QString strQ(const std::string& text) {
     return QString::fromStdString(text);
@@ -89,6 +93,58 @@ const CDevListRow* CDevListModel::psRow(int row) const {
     return &m_rows[static_cast<std::size_t>(row)];
 }
 
+void CDevListModel::vMarkChecked(const std::string& ip, bool passed, const QString& failures) {
+    CRowMark& mark = m_marks[ip];
+    mark.m_eCheck = passed ? ECheckMark::kPassed : ECheckMark::kFailed;
+    mark.m_strFailures = failures;
+    vRepaintMarks(ip);
+}
+
+void CDevListModel::vMarkUnexpected(const std::vector<std::string>& ips) {
+    std::vector<std::string> changed;
+    for (auto& [ip, mark] : m_marks) {
+        if (mark.m_fgUnexpected) {
+            mark.m_fgUnexpected = false;
+            changed.push_back(ip);
+        }
+    }
+    for (const std::string& ip : ips) {
+        m_marks[ip].m_fgUnexpected = true;
+        changed.push_back(ip);
+    }
+    std::erase_if(m_marks, [](const auto& entry) {
+        return entry.second.m_eCheck == ECheckMark::kNone && !entry.second.m_fgUnexpected;
+    });
+    for (const std::string& ip : changed) {
+        vRepaintMarks(ip);
+    }
+}
+
+void CDevListModel::vClearMarks() {
+    if (m_marks.empty()) {
+        return;
+    }
+    m_marks.clear();
+    if (!m_rows.empty()) {
+        emit dataChanged(index(0, 0), index(rowCount() - 1, kColCount - 1),
+                         {Qt::BackgroundRole, Qt::ToolTipRole});
+    }
+}
+
+CRowMark CDevListModel::sMark(const std::string& ip) const {
+    const auto found = m_marks.find(ip);
+    return found == m_marks.end() ? CRowMark{} : found->second;
+}
+
+void CDevListModel::vRepaintMarks(const std::string& ip) {
+    for (int row = 0; row < rowCount(); ++row) {
+        if (m_rows[static_cast<std::size_t>(row)].m_strIp == ip) {
+            emit dataChanged(index(row, 0), index(row, kColCount - 1),
+                             {Qt::BackgroundRole, Qt::ToolTipRole});
+        }
+    }
+}
+
 int CDevListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(m_rows.size());
 }
@@ -120,6 +176,28 @@ QVariant CDevListModel::data(const QModelIndex& index, int role) const {
             }
         case Qt::ForegroundRole:
             return QBrush(fgUidIsMalformed(row.m_strUid) ? QColor(255, 0, 0) : QColor(0, 0, 0));
+        case Qt::BackgroundRole:
+        case Qt::ToolTipRole: {
+            const auto found = m_marks.find(row.m_strIp);
+            if (found == m_marks.end()) {
+                return {};
+            }
+            const CRowMark& mark = found->second;
+            if (role == Qt::BackgroundRole) {
+                return QBrush(mark.m_eCheck == ECheckMark::kFailed   ? kFailedColour
+                              : mark.m_fgUnexpected                  ? kUnexpectedColour
+                              : mark.m_eCheck == ECheckMark::kPassed ? kPassedColour
+                                                                     : QColor());
+            }
+            QStringList tips;
+            if (mark.m_eCheck == ECheckMark::kFailed) {
+                tips << mark.m_strFailures;
+            }
+            if (mark.m_fgUnexpected) {
+                tips << strQ(strTranslate("not expected on this bench"));
+            }
+            return tips.isEmpty() ? QVariant() : QVariant(tips.join(QLatin1Char('\n')));
+        }
         case Qt::CheckStateRole:
             if (index.column() == kColId) {
                 return fgIsChecked(index.row()) ? Qt::Checked : Qt::Unchecked;

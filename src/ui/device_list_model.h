@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QString>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,11 +28,24 @@ bool fgUidIsMalformed(const std::string& uid);
 // first, each in megabytes divided by 1024.
 std::string strSdCardText(std::uint32_t sdFigure1, std::uint32_t sdFigure2);
 
+// What the line check found out about the device at an address, as the list marks it:
+// its outcome (with the failed steps and their reasons) and whether the expected bench
+// names it.
+enum class ECheckMark : std::uint8_t { kNone, kPassed, kFailed };
+struct CRowMark {
+    ECheckMark m_eCheck = ECheckMark::kNone;
+    QString m_strFailures;  // the failed steps, one "step: reason" a line
+    bool m_fgUnexpected = false;
+};
+
 // The device list: a snapshot of the active view of the device registry, one row per
 // record in view order, with the check box of each row ticked exactly when the row is
 // in the device pool. Columns "ID" (row + 1), "UID", "Version", "IP", "Mac Address".
 // The registry stays the owner of the data: the window copies rows in on its changes
-// and forwards the operator's check-box clicks. UI thread only.
+// and forwards the operator's check-box clicks. Rows marked by the line check are drawn
+// on light green (passed), light red (failed, the tooltip names the failed steps) or
+// amber (not expected on the bench); the marks are kept by address, so they follow
+// their device through resets and sorting. UI thread only.
 class CDevListModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -50,6 +65,14 @@ class CDevListModel : public QAbstractTableModel {
     bool fgIsChecked(int row) const;
     const CDevListRow* psRow(int row) const;
 
+    // The check's outcome for the device at ip (failures: "step: reason" lines).
+    void vMarkChecked(const std::string& ip, bool passed, const QString& failures);
+    // Exactly the devices at these addresses are marked as not expected on the bench.
+    void vMarkUnexpected(const std::vector<std::string>& ips);
+    // Drops every mark.
+    void vClearMarks();
+    CRowMark sMark(const std::string& ip) const;
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -67,8 +90,11 @@ class CDevListModel : public QAbstractTableModel {
     void sigCheckClicked(int row, bool checked);
 
   private:
+    void vRepaintMarks(const std::string& ip);
+
     std::vector<CDevListRow> m_rows;
-    std::vector<char> m_checked;  // one flag per row
+    std::map<std::string, CRowMark> m_marks;  // by address
+    std::vector<char> m_checked;              // one flag per row
     QString m_strVersionHeader;
     QString m_strMacHeader;
 };

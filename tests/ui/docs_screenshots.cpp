@@ -3,30 +3,117 @@
 //
 //   build/dev/bin/docs_screenshots docs/
 //
-// writes docs/live_view.png: the live view playing the first simulated camera.
+// writes docs/live_view.png: the live view playing the first simulated camera;
+// docs/line-check-window.png: the window after a line check of the bench (one camera
+// black, one without SD card, one device more expected than found) with the check's
+// dialog; docs/line-check-report.png: that check's HTML report, drawn by Qt's rich-text
+// engine at a fixed width.
 
 #include <sched.h>
 #include <unistd.h>
 
 #include <QApplication>
-#include <QPushButton>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
 #include <QImage>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTextDocument>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
+#include "app/settings.h"
+#include "devsim/sim_bench_faults.h"
 #include "fleet_window.h"
+#include "ui/dev_list_commands.h"
+#include "ui/dlg_line_check.h"
 #include "ui/pages/dlg_video.h"
+#include "ui/result_pane.h"
 #include "ui/video_wnd.h"
 
 namespace {
 
 constexpr int kWaitMs = 15000;
+constexpr int kCheckWaitMs = 60000;
+constexpr int kReportWidth = 1500;
 
 int iFail(const char* what) {
     std::fprintf(stderr, "docs_screenshots: %s\n", what);
     return 1;
+}
+
+// The bench's faults: the second camera shows black, the fourth sees no Wi-Fi network.
+void vBenchFaults(std::size_t index, devsim::CSimDeviceState& state,
+                  devsim::CSimBehaviour& behaviour) {
+    std::string error;
+    if (index == 1) {
+        devsim::iApplyBenchFault("black-video", "", state, behaviour, error);
+    } else if (index == 3) {
+        devsim::iApplyBenchFault("no-wifi", "", state, behaviour, error);
+    }
+}
+
+// Runs the line check from its dialog; the report's folder, or empty.
+QString strRunLineCheck(CFleetWindow& bench) {
+    // Every listed device is checked when none is ticked; no row is selected, so each
+    // shows its colour.
+    bench.registry().iDevPoolDelete(-1, true);
+    bench.registry().vSetListSelect(-1);
+    bench.window().commands().vRunCommand(EListCmd::kLineCheck);
+    CDlgLineCheck& dialog = *bench.window().pLineCheck();
+    dialog.pExpectEdit()->setText(QStringLiteral("7"));
+    for (const ECheckStep step : CDlgLineCheck::kSteps) {
+        dialog.pStepBox(step)->setChecked(step == ECheckStep::kLogin || step == ECheckStep::kUid ||
+                                          step == ECheckStep::kWifi || step == ECheckStep::kVideo);
+    }
+    QTest::mouseClick(dialog.pStartButton(), Qt::LeftButton);
+    if (!QTest::qWaitFor([&dialog] { return dialog.pOpenReportButton()->isEnabled(); },
+                         kCheckWaitMs)) {
+        return {};
+    }
+    // The result pane shows what it is given a moment later.
+    if (!QTest::qWaitFor(
+            [&bench] {
+                return bench.window().pResultPane()->toPlainText().contains(
+                    QStringLiteral("found 6 of 7"));
+            },
+            kWaitMs)) {
+        return {};
+    }
+    return dialog.strReportFolder();
+}
+
+// The window with the dialog drawn over the live view.
+bool fgSaveWindowWithDialog(CFleetWindow& bench, const QString& path) {
+    QImage picture = bench.window().grab().toImage();
+    const QImage dialog = bench.window().pLineCheck()->grab().toImage();
+    QPainter painter(&picture);
+    const QPoint corner(picture.width() - dialog.width() - 170, 90);
+    painter.fillRect(QRect(corner, dialog.size()).adjusted(-1, -1, 1, 1), Qt::darkGray);
+    painter.drawImage(corner, dialog);
+    painter.end();
+    return picture.save(path);
+}
+
+bool fgSaveReportPicture(const QString& folder, const QString& path) {
+    QFile html(QDir(folder).filePath(QStringLiteral("report.html")));
+    if (!html.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    QTextDocument page;
+    page.setHtml(QString::fromUtf8(html.readAll()));
+    page.setTextWidth(kReportWidth);
+    QImage picture(kReportWidth, static_cast<int>(page.size().height()), QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    page.drawContents(&painter);
+    painter.end();
+    return picture.save(path);
 }
 
 }  // namespace
@@ -43,8 +130,10 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const std::string folder = std::string(argv[1]) + "/";
 
+    const QTemporaryDir writable;
+    CSettings::instance().m_strWritableDir = writable.path().toStdString() + "/";
     CFleetWindow bench;
-    if (const std::string error = bench.strStart(6); !error.empty()) {
+    if (const std::string error = bench.strStart(6, vBenchFaults); !error.empty()) {
         return iFail(error.c_str());
     }
     bench.window().resize(1180, 720);
@@ -61,5 +150,16 @@ int main(int argc, char** argv) {
         return iFail("no picture to save");
     }
     live.StopPlayVideo();
+
+    const QString report = strRunLineCheck(bench);
+    if (report.isEmpty()) {
+        return iFail("the line check did not end with a report");
+    }
+    if (!fgSaveWindowWithDialog(bench, QString::fromStdString(folder + "line-check-window.png"))) {
+        return iFail("cannot save the window with the check");
+    }
+    if (!fgSaveReportPicture(report, QString::fromStdString(folder + "line-check-report.png"))) {
+        return iFail("cannot draw the report");
+    }
     return 0;
 }
