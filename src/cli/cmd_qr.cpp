@@ -8,8 +8,8 @@
 
 #include "app/file_util.h"
 #include "cli/cli_runner.h"
-#include "cli/png_writer.h"
 #include "codec/qr/qr_bitmap.h"
+#include "media/png_image.h"
 
 namespace {
 
