@@ -239,13 +239,14 @@ void CDlgSensor::vStopLearning() {
     fgSendToSelectedDev(this, m_pStation, bufBuildStopSensorLearn());
 }
 
-void CDlgSensor::vStartTest() {
+const CDlgSensor::CTableEntry* CDlgSensor::psCheckedSelection(std::string& ip) {
     m_pResult->clear();
+    return fgLoginCheck(ip) ? psSelectedEntry() : nullptr;
+}
+
+void CDlgSensor::vStartTest() {
     std::string ip;
-    if (!fgLoginCheck(ip)) {
-        return;
-    }
-    const CTableEntry* entry = psSelectedEntry();
+    const CTableEntry* entry = psCheckedSelection(ip);
     if (entry == nullptr) {
         return;
     }
@@ -256,12 +257,8 @@ void CDlgSensor::vStartTest() {
 }
 
 void CDlgSensor::vCalibrate(int calibrationRow) {
-    m_pResult->clear();
     std::string ip;
-    if (!fgLoginCheck(ip)) {
-        return;
-    }
-    const CTableEntry* entry = psSelectedEntry();
+    const CTableEntry* entry = psCheckedSelection(ip);
     if (entry == nullptr) {
         return;
     }

@@ -96,6 +96,9 @@ class CDlgSensor : public CScaledPage, public ISensorView {
     bool fgLoginCheck(std::string& ip);
     // The table entry of the selected row, when there is one.
     const CTableEntry* psSelectedEntry() const;
+    // Before a request about the selected sensor: clears the result, runs the login
+    // check (ip: the device) and finds the sensor; nullptr when either fails.
+    const CTableEntry* psCheckedSelection(std::string& ip);
 
     CStation* m_pStation;
     QTableWidget* m_pList = nullptr;
