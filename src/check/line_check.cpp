@@ -106,12 +106,15 @@ std::vector<CDeviceCheck> CLineCheck::vecRun(const std::vector<CCheckTarget>& ta
     }
     m_runDeadline = Clock::now() + std::chrono::milliseconds(m_options.m_iRunLimitMs);
     std::atomic<std::size_t> next{0};
-    std::atomic<int> done{0};
+    // Counted and told under one lock, so the progress hears 1, 2, 3... in that order.
+    std::mutex doneLock;
+    int done = 0;
     const auto total = static_cast<int>(targets.size());
     const auto work = [&](const std::stop_token& stop) {
         for (std::size_t i = next++; i < targets.size(); i = next++) {
             vCheckDevice(targets[i], sharedWith[i], rows[i], stop, progress);
             if (progress != nullptr) {
+                const std::lock_guard guard(doneLock);
                 progress->vOnDeviceDone(rows[i], ++done, total);
             }
         }

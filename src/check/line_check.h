@@ -70,7 +70,8 @@ class ICheckProgress {
         (void)step;
         (void)result;
     }
-    // The device's row is complete; done of total devices are finished.
+    // The device's row is complete; done of total devices are finished. One device at a
+    // time, done counting up.
     virtual void vOnDeviceDone(const CDeviceCheck& row, int done, int total) = 0;
 };
 
