@@ -24,6 +24,7 @@
 #include "protocol/requests.h"
 #include "support/netns.h"
 #include "support/temp_dir.h"
+#include "support/wait_until.h"
 
 namespace {
 
@@ -137,14 +138,7 @@ class HornTest : public ::testing::Test {
 
     template <typename Predicate>
     bool fgWaitDevice(std::size_t index, Predicate holds) {
-        const auto deadline = std::chrono::steady_clock::now() + 60s;
-        while (std::chrono::steady_clock::now() < deadline) {
-            if (holds(m_fleet->sDeviceState(index))) {
-                return true;
-            }
-            std::this_thread::sleep_for(5ms);
-        }
-        return false;
+        return fgWaitUntil([&] { return holds(m_fleet->sDeviceState(index)); }, 60s);
     }
 
     CHornResult sWaitDone() {

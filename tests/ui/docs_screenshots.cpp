@@ -142,11 +142,14 @@ int main(int argc, char** argv) {
     }
     auto& live = *qobject_cast<CDlgVideo*>(bench.window().pPage(kTabLiveView));
     QTest::mouseClick(live.pPlayButton(), Qt::LeftButton);
-    // A second of pictures, so the moving square has left its start.
     const bool playing = QTest::qWaitFor(
         [&live] { return live.pVideoWnd()->sPictureSize() == QSize(1920, 1080); }, kWaitMs);
-    QTest::qWait(1000);
-    if (!playing || !bench.window().grab().save(QString::fromStdString(folder + "live_view.png"))) {
+    // Until the moving square has left where the first picture had it.
+    const QImage first = live.pVideoWnd()->grab().toImage();
+    const bool moved = QTest::qWaitFor(
+        [&live, &first] { return live.pVideoWnd()->grab().toImage() != first; }, kWaitMs);
+    if (!playing || !moved ||
+        !bench.window().grab().save(QString::fromStdString(folder + "live_view.png"))) {
         return iFail("no picture to save");
     }
     live.StopPlayVideo();
