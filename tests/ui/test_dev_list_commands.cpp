@@ -29,6 +29,7 @@
 #include "codec/qr_reader.h"
 #include "devsim/sim_wire.h"
 #include "dialog_test_support.h"
+#include "fleet_test.h"
 #include "fleet_window.h"
 #include "protocol/dev_list_format.h"
 #include "support/temp_dir.h"
@@ -449,20 +450,7 @@ TEST_F(DevListCommandsTest, SaveResultsWritesThePaneText) {
 }
 
 // The same window in front of simulated devices on loopback.
-class FleetCommandsTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (!fgPrivateNetwork()) {
-            GTEST_SKIP() << strPrivateNetworkSkipReason();
-        }
-        m_strSavedWritableDir = CSettings::instance().m_strWritableDir;
-        CSettings::instance().m_strWritableDir = m_dir.path().string() + "/";
-    }
-    void TearDown() override { CSettings::instance().m_strWritableDir = m_strSavedWritableDir; }
-
-    CTempDir m_dir;
-    std::string m_strSavedWritableDir;
-};
+class FleetCommandsTest : public CFleetFolderTest {};
 
 TEST_F(FleetCommandsTest, ScanningAUidIntoThePageWritesItToTheSelectedDevice) {
     CFleetWindow bench;

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "dialog_test_support.h"
+#include "fleet_test.h"
 #include "fleet_window.h"
 #include "protocol/cmd_header.h"
 #include "ui/ownerdraw_tab_ctrl.h"
@@ -200,14 +201,7 @@ TEST(DlgDevInfoPage, ApplySendsTheBlockAsItStandsInTheEdits) {
     EXPECT_EQ(count, core.vecSent().size());
 }
 
-class DevicePagesOnBench : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (!fgPrivateNetwork()) {
-            GTEST_SKIP() << strPrivateNetworkSkipReason();
-        }
-    }
-};
+class DevicePagesOnBench : public CFleetFolderTest {};
 
 TEST_F(DevicePagesOnBench, MotorTabFillsFromTheDeviceAndItsButtonsDriveTheMotors) {
     CFleetWindow bench;

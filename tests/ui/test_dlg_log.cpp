@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/settings.h"
+#include "fleet_test.h"
 #include "fleet_window.h"
 #include "support/temp_dir.h"
 #include "ui/ownerdraw_tab_ctrl.h"
@@ -21,17 +22,8 @@ namespace {
 
 constexpr int kLogTab = 7;
 
-class DlgLogFleetTest : public ::testing::Test {
+class DlgLogFleetTest : public CFleetFolderTest {
   protected:
-    void SetUp() override {
-        if (!fgPrivateNetwork()) {
-            GTEST_SKIP() << strPrivateNetworkSkipReason();
-        }
-        m_strSavedWritableDir = CSettings::instance().m_strWritableDir;
-        CSettings::instance().m_strWritableDir = m_dir.path().string() + "/";
-    }
-    void TearDown() override { CSettings::instance().m_strWritableDir = m_strSavedWritableDir; }
-
     bool fgLogShows(const QString& text) const {
         return QTest::qWaitFor(
             [this, &text] { return m_pPage->pLogBox()->toPlainText().contains(text); },
@@ -47,8 +39,6 @@ class DlgLogFleetTest : public ::testing::Test {
         m_pPage->pKeyButton()->click();
     }
 
-    CTempDir m_dir;
-    std::string m_strSavedWritableDir;
     CFleetWindow m_bench;
     CDlgLog* m_pPage = nullptr;
 };

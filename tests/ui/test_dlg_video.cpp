@@ -21,6 +21,7 @@
 
 #include "app/settings.h"
 #include "dialog_test_support.h"
+#include "fleet_test.h"
 #include "fleet_window.h"
 #include "support/media_clips.h"
 #include "support/temp_dir.h"
@@ -120,28 +121,13 @@ TEST(RecordName, DeviceTextCannotLeaveTheFolder) {
     EXPECT_TRUE(path.ends_with("_s.h264")) << path;
 }
 
-class LiveViewTest : public ::testing::Test {
+class LiveViewTest : public CFleetFolderTest {
   protected:
-    void SetUp() override {
-        if (!fgPrivateNetwork()) {
-            GTEST_SKIP() << strPrivateNetworkSkipReason();
-        }
-        m_strSavedWritableDir = CSettings::instance().m_strWritableDir;
-        std::filesystem::create_directory(m_dir.path() / "rec");
-        CSettings::instance().m_strWritableDir = (m_dir.path() / "rec").string() + "/";
-    }
-    void TearDown() override {
-        if (!m_strSavedWritableDir.empty()) {
-            CSettings::instance().m_strWritableDir = m_strSavedWritableDir;
-        }
-    }
+    LiveViewTest() : CFleetFolderTest("rec") {}
 
     static CDlgVideo& page(CFleetWindow& bench) {
         return *qobject_cast<CDlgVideo*>(bench.window().pPage(kTabLiveView));
     }
-
-    CTempDir m_dir;
-    std::string m_strSavedWritableDir;
 };
 
 TEST_F(LiveViewTest, PlayShowsTheCameraStopPaintsBlackADragSteers) {

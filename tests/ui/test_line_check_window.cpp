@@ -20,6 +20,7 @@
 
 #include "app/settings.h"
 #include "devsim/sim_bench_faults.h"
+#include "fleet_test.h"
 #include "fleet_window.h"
 #include "support/temp_dir.h"
 #include "ui/dev_list_commands.h"
@@ -32,23 +33,8 @@ namespace {
 constexpr int kCheckWaitMs = 60000;
 constexpr const char* kNoSdDevice = "127.0.0.3";
 
-class LineCheckWindowTest : public ::testing::Test {
+class LineCheckWindowTest : public CFleetFolderTest {
   protected:
-    void SetUp() override {
-        if (!fgPrivateNetwork()) {
-            GTEST_SKIP() << strPrivateNetworkSkipReason();
-        }
-        m_strSavedWritableDir = CSettings::instance().m_strWritableDir;
-        CSettings::instance().m_strWritableDir = m_dir.path().string() + "/";
-    }
-    void TearDown() override {
-        if (!m_strSavedWritableDir.empty()) {
-            CSettings::instance().m_strWritableDir = m_strSavedWritableDir;
-        }
-    }
-
-    CTempDir m_dir;
-    std::string m_strSavedWritableDir;
 };
 
 QColor sRowColour(CFleetWindow& bench, const std::string& ip) {

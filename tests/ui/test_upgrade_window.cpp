@@ -18,6 +18,7 @@
 
 #include "app/settings.h"
 #include "devsim/sim_upgrade_wire.h"
+#include "fleet_test.h"
 #include "fleet_window.h"
 #include "support/temp_dir.h"
 #include "ui/main_controls.h"
@@ -29,21 +30,8 @@ namespace {
 
 constexpr int kUpgradeWaitMs = 30000;
 
-class UpgradeWindowTest : public ::testing::Test {
+class UpgradeWindowTest : public CFleetFolderTest {
   protected:
-    void SetUp() override {
-        if (!fgPrivateNetwork()) {
-            GTEST_SKIP() << strPrivateNetworkSkipReason();
-        }
-        m_strSavedWritableDir = CSettings::instance().m_strWritableDir;
-        CSettings::instance().m_strWritableDir = m_dir.path().string() + "/";
-    }
-    void TearDown() override {
-        if (!m_strSavedWritableDir.empty()) {
-            CSettings::instance().m_strWritableDir = m_strSavedWritableDir;
-        }
-    }
-
     // A file of `bytes` pseudo-random bytes in the test's folder, and its SHA-256.
     devsim::CSimUpgFile sWriteFile(const std::string& name, std::size_t bytes, std::uint32_t type) {
         std::vector<std::uint8_t> content(bytes);
@@ -84,9 +72,6 @@ class UpgradeWindowTest : public ::testing::Test {
             [&bench, &text] { return bench.window().pResultPane()->strText().contains(text); },
             kUpgradeWaitMs);
     }
-
-    CTempDir m_dir;
-    std::string m_strSavedWritableDir;
 };
 
 TEST_F(UpgradeWindowTest, UpgradeButtonSendsTheChosenFileToEveryTickedDevice) {
