@@ -1,17 +1,8 @@
 #include "check/login_replies.h"
 
-#include <algorithm>
-
 #include "protocol/cmd_header.h"
+#include "protocol/login_feature.h"
 #include "protocol/reply_reader.h"
-
-namespace {
-
-constexpr std::size_t kWifiCountOffset = 16;
-constexpr std::size_t kWifiListOffset = 20;
-constexpr std::size_t kWifiEntryBytes = 36;
-
-}  // namespace
 
 std::optional<CLoginAnswer> sParseLoginAnswer(std::span<const std::uint8_t> datagram) {
     const CReplyReader reply(datagram);
@@ -21,10 +12,7 @@ std::optional<CLoginAnswer> sParseLoginAnswer(std::span<const std::uint8_t> data
     }
     CLoginAnswer answer;
     answer.m_fgAccepted = reply.byType() == kReplyLoginOk;
-    const std::size_t held =
-        reply.size() > kWifiListOffset ? (reply.size() - kWifiListOffset) / kWifiEntryBytes : 0;
-    answer.m_iWifiNetworks =
-        static_cast<int>(std::min<std::size_t>(reply.usAt(kWifiCountOffset), held));
+    answer.m_iWifiNetworks = static_cast<int>(uLoginWifiEntries(reply));
     return answer;
 }
 

@@ -1,5 +1,7 @@
 #include "protocol/login_feature.h"
 
+#include <algorithm>
+
 #include "app/dbg_print.h"
 #include "app/str_util.h"
 #include "app/text_conv.h"
@@ -16,6 +18,12 @@ constexpr std::size_t kWifiListOffset = 20;
 constexpr std::size_t kSsidBytes = 32;
 constexpr int kSsidLocalBytes = 127;
 }  // namespace
+
+std::size_t uLoginWifiEntries(const CReplyReader& reply) {
+    const std::size_t received =
+        reply.size() > kWifiListOffset ? (reply.size() - kWifiListOffset) / kWifiEntryBytes : 0;
+    return std::min<std::size_t>(reply.usAt(kWifiCountOffset), received);
+}
 
 CLoginFeature::CLoginFeature(CStation& station) : m_station(station) {
     for (const std::uint8_t type : {kReplyLoginOk, kReplyLoginRefused, kReplyWifiStatus,
@@ -61,15 +69,11 @@ void CLoginFeature::vLoginReply(const CReplyReader& reply, std::uint32_t senderN
         view->vSetDetectorFlags(reply.byAt(kCmdOffExtra) == 1, reply.byAt(kCmdOffExtra + 1) == 1,
                                 reply.byAt(kCmdOffExtra + 2) == 1);
     }
-    const std::uint16_t claimed = reply.usAt(kWifiCountOffset);
     const auto connected = static_cast<std::int16_t>(reply.usAt(kWifiConnectedOffset));
     if (connected <= 0 && view != nullptr) {
         view->vSetWifiStatus({});
     }
-    // Only the entries the datagram really holds are read.
-    const std::size_t received =
-        reply.size() > kWifiListOffset ? (reply.size() - kWifiListOffset) / kWifiEntryBytes : 0;
-    const std::size_t count = std::min<std::size_t>(claimed, received);
+    const std::size_t count = uLoginWifiEntries(reply);
     for (std::size_t i = 0; i < count && view != nullptr; ++i) {
         const std::size_t entry = kWifiListOffset + i * kWifiEntryBytes;
         const std::string ssid = strLocalName(reply.spanAt(entry + 4, kSsidBytes), kSsidLocalBytes);

@@ -30,6 +30,10 @@ class ILoginView {
     virtual void vSetDetectorFlags(bool first, bool second, bool third) = 0;
 };
 
+// The Wi-Fi networks a login reply lists: the count it claims, but no more entries
+// than the datagram holds.
+std::size_t uLoginWifiEntries(const CReplyReader& reply);
+
 class CLoginFeature final : public IReplyHandler {
   public:
     static constexpr int kWifiPollCount = 10;  // status queries, one per 4 s
