@@ -5,6 +5,7 @@
 
 #include "app/text_conv.h"
 #include "app/translate.h"
+#include "protocol/cmd_header.h"
 
 namespace {
 
@@ -18,14 +19,6 @@ constexpr std::size_t kOffSendDb = 48;
 constexpr std::size_t kOffRecvDb = 52;
 constexpr int kNameLocalBytes = 31;
 constexpr std::size_t kLineMaxBytes = 59;
-
-std::uint32_t uiLe(std::span<const std::uint8_t> bytes, std::size_t at, std::size_t size) {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < size; ++i) {
-        value |= static_cast<std::uint32_t>(bytes[at + i]) << (8 * i);
-    }
-    return value;
-}
 
 std::string strName(std::span<const std::uint8_t> bytes) {
     return strLocalName(bytes.first(kSensorNameBytes), kNameLocalBytes);
@@ -69,12 +62,12 @@ CSensorEntry sParseSensorEntry(std::span<const std::uint8_t, kSensorEntryBytes> 
 CSensorResult sParseSensorResult(std::span<const std::uint8_t, kSensorResultBytes> record) {
     CSensorResult result;
     result.m_strName = strName(record);
-    result.m_iType = static_cast<std::int32_t>(uiLe(record, kOffType, 4));
-    result.m_iMain = static_cast<std::int32_t>(uiLe(record, kOffMain, 4));
-    result.m_usSecond = static_cast<std::uint16_t>(uiLe(record, kOffSecond, 2));
-    result.m_usThird = static_cast<std::uint16_t>(uiLe(record, kOffThird, 2));
-    result.m_iSendDb = static_cast<std::int32_t>(uiLe(record, kOffSendDb, 4));
-    result.m_iRecvDb = static_cast<std::int32_t>(uiLe(record, kOffRecvDb, 4));
+    result.m_iType = static_cast<std::int32_t>(uiReadLe32(record, kOffType));
+    result.m_iMain = static_cast<std::int32_t>(uiReadLe32(record, kOffMain));
+    result.m_usSecond = usReadLe16(record, kOffSecond);
+    result.m_usThird = usReadLe16(record, kOffThird);
+    result.m_iSendDb = static_cast<std::int32_t>(uiReadLe32(record, kOffSendDb));
+    result.m_iRecvDb = static_cast<std::int32_t>(uiReadLe32(record, kOffRecvDb));
     return result;
 }
 
