@@ -54,11 +54,12 @@ class CLogLevels {
         }
     }
 
-    bool fgPasses(ELogLevel level, std::string_view component) const {
+    // The component is worked out only when some component has a level of its own.
+    bool fgPasses(ELogLevel level, const char* filePath) const {
         if (!m_fgOverrides.load(std::memory_order_acquire)) {
             return level <= m_eDefault.load(std::memory_order_relaxed);
         }
-        return level <= eLevel(component);
+        return level <= eLevel(strLogComponent(filePath));
     }
 
     ELogLevel eLevel(std::string_view component) const {
@@ -183,10 +184,10 @@ bool fgApplyLogLevels(std::string_view spec) {
 }
 
 void vLogWrite(ELogLevel level, const std::source_location& where, const char* format, ...) {
-    const std::string_view component = strLogComponent(where.file_name());
-    if (level == ELogLevel::kOff || !levels().fgPasses(level, component)) {
+    if (level == ELogLevel::kOff || !levels().fgPasses(level, where.file_name())) {
         return;
     }
+    const std::string_view component = strLogComponent(where.file_name());
     char line[kLogLineMax + 1] = {};
     const char* tag = level == ELogLevel::kError  ? "err:"
                       : level == ELogLevel::kWarn ? "warn:"
