@@ -37,9 +37,10 @@ class CUpgAcceptInfo {
     std::array<std::string, kUpgFilesMax> m_strPaths;
     std::array<std::string, kUpgFilesMax> m_strNames;
     std::array<std::uint32_t, kUpgFilesMax> m_uiTypes{};
-    bool m_fgPicked = false;  // a worker has taken the record
-    bool m_fgBound = false;   // the transfer has its connection
-    CSocket m_handed;         // a connection the device opened to the listener
+    std::uint64_t m_uiRun = 0;  // the run the record belongs to
+    bool m_fgPicked = false;    // a worker has taken the record
+    bool m_fgBound = false;     // the transfer has its connection
+    CSocket m_handed;           // a connection the device opened to the listener
     std::chrono::steady_clock::time_point m_started;
 
     // Written by the record's worker, read by anyone.

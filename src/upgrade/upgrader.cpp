@@ -95,6 +95,7 @@ int CUpgrader::iStartUpgrade(const std::vector<CUpgFile>& files,
             if (!m_fgRunActive) {
                 // A new run: its plan, its rows.
                 m_fgRunActive = true;
+                ++m_uiRun;
                 m_fgStopped = false;
                 m_iReleased = 0;
                 m_plan = plan;
@@ -102,6 +103,7 @@ int CUpgrader::iStartUpgrade(const std::vector<CUpgFile>& files,
             }
             auto record = std::make_shared<CUpgAcceptInfo>(address, addrNet, files);
             record->m_started = std::chrono::steady_clock::now();
+            record->m_uiRun = m_uiRun;
             m_table.emplace(address, record);
             m_waiting.push_back(std::move(record));
             CUpgDeviceResult& entry = m_run[address];
@@ -290,7 +292,6 @@ void CUpgrader::vFinish(CUpgAcceptInfo& record, EUpgOutcome outcome, EUpgReason 
         }
         vCopyFacts(facts, m_run[record.m_strAddress]);
         ended.push_back(sEndLocked(record, outcome, reason));
-        m_iReleased = std::max(0, m_iReleased - 1);
         if (fgCountsAsFailure(outcome) && m_plan.m_iStopAfter > 0) {
             const auto failures = std::count_if(m_run.begin(), m_run.end(), [](const auto& row) {
                 return fgCountsAsFailure(row.second.m_eOutcome);
@@ -299,7 +300,17 @@ void CUpgrader::vFinish(CUpgAcceptInfo& record, EUpgOutcome outcome, EUpgReason 
                 m_fgStopped = true;
             }
         }
-        vReleaseLocked(ended);
+    }
+    // The device's verdict is reported before the next wave begins: the wave's device
+    // counts as going until then.
+    vReportEnded(ended);
+    ended.clear();
+    {
+        const std::lock_guard lock(m_tableLock);
+        if (record.m_uiRun == m_uiRun) {
+            m_iReleased = std::max(0, m_iReleased - 1);
+            vReleaseLocked(ended);
+        }
     }
     m_changed.notify_all();
     vReportEnded(ended);

@@ -201,7 +201,8 @@ class CUpgrader {
     bool m_fgRunActive = false;
     bool m_fgStopped = false;  // the run reached its failure limit
     bool m_fgClosing = false;
-    int m_iUnreported = 0;  // devices ended whose reports are still being made
+    std::uint64_t m_uiRun = 0;  // number of the current or last run
+    int m_iUnreported = 0;      // devices ended whose reports are still being made
     CUpgPlan m_plan;
     // The devices of the current or last run, by address text.
     std::map<std::string, CUpgDeviceResult> m_run;
