@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <thread>
 
-#include "app/text_conv.h"
+#include "app/shown_text.h"
 #include "cli/cli_runner.h"
 #include "protocol/cmd_header.h"
 
@@ -18,8 +18,12 @@ void CCliView::vOnResult(const CCmdResult& result) {
     if (result.m_uiAddr == 0 || result.m_uiAddr != m_uiDevice) {
         return;
     }
+    const std::string line = strShownText(strFormatResult(result), ELineBreaks::kKeep);
     std::lock_guard guard(m_lock);
-    m_results.push_back(result);
+    m_codes.insert(result.m_iCode);
+    for (std::string& shown : m_limiter.vecOnLine(result.m_strAddr, line, CliClock::now())) {
+        m_lines.push_back(std::move(shown));
+    }
 }
 
 void CCliView::vOnDatagram(std::span<const std::uint8_t> data, const CEndpoint& from) {
@@ -57,16 +61,19 @@ std::uint8_t CCliView::byWaitReply(const std::set<std::uint8_t>& types,
 
 void CCliView::vFlushLines(std::ostream& out) {
     std::lock_guard guard(m_lock);
-    for (const CCmdResult& result : m_results) {
-        out << strSanitizeUtf8(strFormatResult(result)) << '\n';
+    for (const std::string& line : m_lines) {
+        out << line << '\n';
     }
-    m_results.clear();
+    for (const std::string& line : m_limiter.vecFlush()) {
+        out << line << '\n';
+    }
+    m_lines.clear();
+    m_codes.clear();
 }
 
 bool CCliView::fgHasResult(int code) {
     std::lock_guard guard(m_lock);
-    return std::any_of(m_results.begin(), m_results.end(),
-                       [code](const CCmdResult& result) { return result.m_iCode == code; });
+    return m_codes.contains(code);
 }
 
 void vSearchUntil(CStation& station, CliClock::time_point deadline,

@@ -15,6 +15,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/line_limiter.h"
 #include "cli/cli_options.h"
 #include "protocol/lan_station.h"
 
@@ -37,8 +38,10 @@ class CCliView final : public IStationView, public ILanReceiver {
     std::uint8_t byWaitReply(const std::set<std::uint8_t>& types, CliClock::time_point deadline,
                              std::uint8_t* param = nullptr);
 
-    // Prints the device's result lines gathered so far, one per line, as valid UTF-8
-    // (what a device sent may be anything).
+    // Prints the device's result lines gathered so far, one per line, as people are
+    // shown device text (strShownText). A result repeated is printed once with its
+    // count, and a device gets a bounded number of lines a second (CLineLimiter), so
+    // neither the output nor what is held for it can grow with what a device sends.
     void vFlushLines(std::ostream& out);
 
     // Whether a result with this code is among those gathered and not yet printed.
@@ -48,7 +51,9 @@ class CCliView final : public IStationView, public ILanReceiver {
     std::atomic<std::uint32_t> m_uiDevice{0};
     std::mutex m_lock;
     std::condition_variable m_replied;
-    std::vector<CCmdResult> m_results;
+    CLineLimiter m_limiter;
+    std::vector<std::string> m_lines;                             // to print
+    std::set<int> m_codes;                                        // of the results not yet printed
     std::deque<std::pair<std::uint8_t, std::uint8_t>> m_replies;  // type, parameter byte
 };
 

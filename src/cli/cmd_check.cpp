@@ -9,8 +9,8 @@
 #include <mutex>
 
 #include "app/file_util.h"
+#include "app/shown_text.h"
 #include "app/str_util.h"
-#include "app/text_conv.h"
 #include "check/check_report.h"
 #include "check/line_check.h"
 #include "cli/cli_runner.h"
@@ -153,7 +153,7 @@ class CCheckPrinter final : public ICheckProgress {
             }
         }
         std::lock_guard guard(m_lock);
-        m_out << strSanitizeUtf8(line) << '\n' << std::flush;
+        m_out << strShownText(line) << '\n' << std::flush;
     }
 
   private:
@@ -194,7 +194,7 @@ std::optional<CExpectedBench> sSearchExpectation(const CCliOptions& options, std
 int iPrintBench(const CExpectedBench& expected, const std::vector<CDevInfo>& devices,
                 std::ostream& out) {
     const CBenchComparison comparison = sCompareBench(expected, vecFoundDevices(devices));
-    out << strSanitizeUtf8(strBenchSummary(comparison));
+    out << strShownText(strBenchSummary(comparison), ELineBreaks::kKeep);
     return comparison.fgComplete() ? kCliOk : kCliDeviceFailed;
 }
 
@@ -254,7 +254,7 @@ int iCheckCommand(const CCliOptions& options, std::ostream& out, std::ostream& e
             sCompareBench(*args->m_expected, vecFoundDevices(found));
         benchText = strBenchSummary(comparison);
         benchComplete = comparison.fgComplete();
-        out << strSanitizeUtf8(benchText) << std::flush;
+        out << strShownText(benchText, ELineBreaks::kKeep) << std::flush;
     }
     if (targets.empty()) {
         err << "kestrel-cli: no device to check\n";
