@@ -40,8 +40,12 @@ int iSearchCommand(const CCliOptions& options, CStation& station, std::ostream& 
     if (usageError) {
         return kCliUsage;
     }
-    vSearchUntil(station, Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
-                 [] { return false; });
+    const std::chrono::milliseconds timeout(options.m_iTimeoutMs);
+    if (expected) {
+        sSearchUntilExpected(station, *expected, timeout);
+    } else {
+        vSearchUntil(station, Clock::now() + timeout, [] { return false; });
+    }
     station.registry().iSortByUid(0);
     const std::vector<CDevInfo> devices = station.registry().vecActiveView();
     switch (options.m_eFormat) {

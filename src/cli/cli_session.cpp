@@ -6,11 +6,11 @@
 #include "app/shown_text.h"
 #include "cli/cli_runner.h"
 #include "protocol/cmd_header.h"
+#include "protocol/search_rounds.h"
 
 namespace {
 
 constexpr auto kDrainPeriod = std::chrono::milliseconds(20);
-constexpr auto kSecondSearchDelay = std::chrono::milliseconds(100);
 
 }  // namespace
 
@@ -77,24 +77,37 @@ bool CCliView::fgHasResult(int code) {
 }
 
 void vSearchUntil(CStation& station, CliClock::time_point deadline,
-                  const std::function<bool()>& stopWhen) {
+                  const std::function<bool()>& stopWhen, const std::function<bool()>& wantMore) {
     CDiscoveryFeature& discovery = station.discovery();
     discovery.vRefresh();
-    const CliClock::time_point secondSearch = CliClock::now() + kSecondSearchDelay;
-    bool searchedTwice = false;
+    CSearchRounds rounds(CliClock::now());
     while (true) {
         discovery.iDrainDiscoveryQueue();
-        if (stopWhen() || CliClock::now() >= deadline) {
+        const CliClock::time_point now = CliClock::now();
+        if (stopWhen() || now >= deadline) {
             break;
         }
-        if (!searchedTwice && CliClock::now() >= secondSearch) {
+        const auto found = static_cast<std::size_t>(station.registry().iRowCount());
+        if (rounds.fgBroadcastDue(now, found, wantMore && wantMore())) {
             discovery.vSearch();
-            searchedTwice = true;
         }
         std::this_thread::sleep_for(kDrainPeriod);
     }
     while (discovery.iDrainDiscoveryQueue() > 0) {
     }
+}
+
+CBenchComparison sSearchUntilExpected(CStation& station, const CExpectedBench& expected,
+                                      std::chrono::milliseconds timeout) {
+    CBenchComparison comparison;
+    const auto complete = [&station, &expected, &comparison] {
+        comparison = sCompareBench(expected, vecFoundDevices(station.registry().vecActiveView()));
+        return comparison.fgComplete();
+    };
+    vSearchUntil(station, CliClock::now() + std::max(timeout, kExpectSearchMin), complete,
+                 [&comparison] { return !comparison.fgComplete(); });
+    complete();
+    return comparison;
 }
 
 int iRowOf(const CStation& station, std::uint32_t addrNet) {

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/line_limiter.h"
+#include "check/expected_bench.h"
 #include "cli/cli_options.h"
 #include "protocol/lan_station.h"
 
@@ -84,10 +85,22 @@ class CCliMailbox {
     std::optional<T> m_value;
 };
 
-// Searches (twice, as the window does) and turns replies into records until the
-// deadline, or until stopWhen holds.
+// Searches and turns replies into records until the deadline, or until stopWhen
+// holds. The broadcast is repeated as CSearchRounds says: at least three times, and
+// again while new devices keep answering or while wantMore (when given) holds.
 void vSearchUntil(CStation& station, CliClock::time_point deadline,
-                  const std::function<bool()>& stopWhen);
+                  const std::function<bool()>& stopWhen,
+                  const std::function<bool()>& wantMore = {});
+
+// How long a search for an expected bench may go on at least: long enough for
+// enough rounds to find every device of a bench through a lossy network.
+inline constexpr std::chrono::milliseconds kExpectSearchMin{15000};
+
+// Searches until every device of the expected bench answered, or until the longer of
+// timeout and kExpectSearchMin has passed. Returns the comparison of what was found
+// with the bench (its missing devices named when the bench is a list).
+CBenchComparison sSearchUntilExpected(CStation& station, const CExpectedBench& expected,
+                                      std::chrono::milliseconds timeout);
 
 // The row of the device at addrNet in the list, or -1.
 int iRowOf(const CStation& station, std::uint32_t addrNet);

@@ -217,18 +217,23 @@ int iCheckCommand(const CCliOptions& options, std::ostream& out, std::ostream& e
     const std::size_t wanted = !args->m_addresses.empty() ? args->m_addresses.size()
                                : args->m_expected         ? args->m_expected->m_iCount
                                                           : 0;
-    vSearchUntil(station, Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
-                 [&station, &args, wanted] {
-                     if (wanted == 0) {
-                         return false;
-                     }
-                     if (args->m_addresses.empty()) {
-                         return station.registry().vecActiveView().size() >= wanted;
-                     }
-                     return std::all_of(
-                         args->m_addresses.begin(), args->m_addresses.end(),
-                         [&station](std::uint32_t addr) { return iRowOf(station, addr) >= 0; });
-                 });
+    const std::chrono::milliseconds timeout(options.m_iTimeoutMs);
+    const auto allFound = [&station, &args, wanted] {
+        if (wanted == 0) {
+            return false;
+        }
+        if (args->m_addresses.empty()) {
+            return station.registry().vecActiveView().size() >= wanted;
+        }
+        return std::all_of(args->m_addresses.begin(), args->m_addresses.end(),
+                           [&station](std::uint32_t addr) { return iRowOf(station, addr) >= 0; });
+    };
+    if (args->m_expected && args->m_addresses.empty()) {
+        sSearchUntilExpected(station, *args->m_expected, timeout);
+    } else {
+        vSearchUntil(station, Clock::now() + timeout, allFound,
+                     [&allFound, wanted] { return wanted > 0 && !allFound(); });
+    }
     std::vector<CDevInfo> found = station.registry().vecActiveView();
     std::sort(found.begin(), found.end(), [](const CDevInfo& a, const CDevInfo& b) {
         return ntohl(a.m_uiIpAddr) < ntohl(b.m_uiIpAddr);
