@@ -33,8 +33,12 @@ int iSearchVerb(const CCliOptions& options, CLanStation& lan, CCliView& /*view*/
     if (usageError) {
         return kCliUsage;
     }
-    vSearchUntil(station, Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
-                 [] { return false; });
+    const std::chrono::milliseconds timeout(options.m_iTimeoutMs);
+    if (expected) {
+        sSearchUntilExpected(station, *expected, timeout);
+    } else {
+        vSearchUntil(station, Clock::now() + timeout, [] { return false; });
+    }
     station.registry().iSortByUid(0);
     const std::vector<CDevInfo> devices = station.registry().vecActiveView();
     switch (options.m_eFormat) {
