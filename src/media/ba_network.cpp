@@ -282,7 +282,10 @@ void CBaNetwork::ManageProc(CChannel& channel, const std::stop_token& stop) {
         }
         const bool receiveEnded = !channel.m_receive.fgRunning();
         if (receiveEnded || lastAlive == 0) {
-            if (grace > 0) {
+            // A silent connection gets its grace; a connection that is gone (or was never
+            // made) is asked for again every second, so a device that answers again is
+            // streaming within about a second.
+            if (grace > 0 && !receiveEnded) {
                 --grace;
             } else {
                 if (lastAlive == 0) {
@@ -293,8 +296,10 @@ void CBaNetwork::ManageProc(CChannel& channel, const std::stop_token& stop) {
                 }
                 if (BaNetwork_StartStreamHandle(channel, stop) != 0) {
                     vDbgPrint("camkit:%s, %d=>start get stream fail\r\n", kWho, __LINE__);
+                    grace = 0;
+                } else {
+                    grace = 4;
                 }
-                grace = 4;
             }
         } else if (grace > 0) {
             --grace;
