@@ -197,13 +197,24 @@ int CBaNetwork::BaNetwork_StartStreamHandle(CChannel& channel, const std::stop_t
     const std::uint32_t addrNet = channel.m_uiAddrNet;
     iBaNetwork_OpenStreamServer(addrNet);
 
-    CSocket socket = CSocket::Tcp();
-    if (!socket.fgValid()) {
-        vDbgPrint("camkit:err:%s, %d=>socket error !\r\n", kWho, __LINE__);
-    }
-    if (!socket.fgValid() || iSocketTcpConnect2(socket, addrNet, kPortStream) != 0) {
-        vDbgPrint("camkit:err:%s, %d=>Stream socket connect fail\n\r\n", kWho, __LINE__);
-        return -2;
+    CSocket socket;
+    // The device opens its stream server when the datagram above arrives, which may be
+    // a moment after a connect gets there: a refused connect is tried again at once, a
+    // few times, 20 ms apart (a connect that times out is not).
+    for (int attempt = 1;; ++attempt) {
+        socket = CSocket::Tcp();
+        if (!socket.fgValid()) {
+            vDbgPrint("camkit:err:%s, %d=>socket error !\r\n", kWho, __LINE__);
+        }
+        const int connected =
+            socket.fgValid() ? iSocketTcpConnect2(socket, addrNet, kPortStream) : -2;
+        if (connected == 0) {
+            break;
+        }
+        if (connected != -1 || attempt >= kQuickConnects || !m_clock.fgSleepFor(kTick, stop)) {
+            vDbgPrint("camkit:err:%s, %d=>Stream socket connect fail\n\r\n", kWho, __LINE__);
+            return -2;
+        }
     }
     {
         std::lock_guard guard(channel.m_sendLock);
