@@ -4,7 +4,6 @@
 #include <cstring>
 #include <filesystem>
 #include <limits>
-#include <system_error>
 
 #include "app/dbg_print.h"
 #include "media/amr_decoder.h"
@@ -92,10 +91,10 @@ bool CStreamRecorder::fgOpen(std::string& error) {
         return false;
     }
     m_ulCommitted = head.size();
-    try {
-        m_writer.vStart([this](std::stop_token stop) { vWriterProc(stop); });
-    } catch (const std::system_error& failure) {
-        error = std::string("cannot start the recording's writer: ") + failure.what();
+    if (const auto started =
+            m_writer.sStart("rec-writer", [this](std::stop_token stop) { vWriterProc(stop); });
+        !started) {
+        error = "cannot start the recording's writer: " + started.error().m_strReason;
         m_file.reset();
         std::error_code ignored;
         std::filesystem::remove(m_strPartPath, ignored);
@@ -260,7 +259,7 @@ CRecordingEnd CStreamRecorder::sClose() {
     m_fgAccepting = false;
     if (m_file != nullptr) {
         // The writer empties the queue before it notices the stop.
-        m_writer.vStop(kWriterStopWaitMs, "CStreamRecorder::sClose");
+        m_writer.vStop(kWriterStopWaitMs);
         vFinishFile();
     }
     std::lock_guard guard(m_lock);

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "app/file_util.h"
-#include "media/stream_worker.h"
+#include "app/worker.h"
 
 enum class ERecordFormat : std::uint8_t {
     kH264,  // video payloads from the first key frame
@@ -110,7 +110,7 @@ class CStreamRecorder {
     FilePtr m_file;
     std::uint64_t m_ulCommitted = 0;
     long m_lFrames = 0;
-    CStreamWorker m_writer;
+    CWorker m_writer;
 };
 
 // The 44-byte head of a WAV file of 16-bit mono samples holding dataBytes of samples.
