@@ -13,18 +13,14 @@
 
 #include "devsim/dev_sim_fleet.h"
 #include "devsim/station_probe.h"
-#include "media/annexb_decode.h"
 #include "media/live_session.h"
+#include "media/recording_files.h"
+#include "media/sim_camera_test.h"
 #include "support/netns.h"
 #include "support/small_disk.h"
 #include "support/wait_until.h"
 
 namespace {
-
-std::string strRead(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
 
 class CLiveReports final : public ILiveView {
   public:
@@ -55,35 +51,10 @@ class CLiveReports final : public ILiveView {
     std::vector<std::pair<EStreamChannel, CRecordingEnd>> m_cuts;
 };
 
-class LiveSessionTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        if (!fgCanUseNetns()) {
-            GTEST_SKIP() << strNetnsSkipReason();
-        }
-        m_ns = std::make_unique<CNetns>("kt-ls");
-        m_scope = std::make_unique<CNetnsScope>(*m_ns);
-        ASSERT_TRUE(m_scope->fgEntered());
-        std::string error;
-        devsim::CDevSimConfig config;
-        config.m_addresses = *devsim::sConsecutiveAddresses("127.0.0.2", 1, error);
-        m_fleet = std::make_unique<devsim::CDevSimFleet>(config);
-        ASSERT_EQ(m_fleet->iStart(error), 0) << error;
-        fgParseIp("127.0.0.2", m_uiCamera);
-    }
-    void TearDown() override {
-        m_fleet.reset();
-        m_scope.reset();
-        m_ns.reset();
-    }
-
-    std::unique_ptr<CNetns> m_ns;
-    std::unique_ptr<CNetnsScope> m_scope;
-    std::unique_ptr<devsim::CDevSimFleet> m_fleet;
-    std::uint32_t m_uiCamera = 0;
-};
+class LiveSessionTest : public CSimCameraTest {};
 
 TEST_F(LiveSessionTest, RecordingSwitchedOnWhilePlayingBeginsAtAKeyFrame) {
+    vStart();
     CSmallDisk disk(32U << 20);
     ASSERT_TRUE(disk.fgMounted());
     CLiveReports reports;
@@ -108,14 +79,15 @@ TEST_F(LiveSessionTest, RecordingSwitchedOnWhilePlayingBeginsAtAKeyFrame) {
         live.vStopVideo();
     }
     EXPECT_TRUE(reports.vecCuts().empty());
-    const CDecoded decoded = sDecodeAnnexB(strRead(video));
+    const CDecoded decoded = sDecodeAnnexB(strReadFile(video));
     EXPECT_EQ(decoded.m_iErrors, 0);
     EXPECT_GT(decoded.m_iPictures, 5);
     EXPECT_TRUE(decoded.m_fgFirstIsKey);
-    EXPECT_EQ(strRead(sound).size() % 320, 0U);
+    EXPECT_EQ(strReadFile(sound).size() % 320, 0U);
 }
 
 TEST_F(LiveSessionTest, RecordingOntoAFillingDiskIsCutOnceAndKeepsWholeFrames) {
+    vStart();
     CSmallDisk disk(160U << 10);
     ASSERT_TRUE(disk.fgMounted());
     CLiveReports reports;
@@ -141,7 +113,7 @@ TEST_F(LiveSessionTest, RecordingOntoAFillingDiskIsCutOnceAndKeepsWholeFrames) {
         EXPECT_FALSE(std::filesystem::exists(video));
         return;
     }
-    const std::string bytes = strRead(video);
+    const std::string bytes = strReadFile(video);
     EXPECT_EQ(bytes.size(), end.m_ulBytes);
     const CDecoded decoded = sDecodeAnnexB(bytes);
     EXPECT_EQ(decoded.m_iErrors, 0);

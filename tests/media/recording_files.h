@@ -1,15 +1,33 @@
 #pragma once
 
-// Tests of recordings: what libavcodec makes of an H.264 Annex B file read from its
-// first byte, as a player opening the file would.
+// What the tests of recordings read back: a file's bytes, a little-endian field, and
+// what libavcodec makes of an H.264 Annex B file read from its first byte, as a player
+// opening the file would.
 
 #include <cstdint>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+}
+
+inline std::string strReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+// The 32-bit little-endian value at `at` (a WAV head's sizes).
+inline std::uint32_t uiLe32At(const std::string& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) {
+        value =
+            (value << 8) | static_cast<unsigned char>(bytes.at(at + static_cast<std::size_t>(i)));
+    }
+    return value;
 }
 
 // What libavcodec makes of an Annex B file read from its first byte.
