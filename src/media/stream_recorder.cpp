@@ -93,7 +93,7 @@ bool CStreamRecorder::fgOpen(std::string& error) {
         return false;
     }
     m_ulCommitted = head.size();
-    if (const auto started =
+    if (auto started =
             m_writer.sStart("rec-writer", [this](std::stop_token stop) { vWriterProc(stop); });
         !started) {
         error = "cannot start the recording's writer: " + started.error().m_strReason;
