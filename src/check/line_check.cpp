@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "app/atomic_file.h"
+#include "app/dbg_print.h"
+#include "app/worker.h"
 #include "media/horn_test.h"
 #include "media/listen_probe.h"
 #include "media/png_image.h"
@@ -114,10 +116,20 @@ std::vector<CDeviceCheck> CLineCheck::vecRun(const std::vector<CCheckTarget>& ta
     {
         const auto workers = static_cast<std::size_t>(
             std::clamp(std::min(m_options.m_iParallel, total), 1, kParallelMax));
-        std::vector<std::jthread> threads;
-        threads.reserve(workers);
+        std::vector<CWorker> threads(workers);
         for (std::size_t i = 0; i < workers; ++i) {
-            threads.emplace_back([&work, token = m_stop.get_token()] { work(token); });
+            const std::string name = "check-" + std::to_string(i + 1);
+            if (const auto started = threads[i].sStart(
+                    name, [&work, token = m_stop.get_token()](std::stop_token) { work(token); });
+                !started) {
+                // The workers already running take this one's share.
+                vDbgPrint("camkit:err:%s, %d=>%s\r\n", "CLineCheck::vecRun", __LINE__,
+                          started.error().m_strReason.c_str());
+                if (i == 0) {
+                    work(m_stop.get_token());
+                }
+                break;
+            }
         }
     }
     return rows;

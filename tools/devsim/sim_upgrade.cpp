@@ -299,6 +299,18 @@ void CUpgradeService::vSession(const std::stop_token& stop, std::size_t index, C
             fgSendText(connection, kRecvFileOk);
             break;
     }
+    if (fault != EUpgFault::kAnswerFailed) {
+        // The new firmware takes over: a restart, and the version it brings.
+        const std::lock_guard lock(m_core.m_mutex);
+        CSimDevice& device = m_core.m_devices[index];
+        const CSimBehaviour& behaviour = device.sBehaviour();
+        if (behaviour.m_iUpgRestartMs > 0) {
+            device.vRestart(CSimClock::now(), behaviour.m_iUpgRestartMs);
+        }
+        if (!behaviour.m_strUpgVersion.empty()) {
+            device.sState().m_strVersion = behaviour.m_strUpgVersion;
+        }
+    }
     // The station closes when it has read the answer.
     const auto until = std::chrono::steady_clock::now() + kLingerAfterAnswer;
     while (iReceive(stop, connection, buffer, until) > 0) {
