@@ -226,3 +226,27 @@ TEST(FaultsText, DeviceTextNeverReachesTheTerminalRaw) {
         EXPECT_FALSE(fgHas(run.m_strOut, "\xc2\x9b")) << run.m_strOut;
     }
 }
+
+// upgrade --all with an expected bench: a device that never answers the search is
+// named, the others are upgraded, and the run does not pass.
+TEST(FaultsUpgrade, AllWithAnIncompleteBenchNamesTheMissingDeviceAndFails) {
+    if (!fgCanUseNetns()) {
+        GTEST_SKIP() << strNetnsSkipReason();
+    }
+    CNetns ns("kt-upgall");
+    CWatchedChild sim(ns, vecSimArgs(3, {"2:silent"}), "devices ready", 60000);
+    ASSERT_TRUE(sim.fgReady());
+    CTempDir dir;
+    const std::string kernel = dir.write("kernel.bin", std::string(100000, 'k'));
+    const std::string bench =
+        dir.write("bench.csv", "mac\n02:4b:53:00:00:01\n02:4b:53:00:00:02\n02:4b:53:00:00:03\n");
+    const CRun upgrade =
+        sRunInNetns(ns, strCli("upgrade " + kernel + " --type kernel --all --expect " + bench));
+    const std::string received = sim.strFinish();
+    EXPECT_EQ(upgrade.m_iExit, 3) << upgrade.m_strOut;
+    EXPECT_TRUE(fgHas(upgrade.m_strOut, "found 2 of 3\n")) << upgrade.m_strOut;
+    EXPECT_TRUE(fgHas(upgrade.m_strOut, "missing: 02:4b:53:00:00:03\n")) << upgrade.m_strOut;
+    EXPECT_TRUE(fgHas(upgrade.m_strOut, "2 succeeded")) << upgrade.m_strOut;
+    EXPECT_TRUE(fgHas(received, "127.0.0.2 received kernel.bin 100000 bytes"));
+    EXPECT_TRUE(fgHas(received, "127.0.0.3 received kernel.bin 100000 bytes"));
+}
