@@ -6,6 +6,7 @@
 #include <charconv>
 #include <chrono>
 #include <ctime>
+#include <filesystem>
 #include <mutex>
 
 #include "app/file_util.h"
@@ -284,6 +285,9 @@ int iCheckCommand(const CCliOptions& options, std::ostream& out, std::ostream& e
     report.m_strBench = benchText;
     if (!fgWriteCheckReport(folder, report, error)) {
         err << "kestrel-cli: " << error << '\n';
+        // A report folder with no report in it would look like a run's result.
+        std::error_code ignored;
+        std::filesystem::remove(folder, ignored);
         return kCliSetupFailed;
     }
     const auto passed = std::count_if(report.m_rows.begin(), report.m_rows.end(),

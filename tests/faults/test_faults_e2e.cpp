@@ -10,7 +10,6 @@
 #include <filesystem>
 #include <optional>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -161,7 +160,7 @@ TEST(FaultsDisk, AFullDiskFailsLoudlyAndLeavesNoFile) {
     } cases[] = {
         {"qr KSIM000000000001ABCDE {}/code.png", "/code.png"},
         {"qr KSIM000000000001ABCDE {}/code.bmp", "/code.bmp"},
-        {"snapshot 127.0.0.2 {}/shot.png", "/shot.png"},
+        {"snapshot 127.0.0.2 --seconds 60 {}/shot.png", "/shot.png"},
         {"check --steps video --report {} 127.0.0.2", "/snapshot-127.0.0.2.png"},
     };
     for (const auto& c : cases) {
@@ -174,19 +173,13 @@ TEST(FaultsDisk, AFullDiskFailsLoudlyAndLeavesNoFile) {
                                 " && (cat /dev/zero > " + full + "/fill 2>/dev/null; " +
                                 strCli(args) + " 2>&1; echo \"exit $?\"; cd " + full +
                                 " && find . ! -name fill ! -name . "
-                                "| sed \"s/^/left /\")'");
+                                "| sed \"s/^/remains /\")'");
         EXPECT_FALSE(fgHas(run.m_strOut, "exit 0\n")) << run.m_strOut;
         EXPECT_TRUE(fgHas(run.m_strOut, "exit ")) << run.m_strOut;
         EXPECT_TRUE(fgHas(run.m_strOut, std::string(c.m_pszFile) + ": No space left on device"))
             << run.m_strOut;
         EXPECT_FALSE(fgHas(run.m_strOut, "PASS")) << run.m_strOut;
-        std::istringstream lines(run.m_strOut);
-        for (std::string line; std::getline(lines, line);) {
-            // Nothing but an empty folder may be left.
-            if (line.starts_with("left ")) {
-                EXPECT_EQ(line.find('.', 7), std::string::npos) << line;
-            }
-        }
+        EXPECT_FALSE(fgHas(run.m_strOut, "remains ")) << run.m_strOut;
     }
 }
 
