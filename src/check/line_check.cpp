@@ -44,7 +44,6 @@ CStepResult sSkip(std::string reason) {
     return {EStepOutcome::kSkipped, std::move(reason), 0};
 }
 
-
 }  // namespace
 
 bool fgUidWellFormed(const std::string& uid) {
