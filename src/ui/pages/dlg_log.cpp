@@ -1,6 +1,6 @@
 #include "ui/pages/dlg_log.h"
 
-#include <QDateTime>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -20,6 +20,9 @@
 #include "ui/pages/page_support.h"
 
 namespace {
+
+// The name the save dialog offers.
+constexpr const char* kExportFileName = "Log.txt";
 
 // The whole log box written when an export starts, at most.
 constexpr qsizetype kExportHeadMaxBytes = 1024 * 1024;
@@ -63,15 +66,6 @@ CDlgLog::CDlgLog(QWidget* parent, CStation* station, std::string exportDir)
     connect(m_pExport, &QPushButton::clicked, this, &CDlgLog::vToggleExport);
     connect(m_pClear, &QPushButton::clicked, this, &CDlgLog::vClear);
     connect(m_pScroll, &QPushButton::clicked, this, &CDlgLog::vNextScrollMode);
-    if (m_pStation != nullptr) {
-        m_pStation->log().vSetView(this);
-    }
-}
-
-CDlgLog::~CDlgLog() {
-    if (m_pStation != nullptr) {
-        m_pStation->log().vSetView(nullptr);
-    }
 }
 
 void CDlgLog::vShowLogText(const std::string& text) {
@@ -105,11 +99,11 @@ bool CDlgLog::fgExporting() const {
 }
 
 bool CDlgLog::fgSelectedAndLoggedIn(std::string* ipText) {
-    if (m_pStation == nullptr || m_pStation->registry().iListSelect() == -1) {
-        vShowChooseDevice(this);
-        return false;
+    const std::optional<std::string> ip = sLoggedInSelection(this, m_pStation);
+    if (ip) {
+        *ipText = *ip;
     }
-    return m_pStation->fgSelectDevIsLogin(ipText);
+    return ip.has_value();
 }
 
 void CDlgLog::vTogglePrint() {
@@ -175,27 +169,43 @@ void CDlgLog::vToggleExport() {
         m_pExport->setText(strTrKey("Export Logs"));
         return;
     }
-    m_pExport->setText(strTrKey("Exporting"));
     if (!m_strExportPath.empty()) {
+        m_pExport->setText(strTrKey("Exporting"));
+        vReportExportFile();
         return;
     }
-    // The file is named once, when the first export starts, and kept for the page's
+    // The file is chosen once, when the first export starts, and kept for the page's
     // life: an export stopped and started again goes on appending to it.
-    const QString name =
-        QStringLiteral("Log_%1.txt")
-            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")));
-    const std::string path = m_strExportDir + name.toStdString();
+    QFileDialog dialog(this, strTrKey("Export Logs"),
+                       QString::fromStdString(m_strExportDir + kExportFileName));
+    dialog.setObjectName(QStringLiteral("ExportLogsDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.selectFile(QString::fromLatin1(kExportFileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return;
+    }
+    const std::string path = dialog.selectedFiles().front().toStdString();
     QByteArray head = m_pLogBox->toPlainText().toUtf8().right(kExportHeadMaxBytes);
     while (!head.isEmpty() && (static_cast<unsigned char>(head.front()) & 0xC0U) == 0x80U) {
         head.remove(0, 1);  // no character cut in half at the start
     }
     if (!fgAppendToFile(path, head, "wb")) {
         vReportExportFailure();
-        m_pExport->setText(strTrKey("Export Logs"));
         return;
     }
     m_strExportPath = path;
+    m_pExport->setText(strTrKey("Exporting"));
     m_pExport->setToolTip(QString::fromStdString(path));
+    vReportExportFile();
+}
+
+void CDlgLog::vReportExportFile() {
+    if (m_pStation != nullptr) {
+        // A line of its own text: the file's name is no key to translate.
+        m_pStation->vReport(
+            sTextResult(strTranslate("Exporting the log to") + " " + m_strExportPath));
+    }
 }
 
 void CDlgLog::vReportExportFailure() {
