@@ -64,8 +64,11 @@ TEST_F(DlgLogFleetTest, TheLogStreamsWhilePrintingIsKeptAliveAndStopsAfterStop) 
     m_pPage->pExportButton()->click();
     EXPECT_EQ("Exporting", m_pPage->pExportButton()->text());
     EXPECT_EQ("Log.txt", std::filesystem::path(m_pPage->strExportPath()).filename());
-    EXPECT_TRUE(m_bench.window().pResultPane()->strText().contains(
-        QString::fromStdString("Exporting the log to " + m_pPage->strExportPath())));
+    const QString named =
+        QString::fromStdString("Exporting the log to " + m_pPage->strExportPath());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this, &named] { return m_bench.window().pResultPane()->strText().contains(named); },
+        CFleetWindow::kWaitMs));
     m_pPage->pPrintButton()->click();
     EXPECT_EQ("Stop Print", m_pPage->pPrintButton()->text());
     // The device's status lines stream in, and the worker repeats the start request.
@@ -151,7 +154,7 @@ TEST(DlgLog, ScrollModesClearAndAnExportThatCannotBeWritten) {
     EXPECT_EQ("Export Logs", page.pExportButton()->text());
 
     // The file cannot be made: the export does not start, the box is untouched.
-    vCloseNextModal([](QWidget& modal) { qobject_cast<QDialog*>(&modal)->accept(); });
+    page.vSetSavePathAsker([](const QString& suggested) { return suggested; });
     page.pExportButton()->click();
     EXPECT_EQ("Export Logs", page.pExportButton()->text());
     EXPECT_TRUE(page.strExportPath().empty());

@@ -1,6 +1,7 @@
 #include "ui/pages/dlg_log.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -36,11 +37,24 @@ bool fgAppendToFile(const std::string& path, const QByteArray& bytes, const char
     return std::fwrite(bytes.constData(), 1, size, file.get()) == size;
 }
 
+QString strAskExportPath(QWidget* owner, const QString& suggested) {
+    QFileDialog dialog(owner, strTrKey("Export Logs"), suggested);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.selectFile(QFileInfo(suggested).fileName());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().front();
+}
+
 }  // namespace
 
 CDlgLog::CDlgLog(QWidget* parent, CStation* station, std::string exportDir)
     : CScaledPage(parent, 1),
       m_pStation(station),
+      m_fnAskSavePath(
+          [this](const QString& suggested) { return strAskExportPath(this, suggested); }),
       m_strExportDir(std::move(exportDir)),
       m_pPrint(new QPushButton(strTrKey("Start Print"), this)),
       m_pKeyEdit(new QLineEdit(this)),
@@ -176,16 +190,12 @@ void CDlgLog::vToggleExport() {
     }
     // The file is chosen once, when the first export starts, and kept for the page's
     // life: an export stopped and started again goes on appending to it.
-    QFileDialog dialog(this, strTrKey("Export Logs"),
-                       QString::fromStdString(m_strExportDir + kExportFileName));
-    dialog.setObjectName(QStringLiteral("ExportLogsDialog"));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setOption(QFileDialog::DontUseNativeDialog);
-    dialog.selectFile(QString::fromLatin1(kExportFileName));
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+    const QString chosen =
+        m_fnAskSavePath(QString::fromStdString(m_strExportDir + kExportFileName));
+    if (chosen.isEmpty()) {
         return;
     }
-    const std::string path = dialog.selectedFiles().front().toStdString();
+    const std::string path = chosen.toStdString();
     QByteArray head = m_pLogBox->toPlainText().toUtf8().right(kExportHeadMaxBytes);
     while (!head.isEmpty() && (static_cast<unsigned char>(head.front()) & 0xC0U) == 0x80U) {
         head.remove(0, 1);  // no character cut in half at the start

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <string>
 
 #include "protocol/log_feature.h"
@@ -57,6 +58,11 @@ class CDlgLog : public CScaledPage, public ILogView {
     QPushButton* pScrollButton() const { return m_pScroll; }
     QPlainTextEdit* pLogBox() const { return m_pLogBox; }
     const std::string& strExportPath() const { return m_strExportPath; }
+    // Replaces the save dialog of the export (suggested path in, chosen path out, empty:
+    // cancelled); for tests.
+    void vSetSavePathAsker(std::function<QString(const QString& suggested)> ask) {
+        m_fnAskSavePath = std::move(ask);
+    }
     ELogScroll eScrollMode() const { return m_eScroll; }
 
   private:
@@ -69,6 +75,7 @@ class CDlgLog : public CScaledPage, public ILogView {
     void vReportExportFile();
 
     CStation* m_pStation;
+    std::function<QString(const QString&)> m_fnAskSavePath;
     std::string m_strExportDir;
     QPushButton* m_pPrint;
     QLineEdit* m_pKeyEdit;

@@ -120,6 +120,8 @@ CDlgSensor::CDlgSensor(QWidget* parent, CStation* station)
         if (row < 0) {
             return;
         }
+        // The row the menu is about is the row the buttons address from now on.
+        vSelectRow(row);
         QMenu menu(this);
         QAction* remove = menu.addAction(strTrKey("Delete"));
         if (menu.exec(m_pList->viewport()->mapToGlobal(at)) == remove) {
