@@ -2,7 +2,9 @@
 // the line operator's check that a camera streams, with its exit codes and recording.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <sstream>
@@ -13,7 +15,10 @@
 #include "cli/cli_runner.h"
 #include "devsim/dev_sim_fleet.h"
 #include "devsim/station_probe.h"
+#include "media/recording_files.h"
+#include "media/sim_camera_test.h"
 #include "support/netns.h"
+#include "support/small_disk.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -25,9 +30,26 @@ struct CRow {
     std::vector<std::string> m_lines;  // each must appear in the output
 };
 
-std::string strRead(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
+struct CRun {
+    int m_iExit = 0;
+    std::string m_strOut;
+    std::string m_strErr;
+};
+
+CRun sRunCli(const std::vector<std::string>& args) {
+    const CCliParse parsed = sParseCliArgs(args);
+    CRun run;
+    if (!parsed.m_options) {
+        run.m_iExit = -1;
+        run.m_strErr = parsed.m_strError;
+        return run;
+    }
+    std::ostringstream out;
+    std::ostringstream err;
+    run.m_iExit = iRunCli(*parsed.m_options, out, err);
+    run.m_strOut = out.str();
+    run.m_strErr = err.str();
+    return run;
 }
 
 TEST(CmdStream, ReportsWhatArrivedAndExitsByTheOutcome) {
@@ -82,16 +104,104 @@ TEST(CmdStream, ReportsWhatArrivedAndExitsByTheOutcome) {
         }
     }
 
-    // Annex B access units, beginning with the sequence parameter set of a key frame.
-    const std::string h264 = strRead(video);
+    // Annex B access units, beginning with the sequence parameter set of a key frame:
+    // a decoder reading from the first byte shows a picture from the first frame on.
+    const std::string h264 = strReadFile(video);
     ASSERT_GT(h264.size(), 1000U);
     EXPECT_EQ(h264.substr(0, 5), std::string("\0\0\0\1\x67", 5));
+    const CDecoded decoded = sDecodeAnnexB(h264);
+    EXPECT_EQ(decoded.m_iErrors, 0);
+    EXPECT_GT(decoded.m_iPictures, 25);
+    EXPECT_TRUE(decoded.m_fgFirstIsKey);
     // The AMR file head, then whole 12.2 kbit/s frames (mode byte 0x3C).
-    const std::string amr = strRead(audio);
+    const std::string amr = strReadFile(audio);
     ASSERT_GT(amr.size(), 6U + 32U);
     EXPECT_EQ(amr.substr(0, 6), "#!AMR\n");
     EXPECT_EQ((amr.size() - 6) % 32, 0U);
     EXPECT_EQ(static_cast<unsigned char>(amr[6]), 0x3CU);
+}
+
+// "stream" and "listen" in front of one simulated camera.
+class CmdStreamCamera : public CSimCameraTest {};
+
+// A disk that fills up while recording: the recording keeps its whole frames, the run
+// names the file and the cut, and its exit code is not success.
+TEST_F(CmdStreamCamera, RecordingOntoAFillingDiskIsCutAndSaysSo) {
+    vStart();
+    struct CDiskRow {
+        const char* m_name;
+        std::vector<std::string> m_args;  // the file goes last
+        std::size_t m_iDiskBytes;
+        bool m_fgFillFirst;
+    };
+    const std::vector<CDiskRow> rows{
+        {"sub stream, the disk fills up",
+         {"stream", "127.0.0.2", "--stream", "sub", "--seconds", "3", "--record"},
+         96U << 10,
+         false},
+        {"sub stream, the disk is full",
+         {"stream", "127.0.0.2", "--stream", "sub", "--seconds", "1", "--record"},
+         96U << 10,
+         true},
+        {"listen, the disk fills up",
+         {"listen", "127.0.0.2", "--seconds", "4", "--out"},
+         40U << 10,
+         false},
+    };
+    for (const CDiskRow& row : rows) {
+        SCOPED_TRACE(row.m_name);
+        CSmallDisk disk(row.m_iDiskBytes);
+        ASSERT_TRUE(disk.fgMounted());
+        if (row.m_fgFillFirst) {
+            disk.vFill();
+        }
+        const bool wav = row.m_args[0] == "listen";
+        const std::string path = disk.file(wav ? "sound.wav" : "video.h264");
+        std::vector<std::string> args = row.m_args;
+        args.push_back(path);
+        const CRun run = sRunCli(args);
+        EXPECT_EQ(run.m_iExit, kCliSetupFailed) << run.m_strOut << run.m_strErr;
+        EXPECT_NE(run.m_strErr.find(path + ": recording cut after "), std::string::npos)
+            << run.m_strErr;
+        EXPECT_NE(run.m_strErr.find("No space left on device"), std::string::npos) << run.m_strErr;
+        if (!std::filesystem::exists(path)) {
+            // Not one frame fitted: nothing is left that looks like a recording.
+            EXPECT_NE(run.m_strErr.find("after 0 frames / 0 bytes"), std::string::npos);
+            continue;
+        }
+        const std::string bytes = strReadFile(path);
+        EXPECT_NE(run.m_strErr.find(" / " + std::to_string(bytes.size()) + " bytes"),
+                  std::string::npos)
+            << run.m_strErr;
+        if (wav) {
+            ASSERT_GT(bytes.size(), 44U);
+            EXPECT_EQ(uiLe32At(bytes, 4), bytes.size() - 8);
+            EXPECT_EQ(uiLe32At(bytes, 40), bytes.size() - 44);
+        } else {
+            const CDecoded decoded = sDecodeAnnexB(bytes);
+            EXPECT_EQ(decoded.m_iErrors, 0);
+            EXPECT_GT(decoded.m_iPictures, 0);
+            EXPECT_TRUE(decoded.m_fgFirstIsKey);
+        }
+    }
+}
+
+// Media that stops for most of the time asked is a failed run that says when it
+// stopped; a short stall is only said.
+TEST_F(CmdStreamCamera, StallIsReportedAndMostlyStalledExitsFour) {
+    // A few frames per connection, then nothing while heartbeats are still answered:
+    // the watchdog reconnects after three silent seconds, and the same happens again.
+    vStart([](devsim::CSimStreamBehaviour& stream) { stream.m_iStallAfter = 10; });
+    for (const char* stream : {"sub", "listen"}) {
+        SCOPED_TRACE(stream);
+        const CRun run = sRunCli({"stream", "127.0.0.2", "--stream", stream, "--seconds", "6"});
+        EXPECT_EQ(run.m_iExit, kCliNoAnswer) << run.m_strOut << run.m_strErr;
+        const std::size_t at = run.m_strOut.find("media stopped after ");
+        ASSERT_NE(at, std::string::npos) << run.m_strOut;
+        const double stoppedAfter = std::stod(run.m_strOut.substr(at + 20));
+        EXPECT_LT(stoppedAfter, 3.0) << run.m_strOut;
+        EXPECT_NE(run.m_strOut.find(" s of 6\n", at), std::string::npos) << run.m_strOut;
+    }
 }
 
 }  // namespace
