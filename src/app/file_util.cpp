@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 
 int iReadFileBuf(const char* path, int size, void* buffer) {
     if (path == nullptr || buffer == nullptr) {
@@ -32,7 +32,7 @@ int iReadFileBuf(const char* path, int size, void* buffer) {
         remaining -= static_cast<int>(got);
     }
     if (total == 0) {
-        vDbgPrint("camkit:%s, %d=>read fail\r\n", "iReadFileBuf", __LINE__);
+        KLOG_INFO("read fail");
     }
     return total;
 }
@@ -42,10 +42,10 @@ int iWriteBufToFile(int length, FilePtr& file, const char* path, const void* dat
         if (path == nullptr) {
             return -1;
         }
-        vDbgPrint("camkit:%s, %d=>openfile:%s\r\n", "iWriteBufToFile", __LINE__, path);
+        KLOG_INFO("openfile:%s", path);
         file.reset(std::fopen(path, "wb+"));
         if (!file) {
-            vDbgPrint("camkit:err:%s, %d=>open file:%s\r\n", "iWriteBufToFile", __LINE__, path);
+            KLOG_ERR("open file:%s", path);
             return -1;
         }
     }
@@ -102,8 +102,7 @@ std::string strGetWritableDir(const std::string& programDir) {
     }
     const std::filesystem::path userDir = sUserDir();
     if (userDir.empty() || !fgMakeUserDirs(userDir)) {
-        vDbgPrint("camkit:err:%s, %d=>no user folder:%s\r\n", "strGetWritableDir", __LINE__,
-                  userDir.c_str());
+        KLOG_ERR("no user folder:%s", userDir.c_str());
         return programDir;
     }
     return (userDir / "").string();

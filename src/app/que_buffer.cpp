@@ -3,7 +3,7 @@
 #include <cstring>
 #include <new>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 
 CQueBuffer::CQueBuffer(int max) : m_iMax(max) {}
 
@@ -13,14 +13,14 @@ CQueBuffer::~CQueBuffer() {
 
 int CQueBuffer::iAdd(int length, const void* data) {
     if (data == nullptr || length <= 0) {
-        vDbgPrint("camkit:%s, %d=>NULL\r\n", "CQueBuffer::iAdd", __LINE__);
+        KLOG_INFO("NULL");
         return -4;
     }
     std::vector<std::uint8_t> copy;
     try {
         copy.resize(static_cast<size_t>(length));
     } catch (const std::bad_alloc&) {
-        vDbgPrint("camkit:%s, %d=>null\r\n", "CQueBuffer::iAdd", __LINE__);
+        KLOG_INFO("null");
         return -3;
     }
     std::memcpy(copy.data(), data, copy.size());
@@ -28,8 +28,7 @@ int CQueBuffer::iAdd(int length, const void* data) {
     std::lock_guard guard(m_lock);
     const int count = static_cast<int>(m_items.size());
     if (count >= m_iMax) {
-        vDbgPrint("camkit:%s, %d=>buffer too long,curr=%d, max=%d\r\n", "CQueBuffer::iAdd",
-                  __LINE__, count, m_iMax);
+        KLOG_INFO("buffer too long,curr=%d, max=%d", count, m_iMax);
         return -2;
     }
     m_items.push_back(std::move(copy));

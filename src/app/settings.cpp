@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string_view>
 
-#include "app/dbg_print.h"
 #include "app/file_util.h"
+#include "app/log.h"
 #include "app/str_util.h"
 #include "app/translate.h"
 
@@ -88,7 +88,7 @@ void vSettingInit(CSettings& settings, const std::string& programDir) {
     settings.m_fgReselect =
         std::filesystem::exists(settings.m_strWritableDir + kDefaultIpFile, error);
     if (settings.m_fgReselect) {
-        vDbgPrint("camkit:%s, %d=>has select dev\r\n", "vSettingInit", __LINE__);
+        KLOG_INFO("has select dev");
     }
 
     char text[kDefaultIpBytes] = {};

@@ -7,15 +7,15 @@
 #include <cstdio>
 #include <ctime>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 
 unsigned int iHexStrToVal(const char* text, int digits) {
     if (text == nullptr) {
-        vDbgPrint("camkit:%s, %d=>NULL\r\n", "iHexStrToVal", __LINE__);
+        KLOG_INFO("NULL");
         return 0;
     }
     if (digits > 8) {
-        vDbgPrint("camkit:%s, %d=>len too long\r\n", "iHexStrToVal", __LINE__);
+        KLOG_INFO("len too long");
         return 0;
     }
     // Scanned with "%<digits>x", so blanks and a 0x prefix behave as the C library says.

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 
 namespace {
 
@@ -153,7 +153,7 @@ std::optional<std::string> strFromUtf8(std::string_view text, const char* toChar
 
 int iAnsi2Utf8(int length, const char* source, char* destination, int destinationSize) {
     if (source == nullptr || length < 0 || 2 * length + 2 >= 2 * kConvUnitsMax) {
-        vDbgPrint("camkit:%s, %d=>too long\r\n", "iAnsi2Utf8", __LINE__);
+        KLOG_INFO("too long");
         return -2;
     }
     const std::string_view text(source, static_cast<size_t>(length));
@@ -167,15 +167,13 @@ int iAnsi2Utf8(int length, const char* source, char* destination, int destinatio
     }
     const int units = utf8 ? iUtf16Units(*utf8) : 0;
     if (!utf8 || 2 * units + 2 > 2 * kConvUnitsMax) {
-        vDbgPrint("camkit:%s, %d=>err,ansilen=%d,need len=%d,currlen=%d\r\n", "iANSIToUnicode",
-                  __LINE__, units, 2 * units + 2, 2 * kConvUnitsMax);
-        vDbgPrint("camkit:%s, %d=>fail\r\n", "iAnsi2Utf8", __LINE__);
+        KLOG_INFO("err,ansilen=%d,need len=%d,currlen=%d", units, 2 * units + 2, 2 * kConvUnitsMax);
+        KLOG_INFO("fail");
         return -1;
     }
     const auto needed = static_cast<int>(utf8->size()) + 1;
     if (destination == nullptr || destinationSize < needed + 1) {
-        vDbgPrint("camkit:%s, %d=>dest too small,need=%d,size=%d\r\n", "iAnsi2Utf8", __LINE__,
-                  needed + 1, destinationSize);
+        KLOG_INFO("dest too small,need=%d,size=%d", needed + 1, destinationSize);
         return -3;
     }
     std::memcpy(destination, utf8->c_str(), static_cast<size_t>(needed));

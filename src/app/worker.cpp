@@ -5,7 +5,7 @@
 #include <cstring>
 #include <system_error>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 
 #if defined(__linux__)
 #include <pthread.h>
@@ -34,8 +34,7 @@ CResult<void> CWorker::sStart(std::string_view name, Body body) {
             finished.set_value();
         });
     } catch (const std::system_error& refused) {
-        vDbgPrint("camkit:err:%s, %d=>thread %s refused: %s\r\n", "CWorker::sStart", __LINE__,
-                  m_strName.c_str(), refused.what());
+        KLOG_ERR("thread %s refused: %s", m_strName.c_str(), refused.what());
         return sError("no thread for " + m_strName + ": " + refused.what(), refused.code().value());
     }
     m_finished = std::move(done);
@@ -55,8 +54,7 @@ bool CWorker::fgStop(int waitMs) {
     bool inTime = true;
     if (waitMs > 0 && m_finished.valid() &&
         m_finished.wait_for(std::chrono::milliseconds(waitMs)) != std::future_status::ready) {
-        vDbgPrint("camkit:err:%s, %d=>thread %s still busy after %d ms, waiting for it\r\n",
-                  "CWorker::fgStop", __LINE__, m_strName.c_str(), waitMs);
+        KLOG_ERR("thread %s still busy after %d ms, waiting for it", m_strName.c_str(), waitMs);
         inTime = false;
     }
     m_thread.join();

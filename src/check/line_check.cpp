@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "app/atomic_file.h"
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "app/worker.h"
 #include "check/login_check.h"
 #include "media/horn_test.h"
@@ -105,8 +105,7 @@ std::vector<CDeviceCheck> CLineCheck::vecRun(const std::vector<CCheckTarget>& ta
                 name, [&work, token = m_stop.get_token()](std::stop_token) { work(token); });
             !started) {
             // The workers already running take this one's share.
-            vDbgPrint("camkit:err:%s, %d=>%s\r\n", "CLineCheck::vecRun", __LINE__,
-                      started.error().m_strReason.c_str());
+            KLOG_ERR("%s", started.error().m_strReason.c_str());
             if (i == 0) {
                 work(m_stop.get_token());
             }

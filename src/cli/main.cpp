@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/log.h"
 #include "cli/cli_options.h"
 #include "cli/cli_runner.h"
 
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
     // Scripts read standard error for the station's own problems; the diagnostic
     // lines go there only when asked for.
     if (!parsed.m_options->m_fgVerbose && std::getenv("KESTREL_LOG") == nullptr) {
-        setenv("KESTREL_LOG", "/dev/null", 1);
+        vSetLogLevel({}, ELogLevel::kOff);
     }
     try {
         return iRunCli(*parsed.m_options, std::cout, std::cerr);

@@ -2,7 +2,7 @@
 
 #include <opencore-amrnb/interf_dec.h>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 
 void CAmrDecoder::SStateFree::operator()(void* state) const {
     Decoder_Interface_exit(state);
@@ -10,8 +10,7 @@ void CAmrDecoder::SStateFree::operator()(void* state) const {
 
 CAmrDecoder::CAmrDecoder() : m_state(Decoder_Interface_init()) {
     if (!m_state) {
-        vDbgPrint("camkit:err:%s, %d=>amr decoder init fail\r\n", "CAmrDecoder::CAmrDecoder",
-                  __LINE__);
+        KLOG_ERR("amr decoder init fail");
     }
 }
 

@@ -3,10 +3,10 @@
 #include <array>
 #include <chrono>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 
 CAudioCtrl::CAudioCtrl(IPcmSink* sink) : m_waveOut(sink) {
-    vDbgPrint("camkit:%s, %d=>######\r\n", "CAudioCtrl::vAudioInit", __LINE__);
+    KLOG_INFO("######");
     std::promise<void> exited;
     m_threadExited = exited.get_future();
     m_thread = std::jthread([this, exited = std::move(exited)](std::stop_token stop) mutable {
@@ -20,11 +20,10 @@ CAudioCtrl::~CAudioCtrl() {
     if (m_threadExited.wait_for(std::chrono::milliseconds(kStopWaitMs)) !=
         std::future_status::ready) {
         // The decoder and the player it writes to are released only once it has ended.
-        vDbgPrint("camkit:err:%s, %d=>audio thread busy after %d ms, waiting for it\r\n",
-                  "CAudioCtrl::vAudioExit", __LINE__, kStopWaitMs);
+        KLOG_ERR("audio thread busy after %d ms, waiting for it", kStopWaitMs);
     }
     m_thread.join();
-    vDbgPrint("camkit:%s, %d=>close\r\n", "CAudioCtrl::vAudioExit", __LINE__);
+    KLOG_INFO("close");
     m_queue.vClear();
     m_waveOut.vClose();
 }
@@ -46,7 +45,7 @@ void CAudioCtrl::AudioOutProc(std::stop_token stop) {
     while (m_queue.fgWaitGet(stop, payload)) {
         vPlayPayload(payload);
     }
-    vDbgPrint("camkit:%s, %d=>exit\r\n", "CAudioCtrl::AudioOutProc", __LINE__);
+    KLOG_INFO("exit");
 }
 
 void CAudioCtrl::vPlayPayload(const std::vector<std::uint8_t>& payload) {
@@ -54,8 +53,7 @@ void CAudioCtrl::vPlayPayload(const std::vector<std::uint8_t>& payload) {
     const std::size_t leftOver = payload.size() % kAmrFrameBytes;
     if (leftOver != 0) {
         // A part frame would make the decoder read past the payload; it is left out.
-        vDbgPrint("camkit:err:%s, %d=>payload %zu bytes, last %zu not a whole frame\r\n",
-                  "CAudioCtrl::AudioOutProc", __LINE__, payload.size(), leftOver);
+        KLOG_ERR("payload %zu bytes, last %zu not a whole frame", payload.size(), leftOver);
         m_iBytesLeftOver += static_cast<int>(leftOver);
     }
     std::array<std::int16_t, kAmrFrameSamples> samples{};

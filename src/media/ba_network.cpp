@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "net/lan_interfaces.h"
 #include "net/socket_helpers.h"
 #include "protocol/requests.h"
@@ -38,13 +38,13 @@ StreamCredentials sMakeStreamCredentials(std::string_view user, std::string_view
 int iBaNetwork_OpenStreamServer(std::uint32_t addrNet) {
     const CSocket socket = CSocket::Udp();
     if (!socket.fgValid()) {
-        vDbgPrint("camkit:%s, %d=>create socket fail\r\n", "iBaNetwork_OpenStreamServer", __LINE__);
+        KLOG_INFO("create socket fail");
         return -1;
     }
     const CmdBytes datagram = bufBuildOpenStream();
     if (iSendTo(socket, datagram, CEndpoint{addrNet, kPortSearch}) !=
         static_cast<int>(datagram.size())) {
-        vDbgPrint("camkit:%s, %d=>send fail\r\n", "iBaNetwork_OpenStreamServer", __LINE__);
+        KLOG_INFO("send fail");
         return -2;
     }
     return 0;
@@ -79,25 +79,23 @@ int CBaNetwork::iStreamId(EStreamChannel channel) const {
 
 int CBaNetwork::BaNetwork_StartStream(int streamId, IStreamOwner& owner,
                                       const StreamCredentials& credentials, std::uint32_t addrNet) {
-    constexpr const char* kWho = "CBaNetwork::BaNetwork_StartStream";
     if (streamId != kStreamMain && streamId != kStreamSub && streamId != kStreamListen) {
-        vDbgPrint("camkit:%s, %d=>err stream id\r\n", kWho, __LINE__);
+        KLOG_INFO("err stream id");
         return -1;
     }
     CChannel& channel =
         sChannel(streamId == kStreamListen ? EStreamChannel::kListen : EStreamChannel::kVideo);
     if (channel.m_fgPlaying) {
         if (channel.m_uiAddrNet == addrNet) {
-            vDbgPrint("camkit:%s, %d=>playing\r\n", kWho, __LINE__);
+            KLOG_INFO("playing");
             if (channel.m_iStreamId != streamId) {
-                vDbgPrint("camkit:%s, %d=>chg stream id =%d\r\n", kWho, __LINE__, streamId);
+                KLOG_INFO("chg stream id =%d", streamId);
                 channel.m_iStreamId = streamId;
             }
             return 0;
         }
-        vDbgPrint("camkit:%s, %d=>last ip:%s\r\n", kWho, __LINE__,
-                  strIpText(channel.m_uiAddrNet).c_str());
-        vDbgPrint("camkit:%s, %d=>curr ip:%s\r\n", kWho, __LINE__, strIpText(addrNet).c_str());
+        KLOG_INFO("last ip:%s", strIpText(channel.m_uiAddrNet).c_str());
+        KLOG_INFO("curr ip:%s", strIpText(addrNet).c_str());
     }
     channel.m_manage.vStop(kManageStopWaitMs);
 
@@ -114,8 +112,7 @@ int CBaNetwork::BaNetwork_StartStream(int streamId, IStreamOwner& owner,
             "stream-manage", [this, &channel](std::stop_token stop) { ManageProc(channel, stop); });
         !started) {
         channel.m_fgPlaying = false;
-        vDbgPrint("camkit:%s, %d=>new fail: %s\r\n", kWho, __LINE__,
-                  started.error().m_strReason.c_str());
+        KLOG_INFO("new fail: %s", started.error().m_strReason.c_str());
         return -2;
     }
     return 0;
@@ -125,8 +122,8 @@ void CBaNetwork::BaNetwork_StopStream(EStreamChannel channel) {
     CChannel& record = sChannel(channel);
     record.m_fgPlaying = false;
     record.m_manage.vStop(kManageStopWaitMs);
-    vDbgPrint("camkit:%s, %d=>control exit,stream id=%d\r\n", "CBaNetwork::BaNetwork_StopStream",
-              __LINE__, channel == EStreamChannel::kListen ? kStreamListen : kStreamMain);
+    KLOG_INFO("control exit,stream id=%d",
+              channel == EStreamChannel::kListen ? kStreamListen : kStreamMain);
 }
 
 void CBaNetwork::vSetAlive(CChannel& channel, int value) {
@@ -149,13 +146,13 @@ bool CBaNetwork::fgSendRequest(CChannel& channel, std::span<const std::uint8_t> 
     {
         std::lock_guard guard(channel.m_sendLock);
         if (!channel.m_socket.fgValid()) {
-            vDbgPrint("camkit:%s, %d=>invalid socket\r\n", who, __LINE__);
+            KLOG_INFO("%s: invalid socket", who);
             return false;
         }
         sent = iSend(channel.m_socket, request);
     }
     if (sent != static_cast<int>(request.size())) {
-        vDbgPrint("camkit:%s, %d=>send fail\r\n", who, __LINE__);
+        KLOG_INFO("%s: send fail", who);
         return false;
     }
     return true;
@@ -190,7 +187,6 @@ void CBaNetwork::vStopConnection(CChannel& channel) {
 }
 
 int CBaNetwork::BaNetwork_StartStreamHandle(CChannel& channel, const std::stop_token& stop) {
-    constexpr const char* kWho = "CBaNetwork::BaNetwork_StartStreamHandle";
     vStopConnection(channel);
     const std::uint32_t addrNet = channel.m_uiAddrNet;
     iBaNetwork_OpenStreamServer(addrNet);
@@ -202,7 +198,7 @@ int CBaNetwork::BaNetwork_StartStreamHandle(CChannel& channel, const std::stop_t
     for (int attempt = 1;; ++attempt) {
         socket = CSocket::Tcp();
         if (!socket.fgValid()) {
-            vDbgPrint("camkit:err:%s, %d=>socket error !\r\n", kWho, __LINE__);
+            KLOG_ERR("socket error !");
         }
         const int connected =
             socket.fgValid() ? iSocketTcpConnect2(socket, addrNet, kPortStream) : -2;
@@ -210,7 +206,7 @@ int CBaNetwork::BaNetwork_StartStreamHandle(CChannel& channel, const std::stop_t
             break;
         }
         if (connected != -1 || attempt >= kQuickConnects || !m_clock.fgSleepFor(kTick, stop)) {
-            vDbgPrint("camkit:err:%s, %d=>Stream socket connect fail\n\r\n", kWho, __LINE__);
+            KLOG_ERR("Stream socket connect fail");
             return -2;
         }
     }
@@ -219,8 +215,8 @@ int CBaNetwork::BaNetwork_StartStreamHandle(CChannel& channel, const std::stop_t
         channel.m_socket = std::move(socket);
     }
     // The password never goes into the log.
-    vDbgPrint("camkit:%s, %d=>login....,usr:%s,pwd:%s,ip:%s\r\n", kWho, __LINE__,
-              channel.m_user.data(), kPasswordMask, strIpText(addrNet).c_str());
+    KLOG_INFO("login....,usr:%s,pwd:%s,ip:%s", channel.m_user.data(), kPasswordMask,
+              strIpText(addrNet).c_str());
     BaNetwork_Login(channel);
     m_clock.fgSleepFor(kLoginPause, stop);
     BaNetwork_SendGetStreamCmd(channel, channel.m_iStreamId);
@@ -234,25 +230,22 @@ int CBaNetwork::BaNetwork_StartStreamHandle(CChannel& channel, const std::stop_t
             [this, &channel](std::stop_token token) { HeartbeatProc(channel, token); });
     }
     if (!started) {
-        vDbgPrint("camkit:%s, %d=>new fail: %s\r\n", kWho, __LINE__,
-                  started.error().m_strReason.c_str());
+        KLOG_INFO("new fail: %s", started.error().m_strReason.c_str());
         return -1;
     }
     channel.m_pOwner->vOnStreamStarted(channel.m_iStreamId);
-    vDbgPrint("camkit:%s, %d=>start  handle, stream id = %d\r\n", kWho, __LINE__,
-              channel.m_iStreamId.load());
+    KLOG_INFO("start  handle, stream id = %d", channel.m_iStreamId.load());
     return 0;
 }
 
 void CBaNetwork::ManageProc(CChannel& channel, const std::stop_token& stop) {
-    constexpr const char* kWho = "CBaNetwork::ManageProc";
     const bool video = channel.m_eChannel == EStreamChannel::kVideo;
     channel.m_fgPlaying = true;
-    vDbgPrint("camkit:%s, %d=>start stream id=%d\r\n", kWho, __LINE__, channel.m_iStreamId.load());
+    KLOG_INFO("start stream id=%d", channel.m_iStreamId.load());
     if (video) {
         channel.m_pOwner->vOnManageStarted();
     }
-    vDbgPrint("camkit:%s, %d=>start\r\n", kWho, __LINE__);
+    KLOG_INFO("start");
 
     for (int tick = 0; !stop.stop_requested(); ++tick) {
         if (tick % kConnectRetryTicks == 0 || tick < kQuickConnects) {
@@ -261,14 +254,13 @@ void CBaNetwork::ManageProc(CChannel& channel, const std::stop_token& stop) {
             if (result == 0) {
                 break;
             }
-            vDbgPrint("camkit:%s, %d=>start get stream fail,err=%d\r\n", kWho, __LINE__, result);
+            KLOG_INFO("start get stream fail,err=%d", result);
             if (result != -2) {
                 break;
             }
             const auto costMs =
                 std::chrono::duration_cast<std::chrono::milliseconds>(m_clock.tpNow() - started);
-            vDbgPrint("camkit:%s, %d=>cost %dMs\r\n", kWho, __LINE__,
-                      static_cast<int>(costMs.count()));
+            KLOG_INFO("cost %dMs", static_cast<int>(costMs.count()));
         }
         if (!m_clock.fgSleepFor(kTick, stop)) {
             break;
@@ -286,7 +278,7 @@ void CBaNetwork::ManageProc(CChannel& channel, const std::stop_token& stop) {
         if (streamId != lastStreamId) {
             lastStreamId = streamId;
             if (video) {
-                vDbgPrint("camkit:%s, %d=>chg stream id to %d\r\n", kWho, __LINE__, streamId);
+                KLOG_INFO("chg stream id to %d", streamId);
                 BaNetwork_SendGetStreamCmd(channel, streamId);
                 BaNetwork_SwitchVideoStreamID(channel, streamId);
             }
@@ -300,13 +292,13 @@ void CBaNetwork::ManageProc(CChannel& channel, const std::stop_token& stop) {
                 --grace;
             } else {
                 if (lastAlive == 0) {
-                    vDbgPrint("camkit:%s, %d=>>3s no stream heartbeat\r\n", kWho, __LINE__);
+                    KLOG_INFO(">3s no stream heartbeat");
                 }
                 if (receiveEnded) {
-                    vDbgPrint("camkit:%s, %d=>stream exit,re-req\r\n", kWho, __LINE__);
+                    KLOG_INFO("stream exit,re-req");
                 }
                 if (BaNetwork_StartStreamHandle(channel, stop) != 0) {
-                    vDbgPrint("camkit:%s, %d=>start get stream fail\r\n", kWho, __LINE__);
+                    KLOG_INFO("start get stream fail");
                     grace = 0;
                 } else {
                     grace = 4;
@@ -323,18 +315,16 @@ void CBaNetwork::ManageProc(CChannel& channel, const std::stop_token& stop) {
         channel.m_pOwner->vOnManageEnded();
     }
     channel.m_fgPlaying = false;
-    vDbgPrint("camkit:%s, %d=>exit manage thread, streamid=%d\r\n", kWho, __LINE__,
-              channel.m_iStreamId.load());
+    KLOG_INFO("exit manage thread, streamid=%d", channel.m_iStreamId.load());
 }
 
 void CBaNetwork::StreamProc(CChannel& channel, int startStreamId, const std::stop_token& stop) {
-    constexpr const char* kWho = "CBaNetwork::StreamProc";
     const bool listen = channel.m_eMode == EStreamMode::kListen;
     std::optional<CMediaPacketCutter> cutter;
     try {
         cutter.emplace(listen ? kListenRecvBufferBytes : kVideoRecvBufferBytes);
     } catch (const std::bad_alloc&) {
-        vDbgPrint("camkit:%s, %d=>null\r\n", kWho, __LINE__);
+        KLOG_INFO("null");
         return;
     }
     vSetAlive(channel, kAliveFull);
@@ -351,17 +341,17 @@ void CBaNetwork::StreamProc(CChannel& channel, int startStreamId, const std::sto
         }
         if (got == 0) {
             if (!stop.stop_requested()) {
-                vDbgPrint("camkit:%s, %d=>peer closed\r\n", kWho, __LINE__);
+                KLOG_INFO("peer closed");
             }
             break;
         }
         if (got < 0) {
             if (fgTryAgain(got)) {
-                vDbgPrint("camkit:%s, %d=><0\r\n", kWho, __LINE__);
+                KLOG_INFO("<0");
                 m_clock.fgSleepFor(kTick, stop);
                 continue;
             }
-            vDbgPrint("camkit:%s, %d=>socket err,ret=%d\r\n", kWho, __LINE__, got);
+            KLOG_INFO("socket err,ret=%d", got);
             break;
         }
         cutter->vCommit(static_cast<std::size_t>(got));
@@ -369,13 +359,12 @@ void CBaNetwork::StreamProc(CChannel& channel, int startStreamId, const std::sto
         for (CCutResult cut = cutter->sNext(packet); cut.m_eCut != ECut::kNeedMore;
              cut = cutter->sNext(packet)) {
             if (cut.m_eCut == ECut::kBadMagic) {
-                vDbgPrint("camkit:%s, %d=>video packet head error\n\r\n", kWho, __LINE__);
+                KLOG_INFO("video packet head error");
                 failed = true;
                 break;
             }
             if (cut.m_eCut == ECut::kOverflow) {
-                vDbgPrint("camkit:%s, %d=>recvbuf overflow, len=%u\n\r\n", kWho, __LINE__,
-                          cut.m_uiPayloadBytes);
+                KLOG_INFO("recvbuf overflow, len=%u", cut.m_uiPayloadBytes);
                 failed = true;
                 break;
             }
@@ -388,8 +377,8 @@ void CBaNetwork::StreamProc(CChannel& channel, int startStreamId, const std::sto
                     media = true;
                     deliver = fgAcceptVideoFrame(head.m_ucStreamId, channel.m_iStreamId);
                     if (!deliver) {
-                        vDbgPrint("camkit:%s, %d=>diff stream id, local id=%d,remote id=%d\r\n",
-                                  kWho, __LINE__, channel.m_iStreamId.load(), head.m_ucStreamId);
+                        KLOG_INFO("diff stream id, local id=%d,remote id=%d",
+                                  channel.m_iStreamId.load(), head.m_ucStreamId);
                     }
                     break;
                 case kPktAudioFrame:
@@ -398,23 +387,21 @@ void CBaNetwork::StreamProc(CChannel& channel, int startStreamId, const std::sto
                     deliver = true;
                     break;
                 case kPktLoginReply:
-                    vDbgPrint("camkit:%s, %d=>login resp\r\n", kWho, __LINE__);
+                    KLOG_INFO("login resp");
                     if (head.m_iResult != kStreamResultOk) {
-                        vDbgPrint("camkit:%s, %d=>login return err=%d\r\n", kWho, __LINE__,
-                                  head.m_iResult);
+                        KLOG_INFO("login return err=%d", head.m_iResult);
                     }
                     BaNetwork_SendGetStreamCmd(channel, channel.m_iStreamId);
                     deliver = true;
                     break;
                 case kPktAuthReply:
                     if (head.m_iResult == kStreamResultNoAuth) {
-                        vDbgPrint("camkit:%s, %d=>no auth, streamid=%d\r\n", kWho, __LINE__,
-                                  startStreamId);
+                        KLOG_INFO("no auth, streamid=%d", startStreamId);
                     }
                     deliver = true;
                     break;
                 case kPktSwitchReply:
-                    vDbgPrint("camkit:%s, %d=>switch stream resp\r\n", kWho, __LINE__);
+                    KLOG_INFO("switch stream resp");
                     break;
                 default:
                     break;
@@ -428,12 +415,11 @@ void CBaNetwork::StreamProc(CChannel& channel, int startStreamId, const std::sto
         }
         cutter->vCompact();
     }
-    vDbgPrint("camkit:%s, %d=>exit %s thread, fgExit=%d\r\n", kWho, __LINE__,
-              lastWasVideo ? "video" : "audio", stop.stop_requested() ? 1 : 0);
+    KLOG_INFO("exit %s thread, fgExit=%d", lastWasVideo ? "video" : "audio",
+              stop.stop_requested() ? 1 : 0);
 }
 
 void CBaNetwork::HeartbeatProc(CChannel& channel, const std::stop_token& stop) {
-    constexpr const char* kWho = "CBaNetwork::HeartbeatProc";
     const StreamRequest heartbeat = bufBuildStreamHeartbeat();
     for (int count = 1; m_clock.fgSleepFor(kTick, stop); ++count) {
         if (count % kTicksPerSecond != 0) {
@@ -445,9 +431,9 @@ void CBaNetwork::HeartbeatProc(CChannel& channel, const std::stop_token& stop) {
             sent = iSend(channel.m_socket, heartbeat);
         }
         if (sent != static_cast<int>(heartbeat.size())) {
-            vDbgPrint("camkit:%s, %d=>send heart beart fail, ret=%d\r\n", kWho, __LINE__, sent);
+            KLOG_INFO("send heart beart fail, ret=%d", sent);
             break;
         }
     }
-    vDbgPrint("camkit:%s, %d=>exit heart beat heard\r\n", kWho, __LINE__);
+    KLOG_INFO("exit heart beat heard");
 }

@@ -9,7 +9,7 @@ extern "C" {
 #include <algorithm>
 #include <cstring>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 
 std::size_t uiPictureBytes(int width, int height) {
     const auto lumaBytes = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
@@ -33,14 +33,14 @@ void CH264Docoder::SPacketFree::operator()(AVPacket* packet) const {
 CH264Docoder::CH264Docoder() {
     const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
     if (codec == nullptr) {
-        vDbgPrint("camkit:err:%s, %d=>no h264 decoder\r\n", "CH264Docoder::CH264Docoder", __LINE__);
+        KLOG_ERR("no h264 decoder");
         return;
     }
     std::unique_ptr<AVCodecContext, SContextFree> context(avcodec_alloc_context3(codec));
     m_frame.reset(av_frame_alloc());
     m_packet.reset(av_packet_alloc());
     if (!context || !m_frame || !m_packet) {
-        vDbgPrint("camkit:err:%s, %d=>alloc fail\r\n", "CH264Docoder::CH264Docoder", __LINE__);
+        KLOG_ERR("alloc fail");
         return;
     }
     // A live picture is shown as soon as its access unit is in: no frame threads
@@ -49,17 +49,16 @@ CH264Docoder::CH264Docoder() {
     context->thread_count = 1;
     const int opened = avcodec_open2(context.get(), codec, nullptr);
     if (opened < 0) {
-        vDbgPrint("camkit:err:%s, %d=>open fail,ret=%d\r\n", "CH264Docoder::CH264Docoder", __LINE__,
-                  opened);
+        KLOG_ERR("open fail,ret=%d", opened);
         return;
     }
     m_context = std::move(context);
-    vDbgPrint("camkit:%s, %d=>create\r\n", "CH264Docoder::CH264Docoder", __LINE__);
+    KLOG_INFO("create");
 }
 
 CH264Docoder::~CH264Docoder() {
     if (m_context) {
-        vDbgPrint("camkit:%s, %d=>destroy\r\n", "CH264Docoder::~CH264Docoder", __LINE__);
+        KLOG_INFO("destroy");
     }
 }
 
@@ -88,9 +87,8 @@ int CH264Docoder::iDecode(std::span<const std::uint8_t> accessUnit, std::uint32_
         }
     }
     if (result != 1) {
-        vDbgPrint("camkit:%s, %d=>decode fail,ret=%d\r\n", "CH264Docoder::iDecode", __LINE__,
-                  result);
-        vDbgPrint("camkit:%s, %d=>decode fail,seq=%u\r\n", "CH264Docoder::iDecode", __LINE__, seq);
+        KLOG_INFO("decode fail,ret=%d", result);
+        KLOG_INFO("decode fail,seq=%u", seq);
     }
     return result;
 }
@@ -100,14 +98,13 @@ int CH264Docoder::iCopyPicture(std::span<std::uint8_t> picture, int& width, int&
     width = 0;
     height = 0;
     if (frame.format != AV_PIX_FMT_YUV420P && frame.format != AV_PIX_FMT_YUVJ420P) {
-        vDbgPrint("camkit:err:%s, %d=>pixel format %d not 4:2:0\r\n", "CH264Docoder::iDecode",
-                  __LINE__, frame.format);
+        KLOG_ERR("pixel format %d not 4:2:0", frame.format);
         return kErrFormat;
     }
     if (frame.width <= 0 || frame.height <= 0 ||
         uiPictureBytes(frame.width, frame.height) > picture.size()) {
-        vDbgPrint("camkit:err:%s, %d=>picture %dx%d does not fit %zu bytes, refused\r\n",
-                  "CH264Docoder::iDecode", __LINE__, frame.width, frame.height, picture.size());
+        KLOG_ERR("picture %dx%d does not fit %zu bytes, refused", frame.width, frame.height,
+                 picture.size());
         return kErrTooLarge;
     }
     const int chromaWidth = (frame.width + 1) / 2;

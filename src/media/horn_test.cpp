@@ -9,8 +9,8 @@
 #include <span>
 #include <system_error>
 
-#include "app/dbg_print.h"
 #include "app/file_util.h"
+#include "app/log.h"
 #include "app/translate.h"
 #include "net/lan_interfaces.h"
 #include "net/socket_layer.h"
@@ -177,8 +177,7 @@ int CHornTest::iStart(const std::string& deviceIp, const std::string& filePath) 
                                                  SendFileThread(stop, addrNet, filePath);
                                              });
         !started) {
-        vDbgPrint("camkit:err:%s, %d=>%s\r\n", "CHornTest::iStart", __LINE__,
-                  started.error().m_strReason.c_str());
+        KLOG_ERR("%s", started.error().m_strReason.c_str());
         const std::lock_guard lock(m_lock);
         m_fgRunning = false;
         return -2;
@@ -208,41 +207,38 @@ bool CHornTest::fgRunning() const {
 void CHornTest::SendFileThread(const std::stop_token& stop, std::uint32_t addrNet,
                                const std::string& filePath) {
     const CHornResult result = sPushFile(stop, addrNet, filePath);
-    vDbgPrint("camkit:%s, %d=>exit,%d\r\n", "CHornTest::SendFileThread", __LINE__,
-              static_cast<int>(result.m_eOutcome));
+    KLOG_INFO("exit,%d", static_cast<int>(result.m_eOutcome));
     m_view.vOnHornDone(result);
 }
 
 CHornResult CHornTest::sPushFile(const std::stop_token& stop, std::uint32_t addrNet,
                                  const std::string& filePath) {
-    static const char* const kWho = "CHornTest::SendFileThread";
     CHornResult result;
     result.m_strDevice = strIpText(addrNet);
     result.m_strFile = filePath;
 
     const long long fileBytes = iFileSize(filePath);
     if (fileBytes <= 0) {
-        vDbgPrint("camkit:err:%s, %d=>%s:%s\r\n", kWho, __LINE__,
-                  fileBytes < 0 ? "openfile fail" : "get file len err", filePath.c_str());
+        KLOG_ERR("%s:%s", fileBytes < 0 ? "openfile fail" : "get file len err", filePath.c_str());
         result.m_eOutcome = EHornOutcome::kNoFile;
         return result;
     }
     result.m_ulBytesTotal = static_cast<std::uint64_t>(fileBytes);
-    vDbgPrint("camkit:%s, %d=>%s audio test\r\n", kWho, __LINE__, result.m_strDevice.c_str());
+    KLOG_INFO("%s audio test", result.m_strDevice.c_str());
 
     CSocket socket;
     const CEndpoint target{addrNet, m_options.m_usDevicePort};
     for (;;) {
         if (stop.stop_requested()) {
             if (result.m_iConnectAttempts > 0) {
-                vDbgPrint("camkit:%s, %d=>connnet fail\r\n", kWho, __LINE__);
+                KLOG_INFO("connnet fail");
             }
             result.m_eOutcome = EHornOutcome::kStopped;
             return result;
         }
         socket = CSocket::Tcp();
         if (!socket.fgValid()) {
-            vDbgPrint("camkit:err:%s, %d=>sockfd err\r\n", kWho, __LINE__);
+            KLOG_ERR("sockfd err");
             result.m_eOutcome = EHornOutcome::kNoSocket;
             return result;
         }
@@ -254,14 +250,13 @@ CHornResult CHornTest::sPushFile(const std::stop_token& stop, std::uint32_t addr
         if (error == kStoppedDuringConnect) {
             continue;  // stopped during the attempt: the check above ends the worker
         }
-        vDbgPrint("camkit:err:%s, %d=>connect fail: %s\r\n", kWho, __LINE__,
-                  strErrorText(error).c_str());
+        KLOG_ERR("connect fail: %s", strErrorText(error).c_str());
         result.m_iError = error;
         m_view.vOnHornConnectFailed(result.m_strDevice, result.m_iConnectAttempts, error);
         // The device may have missed the first request or closed its receiver since.
         m_link.vSendOpenHorn();
         if (result.m_iConnectAttempts >= m_options.m_iConnectAttempts) {
-            vDbgPrint("camkit:%s, %d=>connnet fail\r\n", kWho, __LINE__);
+            KLOG_INFO("connnet fail");
             result.m_eOutcome = EHornOutcome::kConnectFailed;
             return result;
         }
@@ -286,7 +281,7 @@ CHornResult CHornTest::sPushFile(const std::stop_token& stop, std::uint32_t addr
             pieceBytes = file ? std::fread(piece.data(), 1, want, file.get()) : 0;
             pieceSent = 0;
             if (pieceBytes != want) {
-                vDbgPrint("camkit:err:%s, %d=>read err\r\n", kWho, __LINE__);
+                KLOG_ERR("read err");
                 result.m_eOutcome = EHornOutcome::kReadFailed;
                 break;
             }
@@ -295,7 +290,7 @@ CHornResult CHornTest::sPushFile(const std::stop_token& stop, std::uint32_t addr
         const int ready = iWaitOne(socket, false, true, kStepMs, events);
         if (ready == 0 || ready == -EINTR) {
             if (Clock::now() - lastProgress > std::chrono::milliseconds(m_options.m_iSendStallMs)) {
-                vDbgPrint("camkit:err:%s, %d=>send stalled\r\n", kWho, __LINE__);
+                KLOG_ERR("send stalled");
                 result.m_eOutcome = EHornOutcome::kStalled;
                 break;
             }
@@ -311,8 +306,7 @@ CHornResult CHornTest::sPushFile(const std::stop_token& stop, std::uint32_t addr
             // A broken connection does not mend itself: retrying would only repeat
             // this line until the operator stops the test.
             result.m_iError = sent < 0 ? -sent : EPIPE;
-            vDbgPrint("camkit:%s, %d=>send err: %s\r\n", kWho, __LINE__,
-                      strErrorText(result.m_iError).c_str());
+            KLOG_INFO("send err: %s", strErrorText(result.m_iError).c_str());
             result.m_eOutcome = EHornOutcome::kConnectionLost;
             break;
         }
@@ -321,8 +315,7 @@ CHornResult CHornTest::sPushFile(const std::stop_token& stop, std::uint32_t addr
         lastProgress = Clock::now();
         m_view.vOnHornProgress(result.m_strDevice, result.m_ulBytesSent, result.m_ulBytesTotal);
     }
-    vDbgPrint("camkit:%s, %d=>send len=%llu,leftlen=%llu\r\n", kWho, __LINE__,
-              static_cast<unsigned long long>(result.m_ulBytesSent),
+    KLOG_INFO("send len=%llu,leftlen=%llu", static_cast<unsigned long long>(result.m_ulBytesSent),
               static_cast<unsigned long long>(result.m_ulBytesTotal - result.m_ulBytesSent));
     return result;
 }

@@ -5,7 +5,7 @@
 #include <mutex>
 #include <stop_token>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 
 // Bounded queue of media packets between a stream's receive thread (producer) and the
 // thread that decodes them (consumer). The consumer sleeps until a packet arrives or
@@ -22,8 +22,7 @@ class CPacketQueue {
             std::lock_guard guard(m_lock);
             const int count = static_cast<int>(m_items.size());
             if (count >= m_iMax) {
-                vDbgPrint("camkit:%s, %d=>buffer too long,curr=%d, max=%d\r\n",
-                          "CPacketQueue::iAdd", __LINE__, count, m_iMax);
+                KLOG_INFO("buffer too long,curr=%d, max=%d", count, m_iMax);
                 return -2;
             }
             m_items.push_back(std::move(packet));

@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <limits>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "media/amr_decoder.h"
 
 namespace {
@@ -197,8 +197,7 @@ bool CStreamRecorder::fgWrite(const CItem& item) {
     const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), m_file.get());
     if (written != bytes.size() || std::fflush(m_file.get()) != 0) {
         const int error = errno;
-        vDbgPrint("camkit:err:%s, %d=>write %s: %s\r\n", "CStreamRecorder::fgWrite", __LINE__,
-                  m_strPath.c_str(), strErrno(error).c_str());
+        KLOG_ERR("write %s: %s", m_strPath.c_str(), strErrno(error).c_str());
         vCut(strErrno(error));
         if (m_fnCut) {
             CRecordingEnd end;

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 
 CVideoCtrl::CVideoCtrl(CPictureMailbox& mailbox, FnOtherPacket fnOtherPacket,
                        FnPictureReady fnPictureReady)
@@ -14,14 +14,14 @@ CVideoCtrl::~CVideoCtrl() {
     if (fgIsRunning()) {
         iStopDecodeAndDisplay();
     }
-    vDbgPrint("camkit:%s, %d=>exit\r\n", "CVideoCtrl::~CVideoCtrl", __LINE__);
+    KLOG_INFO("exit");
 }
 
 int CVideoCtrl::iStartDecodeAndDisplay() {
     std::unique_lock guard(m_startStopLock);
     m_stopped.wait(guard, [this] { return !m_fgStopping; });
     if (m_fgRunning) {
-        vDbgPrint("camkit:%s, %d=>already on\r\n", "CVideoCtrl::iStartDecodeAndDisplay", __LINE__);
+        KLOG_INFO("already on");
         return 1;
     }
     auto decoder = std::make_unique<CH264Docoder>();
@@ -30,8 +30,7 @@ int CVideoCtrl::iStartDecodeAndDisplay() {
     }
     m_decoder = std::move(decoder);
     m_queue.vClear();
-    vDbgPrint("camkit:%s, %d=>DisplayInitial\n\r\n", "CVideoCtrl::iStartDecodeAndDisplay",
-              __LINE__);
+    KLOG_INFO("DisplayInitial");
     m_pictureBuffer.assign(kPictureBufferBytes, 0);
 
     std::promise<void> exited;
@@ -58,28 +57,26 @@ int CVideoCtrl::iStopDecodeAndDisplay() {
         thread.request_stop();
         if (exited.wait_for(std::chrono::milliseconds(kStopWaitMs)) != std::future_status::ready) {
             // The decoder and the buffers it works on are freed only once it has ended.
-            vDbgPrint("camkit:err:%s, %d=>decode thread busy after %d ms, waiting for it\r\n",
-                      "CVideoCtrl::iStopDecodeAndDisplay", __LINE__, kStopWaitMs);
+            KLOG_ERR("decode thread busy after %d ms, waiting for it", kStopWaitMs);
         }
         thread.join();
     }
     guard.lock();
-    vDbgPrint("camkit:%s, %d=>RenderRelease\n\r\n", "CVideoCtrl::iStopDecodeAndDisplay", __LINE__);
+    KLOG_INFO("RenderRelease");
     std::vector<std::uint8_t>().swap(m_pictureBuffer);
     m_picture = SRgbPicture{};
     m_mailbox.vClear();
     if (m_decoder) {
         m_decoder.reset();
     } else {
-        vDbgPrint("camkit:%s, %d=>already destroy\r\n", "CVideoCtrl::iStopDecodeAndDisplay",
-                  __LINE__);
+        KLOG_INFO("already destroy");
     }
     m_queue.vClear();
     m_fgRunning = false;
     m_fgStopping = false;
     guard.unlock();
     m_stopped.notify_all();
-    vDbgPrint("camkit:%s, %d=>stop\r\n", "CVideoCtrl::iStopDecodeAndDisplay", __LINE__);
+    KLOG_INFO("stop");
     return 0;
 }
 
@@ -106,13 +103,12 @@ void CVideoCtrl::DisplayProc(std::stop_token stop) {
                 m_fnOtherPacket(packet.bytes);
             }
         } else if (packet.bytes.empty()) {
-            vDbgPrint("camkit:%s, %d=>pVideoFrame->head.len=%d\n\r\n", "CVideoCtrl::DisplayProc",
-                      __LINE__, 0);
+            KLOG_INFO("pVideoFrame->head.len=%d", 0);
         } else {
             vShowFrame(packet);
         }
     }
-    vDbgPrint("camkit:%s, %d=>exit\r\n", "CVideoCtrl::DisplayProc", __LINE__);
+    KLOG_INFO("exit");
 }
 
 void CVideoCtrl::vShowFrame(const SVideoPacket& packet) {
@@ -128,7 +124,7 @@ void CVideoCtrl::vShowFrame(const SVideoPacket& packet) {
     m_picture.uiSeq = packet.uiSeq;
     if (m_converter.iConvert(sPackedPicture(m_pictureBuffer, width, height), m_picture.rgb,
                              static_cast<std::ptrdiff_t>(width) * 4) != 0) {
-        vDbgPrint("camkit:err:%s, %d=>h || w == 0\r\n", "CVideoCtrl::DisplayProc", __LINE__);
+        KLOG_ERR("h || w == 0");
         return;
     }
     m_mailbox.vPut(m_picture);

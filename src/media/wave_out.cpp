@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <chrono>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 
 CWaveOut::CWaveOut(IPcmSink* sink) : m_sink(sink) {
     for (int id = 0; id < kBufferCount; ++id) {
@@ -78,8 +78,8 @@ void CWaveOut::vClose() {
         // A sink that stopped handing buffers back must not hold the close forever.
         if (!m_bufferBack.wait_for(lock, std::chrono::milliseconds(kCloseWaitMs),
                                    [this] { return m_iFreeCount == kBufferCount; })) {
-            vDbgPrint("camkit:err:%s, %d=>sink kept %d buffers after %d ms, dropped\r\n",
-                      "CWaveOut::vClose", __LINE__, kBufferCount - m_iFreeCount, kCloseWaitMs);
+            KLOG_ERR("sink kept %d buffers after %d ms, dropped", kBufferCount - m_iFreeCount,
+                     kCloseWaitMs);
         }
     }
     m_sink->vClose();
@@ -90,5 +90,5 @@ void CWaveOut::vClose() {
         m_freeList[static_cast<std::size_t>(id)] = id;
     }
     m_iFreeCount = kBufferCount;
-    vDbgPrint("camkit:%s, %d=>close\r\n", "CWaveOut::vClose", __LINE__);
+    KLOG_INFO("close");
 }

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 
 void CFdAttrInfo::vAdd(const CSocket& socket, AcceptCallback onAccept, ReadCallback onRead) {
     const std::lock_guard lock(m_lock);
@@ -28,7 +28,7 @@ int CFdAttrInfo::iRead() {
     {
         const std::lock_guard lock(m_lock);
         if (m_members.empty()) {
-            vDbgPrint("camkit:%s, %d=>no fd\r\n", "CFdAttrInfo::iRead", __LINE__);
+            KLOG_INFO("no fd");
             return -1;
         }
         for (const CMember& member : m_members) {
@@ -59,10 +59,10 @@ int CFdAttrInfo::iRead() {
     }
     for (const CMember* member : m_serve) {
         if (member->m_onAccept && member->m_onAccept(*member->m_pSocket) < 0) {
-            vDbgPrint("camkit:%s, %d=>delete node\r\n", "CFdAttrInfo::iRead", __LINE__);
+            KLOG_INFO("delete node");
         }
         if (member->m_onRead && member->m_onRead(m_buffer, *member->m_pSocket) < 0) {
-            vDbgPrint("camkit:%s, %d=>delete node\r\n", "CFdAttrInfo::iRead", __LINE__);
+            KLOG_INFO("delete node");
         }
     }
     return readyCount;

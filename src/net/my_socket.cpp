@@ -7,7 +7,6 @@
 #include <cstring>
 #include <utility>
 
-#include "app/dbg_print.h"
 #include "app/local_ip.h"
 #include "app/log.h"
 #include "net/socket_helpers.h"
@@ -19,8 +18,7 @@ std::vector<CInterfaceAddr> vecLocalInterfaces() {
     std::array<std::uint32_t, kLocalIpMax> masks{};
     const int count = iGetLocalIpTab(addresses.data(), masks.data());
     if (count < 0) {
-        vDbgPrint("camkit:err:%s, %d=>no local ip table, ret=%d\r\n", "CMySocket::Init", __LINE__,
-                  count);
+        KLOG_ERR("no local ip table, ret=%d", count);
         return {};
     }
     std::vector<CInterfaceAddr> interfaces;
@@ -42,8 +40,7 @@ int iCreateAnnounceSocket(CSocket& created) {
     (void)iSetReuseAddr(socket, true);
     const int bound = iBind(socket, CEndpoint{kAnnounceGroupNet, kPortAnnounce});
     if (bound != 0) {
-        vDbgPrint("camkit:err:%s, %d=>bind port %d fail:%s\r\n", "CMySocket::Init", __LINE__,
-                  kPortAnnounce, std::strerror(-bound));
+        KLOG_ERR("bind port %d fail:%s", kPortAnnounce, std::strerror(-bound));
         return -1;
     }
     (void)iSetMulticastAll(socket, false);
@@ -60,7 +57,7 @@ CMySocket::~CMySocket() {
 bool CMySocket::Init(ILanReceiver& receiver,
                      std::optional<std::vector<CInterfaceAddr>> interfaces) {
     if (m_recvThread.fgRunning()) {
-        vDbgPrint("camkit:err:%s, %d=>already running\r\n", "CMySocket::Init", __LINE__);
+        KLOG_ERR("already running");
         m_initFault = CInitFault{EInitStep::AlreadyRunning, 0, "already running"};
         return false;
     }
@@ -70,8 +67,7 @@ bool CMySocket::Init(ILanReceiver& receiver,
     std::vector<CInterfaceAddr> wanted =
         interfaces.has_value() ? std::move(*interfaces) : vecLocalInterfaces();
     if (wanted.size() > kMaxInterfaces) {
-        vDbgPrint("camkit:err:%s, %d=>%zu interfaces, only the first %zu used\r\n",
-                  "CMySocket::Init", __LINE__, wanted.size(), kMaxInterfaces);
+        KLOG_ERR("%zu interfaces, only the first %zu used", wanted.size(), kMaxInterfaces);
         wanted.resize(kMaxInterfaces);
     }
     for (const CInterfaceAddr& iface : wanted) {
@@ -106,8 +102,8 @@ bool CMySocket::Init(ILanReceiver& receiver,
 bool CMySocket::fgOpenInterface(const CInterfaceAddr& iface) {
     const std::uint32_t addr = iface.m_uiAddr;
     const std::uint32_t mask = iface.m_uiMask;
-    vDbgPrint("camkit:%s, %d=>ip:%s\r\n", "CMySocket::Init", __LINE__, strIpText(addr).c_str());
-    vDbgPrint("camkit:%s, %d=>mast:%s\r\n", "CMySocket::Init", __LINE__, strIpText(mask).c_str());
+    KLOG_INFO("ip:%s", strIpText(addr).c_str());
+    KLOG_INFO("mast:%s", strIpText(mask).c_str());
 
     const auto replyReader = [this](std::span<std::uint8_t> buffer, const CSocket& socket) {
         return iReadDatagram(buffer, socket, EDatagramKind::Reply);
@@ -123,7 +119,7 @@ bool CMySocket::fgOpenInterface(const CInterfaceAddr& iface) {
     // Requests flagged for the subnet broadcast address leave from this socket too;
     // without the option the system refuses them.
     if (iSetBroadcast(command, true) != 0) {
-        vDbgPrint("camkit:%s, %d=>set bro pro err\r\n", "CMySocket::Init", __LINE__);
+        KLOG_INFO("set bro pro err");
     }
     vRaiseRecvBuffer(command, kPortCommand);
     iAddRecvTab(std::move(command), replyReader, addr, mask, kPortCommand);
@@ -140,7 +136,7 @@ bool CMySocket::fgOpenInterface(const CInterfaceAddr& iface) {
 
     CSocket announce;
     if (iCreateAnnounceSocket(announce) < 0) {
-        vDbgPrint("camkit:%s, %d=>create nvr socket fail\r\n", "CMySocket::Init", __LINE__);
+        KLOG_INFO("create nvr socket fail");
     } else {
         (void)iAddMulticastGroup(announce, addr);
         vRaiseRecvBuffer(announce, kPortAnnounce);
@@ -175,12 +171,11 @@ void CMySocket::vRaiseRecvBuffer(const CSocket& socket, std::uint16_t port) cons
         return;
     }
     const int granted = iRaiseReceiveBuffer(socket, m_iRecvBufferBytes);
-    vDbgPrint("camkit:%s, %d=>rcvbuf port:%d, asked:%d, got:%d\r\n", "CMySocket::Init", __LINE__,
-              port, m_iRecvBufferBytes, granted);
+    KLOG_INFO("rcvbuf port:%d, asked:%d, got:%d", port, m_iRecvBufferBytes, granted);
 }
 
 int CMySocket::UnInit() {
-    vDbgPrint("camkit:%s, %d=>exit 1\r\n", "CMySocket::UnInit", __LINE__);
+    KLOG_INFO("exit 1");
     m_recvThread.vRequestStop();
     if (m_wakeWriter.fgValid()) {
         const std::uint8_t wake = 1;
@@ -192,9 +187,9 @@ int CMySocket::UnInit() {
     m_fdAttrInfo.vClear();
     m_wakeReader.vClose();
     m_wakeWriter.vClose();
-    vDbgPrint("camkit:%s, %d=>exit 5\r\n", "CMySocket::UnInit", __LINE__);
+    KLOG_INFO("exit 5");
     iReleaseRecvTab();
-    vDbgPrint("camkit:%s, %d=>uninit\r\n", "CMySocket::UnInit", __LINE__);
+    KLOG_INFO("uninit");
     return 0;
 }
 
@@ -214,8 +209,7 @@ void CMySocket::vSetRecvBufferBytes(int bytes) {
 int CMySocket::iAddRecvTab(CSocket socket, CFdAttrInfo::ReadCallback reader, std::uint32_t addrNet,
                            std::uint32_t maskNet, std::uint16_t port) {
     if (!socket.fgValid()) {
-        vDbgPrint("camkit:err:%s, %d=>invalid socket, port:%d\r\n", "CMySocket::iAddRecvTab",
-                  __LINE__, port);
+        KLOG_ERR("invalid socket, port:%d", port);
         return -1;
     }
     const CSocket* stored = nullptr;
@@ -248,7 +242,7 @@ int CMySocket::iReleaseRecvTab() {
         const std::lock_guard lock(m_tabLock);
         m_sockTab.clear();
     }
-    vDbgPrint("camkit:%s, %d=>release\r\n", "CMySocket::iReleaseRecvTab", __LINE__);
+    KLOG_INFO("release");
     return 0;
 }
 
@@ -268,8 +262,7 @@ const CMySocket::CSockTabEntry* CMySocket::psFindSockEntry(std::uint32_t addrNet
         }
     }
     if (firstMatch == nullptr) {
-        vDbgPrint("camkit:err:%s, %d=>err sockfd info,ip:%s\r\n", "CMySocket::iGetSockfd", __LINE__,
-                  strIpText(addrNet).c_str());
+        KLOG_ERR("err sockfd info,ip:%s", strIpText(addrNet).c_str());
     }
     return firstMatch;
 }
@@ -301,15 +294,13 @@ int CMySocket::iSendUdpToDev(std::uint32_t addrNet, std::span<const std::uint8_t
     const std::lock_guard lock(m_tabLock);
     const CSockTabEntry* entry = psFindSockEntry(addrNet);
     if (entry == nullptr) {
-        vDbgPrint("camkit:err:%s, %d=>send cmd to dev %s fail, len=%d,\r\n",
-                  "CMySocket::iSendUdpToDev", __LINE__, strIpText(addrNet).c_str(),
-                  static_cast<int>(data.size()));
+        KLOG_ERR("send cmd to dev %s fail, len=%d,", strIpText(addrNet).c_str(),
+                 static_cast<int>(data.size()));
         return -2;
     }
     const int sent = iSendTo(entry->m_socket, data, CEndpoint{addrNet, kPortCommand});
     if (sent < 0) {
-        vDbgPrint("camkit:err:%s, %d=>sendto %s fail:%s\r\n", "CMySocket::iSendUdpToDev", __LINE__,
-                  strIpText(addrNet).c_str(), std::strerror(-sent));
+        KLOG_ERR("sendto %s fail:%s", strIpText(addrNet).c_str(), std::strerror(-sent));
         return -2;
     }
     return 0;
@@ -319,8 +310,7 @@ bool CMySocket::fgSendUdpByIpStr(const std::string& ip, std::uint16_t port,
                                  std::span<const std::uint8_t> data, bool broadcast) {
     std::uint32_t target = 0;
     if (!fgParseIp(ip, target)) {
-        vDbgPrint("camkit:err:%s, %d=>bad ip:%.64s\r\n", "CMySocket::fgSendUdpByIpStr", __LINE__,
-                  ip.c_str());
+        KLOG_ERR("bad ip:%.64s", ip.c_str());
         return false;
     }
     const std::lock_guard lock(m_tabLock);
@@ -340,13 +330,11 @@ void CMySocket::vSearchDev() {
         if (entry.m_usPort != kPortSearchSrc) {
             continue;
         }
-        vDbgPrint("camkit:%s, %d=>ip:%s\r\n", "CMySocket::vSearchDev", __LINE__,
-                  strIpText(entry.m_uiBroadcast).c_str());
+        KLOG_INFO("ip:%s", strIpText(entry.m_uiBroadcast).c_str());
         const int sent =
             iSendTo(entry.m_socket, kSearchDatagram, CEndpoint{entry.m_uiBroadcast, kPortSearch});
         if (sent < 0) {
-            vDbgPrint("camkit:err:%s, %d=>search send fail:%s\r\n", "CMySocket::vSearchDev",
-                      __LINE__, std::strerror(-sent));
+            KLOG_ERR("search send fail:%s", std::strerror(-sent));
         }
     }
 }
@@ -356,8 +344,7 @@ void CMySocket::BroRecv(const std::stop_token& stop) {
     std::condition_variable_any pause;
     while (!stop.stop_requested()) {
         if (m_fdAttrInfo.iRead() < 0) {
-            vDbgPrint("camkit:%s, %d=>read err,exit=%d\r\n", "CMySocket::BroRecv", __LINE__,
-                      stop.stop_requested() ? 1 : 0);
+            KLOG_INFO("read err,exit=%d", stop.stop_requested() ? 1 : 0);
             // An empty set or a failing wait would come straight back; one wait time
             // of rest keeps the thread from spinning.
             std::unique_lock lock(pauseLock);
@@ -365,7 +352,7 @@ void CMySocket::BroRecv(const std::stop_token& stop) {
                            [] { return false; });
         }
     }
-    vDbgPrint("camkit:%s, %d=>recv bro info exit, %d\r\n", "CMySocket::BroRecv", __LINE__, 1);
+    KLOG_INFO("recv bro info exit, %d", 1);
 }
 
 int CMySocket::iReadDatagram(std::span<std::uint8_t> buffer, const CSocket& socket,
@@ -378,9 +365,8 @@ int CMySocket::iReadDatagram(std::span<std::uint8_t> buffer, const CSocket& sock
     }
     if (static_cast<std::size_t>(length) > buffer.size()) {
         // Its tail is lost; a cut datagram would be misread as a whole one.
-        vDbgPrint("camkit:err:%s, %d=>datagram of %d bytes from %s dropped, max=%zu\r\n",
-                  "CMySocket::iReadDatagram", __LINE__, length, strIpText(from.m_uiAddr).c_str(),
-                  buffer.size());
+        KLOG_ERR("datagram of %d bytes from %s dropped, max=%zu", length,
+                 strIpText(from.m_uiAddr).c_str(), buffer.size());
         return -EMSGSIZE;
     }
     if (m_pReceiver != nullptr) {
@@ -399,8 +385,7 @@ int CMySocket::iReadUpgradeAccept(const CSocket& listener) {
     CEndpoint peer;
     CSocket accepted = sAccept(listener, &peer);
     if (!accepted.fgValid()) {
-        vDbgPrint("camkit:err:%s, %d=>accept fail:%s\r\n", "CMySocket::iReadUpgradeAccept",
-                  __LINE__, std::strerror(errno));
+        KLOG_ERR("accept fail:%s", std::strerror(errno));
         return -1;
     }
     UpgradeAcceptHandler handler;
@@ -412,7 +397,6 @@ int CMySocket::iReadUpgradeAccept(const CSocket& listener) {
         handler(std::move(accepted), peer);
         return 0;
     }
-    vDbgPrint("camkit:%s, %d=>no upgrade running, connection of %s closed\r\n",
-              "CMySocket::iReadUpgradeAccept", __LINE__, strIpText(peer.m_uiAddr).c_str());
+    KLOG_INFO("no upgrade running, connection of %s closed", strIpText(peer.m_uiAddr).c_str());
     return 0;
 }

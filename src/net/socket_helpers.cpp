@@ -5,7 +5,6 @@
 #include <string>
 #include <utility>
 
-#include "app/dbg_print.h"
 #include "app/log.h"
 
 namespace {
@@ -99,10 +98,9 @@ int iSocketTcpConnect2(const CSocket& socket, std::uint32_t addrNet, std::uint16
         return 0;
     }
     if (started != -EINPROGRESS) {
-        vDbgPrint("camkit:%s, %d=>err:%d\r\n", "iSocketTcpConnect2", __LINE__, -started);
+        KLOG_INFO("err:%d", -started);
         if (started == -EALREADY) {
-            vDbgPrint("camkit:%s, %d=>already connect ok last time\r\n", "iSocketTcpConnect2",
-                      __LINE__);
+            KLOG_INFO("already connect ok last time");
             return kConnectAlready;
         }
         return -1;
@@ -110,7 +108,7 @@ int iSocketTcpConnect2(const CSocket& socket, std::uint32_t addrNet, std::uint16
     int events = 0;
     const int count = iWaitOne(socket, true, true, kConnectWaitMs, events);
     if (count < 0) {
-        vDbgPrint("camkit:%s, %d=>network error in connect\n\r\n", "iSocketTcpConnect2", __LINE__);
+        KLOG_INFO("network error in connect");
         return -1;
     }
     if (count == 0) {
@@ -122,8 +120,7 @@ int iSocketTcpConnect2(const CSocket& socket, std::uint32_t addrNet, std::uint16
     // A failed connect may also show as writable; its pending error tells.
     const int pending = iSocketError(socket);
     if ((events & kEventWritable) == 0 || pending != 0) {
-        vDbgPrint("camkit:%s, %d=>other error when select:%s\n\r\n", "iSocketTcpConnect2", __LINE__,
-                  std::strerror(pending));
+        KLOG_INFO("other error when select:%s", std::strerror(pending));
         return -1;
     }
     (void)iSetNonBlocking(socket, false);
@@ -132,7 +129,7 @@ int iSocketTcpConnect2(const CSocket& socket, std::uint32_t addrNet, std::uint16
 
 int iSELECT_Read(std::span<std::uint8_t> buffer, const CSocket& socket) {
     if (!socket.fgValid()) {
-        vDbgPrint("camkit:%s, %d=>err\r\n", "iSELECT_Read", __LINE__);
+        KLOG_INFO("err");
         return -1;
     }
     int events = 0;
@@ -145,7 +142,7 @@ int iSELECT_Read(std::span<std::uint8_t> buffer, const CSocket& socket) {
 
 int iSELECT_Accept(CSocket& accepted, const CSocket& listener, CEndpoint* peer) {
     if (!listener.fgValid()) {
-        vDbgPrint("camkit:%s, %d=>err\r\n", "iSELECT_Accept", __LINE__);
+        KLOG_INFO("err");
         return -1;
     }
     int events = 0;
@@ -155,8 +152,7 @@ int iSELECT_Accept(CSocket& accepted, const CSocket& listener, CEndpoint* peer) 
     }
     CSocket socket = sAccept(listener, peer);
     if (!socket.fgValid()) {
-        vDbgPrint("camkit:err:%s, %d=>accept fail:%s\r\n", "iSELECT_Accept", __LINE__,
-                  std::strerror(errno));
+        KLOG_ERR("accept fail:%s", std::strerror(errno));
         return -1;
     }
     accepted = std::move(socket);

@@ -1,6 +1,6 @@
 #include "protocol/camera_feature.h"
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "protocol/cmd_header.h"
 #include "protocol/station.h"
 
@@ -80,8 +80,7 @@ int CCameraFeature::iOnReply(const CReplyReader& reply, std::uint32_t senderNet)
     }
     m_station.vReport(sAddrResult(senderNet, key));
     if (reply.uiAt(kOffActionStatus) != 0) {
-        vDbgPrint("camkit:%s, %d=>af cmd fail, %d\r\n", "CclientDlg::vParseDevInfo", __LINE__,
-                  static_cast<int>(action));
+        KLOG_INFO("af cmd fail, %d", static_cast<int>(action));
     }
     return kNoResult;
 }

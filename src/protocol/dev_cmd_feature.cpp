@@ -1,6 +1,6 @@
 #include "protocol/dev_cmd_feature.h"
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "protocol/cmd_header.h"
 #include "protocol/station.h"
 
@@ -45,8 +45,7 @@ int CDevCmdFeature::iOnReply(const CReplyReader& reply, std::uint32_t senderNet)
     const std::uint8_t type = reply.byType();
     switch (type) {
         case kCmdExtended:
-            vDbgPrint("camkit:%s, %d=>cmd=%d no support\r\n", "CclientDlg::vParseDevInfo", __LINE__,
-                      static_cast<int>(reply.uiAt(kCmdOffWordA)));
+            KLOG_INFO("cmd=%d no support", static_cast<int>(reply.uiAt(kCmdOffWordA)));
             return kNoResult;
         case kReplyUpgradeFileCheck:
             return iUpgradeCheckCode(reply.byParam());

@@ -6,7 +6,7 @@
 #include <cctype>
 #include <numeric>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "net/socket_layer.h"
 
 namespace {
@@ -94,12 +94,11 @@ std::vector<CDevInfo> CDevRegistry::vecFullView() const {
 
 bool CDevRegistry::fgGetRowLocked(CDevInfo& devInfo, int key) const {
     if (m_fgFilter) {
-        vDbgPrint("camkit:%s, %d=>in filt state\r\n", "CclientDlg::fgGetDevInfoMapValid", __LINE__);
+        KLOG_INFO("in filt state");
     }
     const View& view = activeView();
     if (key < 0 || static_cast<size_t>(key) >= view.size()) {
-        vDbgPrint("camkit:%s, %d=>get map dev %d fail\r\n", "CclientDlg::fgGetDevInfoMapValid",
-                  __LINE__, key);
+        KLOG_INFO("get map dev %d fail", key);
         return false;
     }
     devInfo = view[static_cast<size_t>(key)];
@@ -114,8 +113,7 @@ bool CDevRegistry::fgGetDevInfoMapValid(CDevInfo& devInfo, int key) const {
 bool CDevRegistry::fgGetCurrDevInfo(CDevInfo& devInfo) const {
     std::lock_guard guard(m_lock);
     if (!fgGetRowLocked(devInfo, m_iListSelect)) {
-        vDbgPrint("camkit:%s, %d=>get curr dev info fail\r\n", "CclientDlg::fgGetCurrDevInfo",
-                  __LINE__);
+        KLOG_INFO("get curr dev info fail");
         return false;
     }
     return true;
@@ -129,8 +127,7 @@ bool CDevRegistry::fgGetDevInfoByIp(CDevInfo& devInfo, std::uint32_t addrNet) co
             return true;
         }
     }
-    vDbgPrint("camkit:%s, %d=>can not get dev %s\r\n", "CclientDlg::fgGetDevInfoByIp", __LINE__,
-              strIpText(addrNet).c_str());
+    KLOG_INFO("can not get dev %s", strIpText(addrNet).c_str());
     return false;
 }
 
@@ -174,8 +171,7 @@ bool CDevRegistry::fgApplyFilter(const std::string& text) {
         if (filter.empty()) {
             m_fgFilter = false;
         } else {
-            vDbgPrint("camkit:%s, %d=>filt:%s\r\n", "CclientDlg::OnBnClickedBtnVersionselect",
-                      __LINE__, filter.c_str());
+            KLOG_INFO("filt:%s", filter.c_str());
             m_strFilter = filter;
             for (const CDevInfo& entry : m_full) {
                 if (fgMatchesFilter(entry, filter)) {
@@ -388,7 +384,7 @@ void CDevRegistry::vDevPoolAdd(int index, EPoolAdd mode) {
                 return;
             }
             if (std::find(m_pool.begin(), m_pool.end(), index) != m_pool.end()) {
-                vDbgPrint("camkit:%s, %d=>already add\r\n", "CclientDlg::vDevPoolAdd", __LINE__);
+                KLOG_INFO("already add");
                 return;
             }
             m_pool.push_back(index);
@@ -440,8 +436,7 @@ std::vector<CDevInfo> CDevRegistry::vecGetSelectDevInfo() const {
     const View& view = activeView();
     for (const int member : m_pool) {
         if (member < 0 || static_cast<size_t>(member) >= view.size()) {
-            vDbgPrint("camkit:err:%s, %d=>dev unvalid\r\n", "CclientDlg::iGetSelectDevInfo",
-                      __LINE__);
+            KLOG_ERR("dev unvalid");
             continue;
         }
         records.push_back(view[static_cast<size_t>(member)]);
@@ -468,20 +463,18 @@ std::string CDevRegistry::strPoolPaneText() const {
 
 void CDevRegistry::vPrintDevInfo() const {
     std::lock_guard guard(m_lock);
-    const char* name = "CclientDlg::vPrintDevInfo";
-    vDbgPrint("camkit:%s, %d=>mydevinfo:\r\n", name, __LINE__);
+    KLOG_INFO("mydevinfo:");
     for (size_t key = 0; key < m_full.size(); ++key) {
         const CDevInfo& entry = m_full[key];
-        vDbgPrint("camkit:%s, %d=>%d,%s,%s,use_eth=%d\r\n", name, __LINE__, static_cast<int>(key),
-                  entry.m_strIp.c_str(), entry.m_strUid.c_str(), entry.m_iUseEth);
-        vDbgPrint("camkit:%s, %d=>eth mac:%s,wifi mac:%s\r\n", name, __LINE__,
-                  entry.m_strEthMac.c_str(), entry.m_strWifiMac.c_str());
+        KLOG_INFO("%d,%s,%s,use_eth=%d", static_cast<int>(key), entry.m_strIp.c_str(),
+                  entry.m_strUid.c_str(), entry.m_iUseEth);
+        KLOG_INFO("eth mac:%s,wifi mac:%s", entry.m_strEthMac.c_str(), entry.m_strWifiMac.c_str());
     }
-    vDbgPrint("camkit:%s, %d=>filtdevInfo:\r\n", name, __LINE__);
+    KLOG_INFO("filtdevInfo:");
     for (size_t key = 0; key < m_filtered.size(); ++key) {
-        vDbgPrint("camkit:%s, %d=>%d,%s,%s\r\n", name, __LINE__, static_cast<int>(key),
-                  m_filtered[key].m_strIp.c_str(), m_filtered[key].m_strUid.c_str());
+        KLOG_INFO("%d,%s,%s", static_cast<int>(key), m_filtered[key].m_strIp.c_str(),
+                  m_filtered[key].m_strUid.c_str());
     }
-    vDbgPrint("camkit:%s, %d=>filter=%d,select:\r\n", name, __LINE__, m_fgFilter ? 1 : 0);
-    vDbgPrint("camkit:%s, %d=>m_iListSelect=%d\r\n", name, __LINE__, m_iListSelect);
+    KLOG_INFO("filter=%d,select:", m_fgFilter ? 1 : 0);
+    KLOG_INFO("m_iListSelect=%d", m_iListSelect);
 }

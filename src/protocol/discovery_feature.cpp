@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "app/settings.h"
 #include "protocol/cmd_header.h"
 #include "protocol/requests.h"
@@ -81,13 +81,12 @@ bool CDiscoveryFeature::fgSortTick() {
 
 void CDiscoveryFeature::vParseIpcToNvrInfo(std::span<const std::uint8_t> datagram,
                                            std::uint32_t senderNet) {
-    const char* name = "CclientDlg::vParseIpcToNvrInfo";
     if (datagram.size() < kAnnounceMinBytes) {
-        vDbgPrint("camkit:%s, %d=>len err\r\n", name, __LINE__);
+        KLOG_INFO("len err");
         return;
     }
     if (datagram[0] != kAnnounceStartByte) {
-        vDbgPrint("camkit:%s, %d=>start byte err\r\n", name, __LINE__);
+        KLOG_INFO("start byte err");
         return;
     }
     const std::uint32_t type = uiReadLe32(datagram, kAnnounceOffType);
@@ -95,6 +94,6 @@ void CDiscoveryFeature::vParseIpcToNvrInfo(std::span<const std::uint8_t> datagra
     if (!loginRequest || uiReadLe32(datagram, kAnnounceOffLength) < kAnnounceMinLength) {
         return;
     }
-    vDbgPrint("camkit:%s, %d=>dev %s req login\r\n", name, __LINE__, strIpText(senderNet).c_str());
+    KLOG_INFO("dev %s req login", strIpText(senderNet).c_str());
     m_station.sender().iSendUdpToDev(senderNet, bufBuildSearch());
 }

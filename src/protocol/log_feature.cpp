@@ -1,6 +1,6 @@
 #include "protocol/log_feature.h"
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "protocol/cmd_header.h"
 #include "protocol/requests.h"
 #include "protocol/station.h"
@@ -18,7 +18,7 @@ int CLogFeature::iOnReply(const CReplyReader& reply, std::uint32_t /*senderNet*/
     }
     const std::uint16_t length = reply.usPayloadLen();
     if (length >= kLogTextMaxBytes) {
-        vDbgPrint("camkit:err:%s, %d=>len err1\r\n", "CclientDlg::vParseLanInfo", __LINE__);
+        KLOG_ERR("len err1");
         return type;
     }
     if (const auto view = m_view.psGet()) {
@@ -43,8 +43,7 @@ void CLogFeature::vStartPrinting(std::uint32_t addrNet, const std::string& ipTex
             m_worker.sStart("log-alive", [this](const std::stop_token& stop) { vKeepAlive(stop); });
         !started) {
         // The device prints until its own timer ends; the lines still arrive.
-        vDbgPrint("camkit:err:%s, %d=>%s\r\n", "CLogFeature::vStartPrinting", __LINE__,
-                  started.error().m_strReason.c_str());
+        KLOG_ERR("%s", started.error().m_strReason.c_str());
     }
 }
 

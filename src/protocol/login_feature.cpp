@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "app/str_util.h"
 #include "app/text_conv.h"
 #include "app/translate.h"
@@ -60,8 +60,7 @@ void CLoginFeature::vLoginRequest(std::uint32_t addrNet, ELoginOrigin origin) {
 
 void CLoginFeature::vLoginReply(const CReplyReader& reply, std::uint32_t senderNet, bool accepted) {
     if (accepted) {
-        vDbgPrint("camkit:%s, %d=>recv login ret info,ip:%s\r\n", "CclientDlg::vParseLanInfo",
-                  __LINE__, strIpText(senderNet).c_str());
+        KLOG_INFO("recv login ret info,ip:%s", strIpText(senderNet).c_str());
         m_station.registry().vSetDevLoginState(senderNet, kLoginAccepted);
     }
     const auto view = m_view.psGet();
@@ -155,8 +154,8 @@ bool CLoginFeature::fgConnectWifi(const std::string& ssidUtf8, std::uint32_t enc
     if (!registry.fgGetDevInfoMapValid(devInfo, registry.iListSelect())) {
         return false;
     }
-    vDbgPrint("camkit:%s, %d=>ssid:%s,pwd:%s,enc=%d\r\n", "CclientDlg::ConnectWifi", __LINE__,
-              ssidUtf8.c_str(), strMaskSecret(password).c_str(), static_cast<int>(encryption));
+    KLOG_INFO("ssid:%s,pwd:%s,enc=%d", ssidUtf8.c_str(), strMaskSecret(password).c_str(),
+              static_cast<int>(encryption));
     if (!m_station.fgSendToDev(devInfo.m_strIp,
                                bufBuildConnectWifi(encryption, password, ssidUtf8))) {
         return false;

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "app/settings.h"
 #include "protocol/cmd_header.h"
 
@@ -35,9 +35,8 @@ void CStation::vParseLanInfo(std::span<const std::uint8_t> datagram, std::uint32
     IReplyHandler* handler = type == kCmdExtended ? m_router.psExtHandler(reply.uiAt(kCmdOffWordB))
                                                   : m_router.psHandler(type);
     if (handler == nullptr) {
-        vDbgPrint("camkit:%s, %d=>reply %d (%u) from %s not handled\r\n", "CStation::vParseLanInfo",
-                  __LINE__, static_cast<int>(type), static_cast<unsigned>(reply.uiAt(kCmdOffWordB)),
-                  strIpText(senderNet).c_str());
+        KLOG_INFO("reply %d (%u) from %s not handled", static_cast<int>(type),
+                  static_cast<unsigned>(reply.uiAt(kCmdOffWordB)), strIpText(senderNet).c_str());
         return;
     }
     const int code = handler->iOnReply(reply, senderNet);
@@ -92,8 +91,7 @@ std::optional<CDevInfo> CStation::sSelectRow(int row) {
 }
 
 void CStation::vToggleRowCheck(int row, bool ticked) {
-    vDbgPrint("camkit:%s, %d=>client dev list\r\n", "CclientDlg::OnLvnItemchangedListClient",
-              __LINE__);
+    KLOG_INFO("client dev list");
     if (ticked) {
         if (!m_registry.sRow(row)) {
             return;
@@ -145,7 +143,7 @@ bool CStation::fgSelectDevIsLogin(std::string* ipText) {
         answered = devInfo.m_iLoginState != kLoginUnknown;
     }
     if (!answered) {
-        vDbgPrint("camkit:%s, %d=>login no resp\r\n", "CclientDlg::fgSelectDevIsLogin", __LINE__);
+        KLOG_INFO("login no resp");
         vReport(sAddrResult(devInfo.m_uiIpAddr, "login no recv response"));
         return false;
     }
@@ -153,8 +151,7 @@ bool CStation::fgSelectDevIsLogin(std::string* ipText) {
         *ipText = devInfo.m_strIp;
     }
     if (devInfo.m_iLoginState < 0) {
-        vDbgPrint("camkit:%s, %d=>login fail,password err!!!\r\n", "CclientDlg::fgSelectDevIsLogin",
-                  __LINE__);
+        KLOG_INFO("login fail,password err!!!");
         return false;
     }
     return true;

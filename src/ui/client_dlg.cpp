@@ -19,7 +19,7 @@
 #include <QUrl>
 #include <functional>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "app/settings.h"
 #include "app/translate.h"
 #include "protocol/lan_station.h"
@@ -134,7 +134,7 @@ CclientDlg::~CclientDlg() {
         m_pStation->registry().vSetObserver(nullptr);
         m_pStation->vSetLoginWait(nullptr);
     }
-    vDbgPrint("camkit:%s, %d=>exit\r\n", "CclientDlg::~CclientDlg", __LINE__);
+    KLOG_INFO("exit");
 }
 
 void CclientDlg::vCreatePages() {
@@ -257,7 +257,7 @@ void CclientDlg::vTakePassword() {
     if (text == m_strCurrPassword) {
         return;
     }
-    vDbgPrint("camkit:%s, %d=>save\r\n", "CclientDlg::PreTranslateMessage", __LINE__);
+    KLOG_INFO("save");
     m_strCurrPassword = text;
     if (m_pwdStore.vSave(text.toStdString()) == 0) {
         m_acPasswordEdit.vAddItem(text);
@@ -464,8 +464,7 @@ void CclientDlg::vOnRowDoubleClicked(int row) {
     m_pStation->registry().vSetListSelect(-1);
     QTimer::singleShot(kDoubleClickUntickDelayMs, this,
                        [this] { m_pSelectAll->setChecked(false); });
-    vDbgPrint("camkit:%s, %d=>db client;item id=%d\r\n", "CclientDlg::OnNMDblclkListClient",
-              __LINE__, row);
+    KLOG_INFO("db client;item id=%d", row);
     if (row < 0) {
         return;
     }
@@ -554,17 +553,17 @@ void CclientDlg::vShowAbout() {
 bool CclientDlg::eventFilter(QObject* watched, QEvent* event) {
     if (watched == pControl(kIdcTimeInterval)) {
         if (event->type() == QEvent::MouseButtonDblClick) {
-            vDbgPrint("camkit:%s, %d=>########\r\n", "CclientDlg::OnStnDblclickStatic1", __LINE__);
+            KLOG_INFO("########");
             if (m_pStation != nullptr) {
                 m_pStation->registry().vPrintDevInfo();
             }
             emit sigRegistryDumped();
         } else if (event->type() == QEvent::MouseButtonPress) {
-            vDbgPrint("camkit:%s, %d=>1111111\r\n", "CclientDlg::OnStnClickedStatic1", __LINE__);
+            KLOG_INFO("1111111");
         }
     } else if (watched == pControl(kIdcAutoRefresh) &&
                event->type() == QEvent::MouseButtonDblClick) {
-        vDbgPrint("camkit:%s, %d=>db click\r\n", "CclientDlg::OnBnDoubleclickedCheck1", __LINE__);
+        KLOG_INFO("db click");
         QDesktopServices::openUrl(
             QUrl::fromLocalFile(QString::fromStdString(CSettings::instance().m_strWritableDir)));
     }

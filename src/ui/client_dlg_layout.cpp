@@ -12,7 +12,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "app/translate.h"
 #include "ui/client_dlg.h"
 #include "ui/device_list_model.h"
@@ -184,7 +184,7 @@ void CclientDlg::vScaleLayout() {
     const CLayoutRect newWindow{0, 0, width(), height()};
     const double ratioY = static_cast<double>(height()) / m_recordedWindow.iHeight();
     const int fontHeight = iWindowFontHeight(ratioY);
-    vDbgPrint("camkit:%s, %d=>h=%d\r\n", "CclientDlg::OnSize", __LINE__, fontHeight);
+    KLOG_INFO("h=%d", fontHeight);
     const QFont windowFont = sWindowFont(fontHeight);
     for (const auto& [control, recorded] : m_layoutTable) {
         if (control.isNull()) {

@@ -13,7 +13,7 @@
 #include <string>
 #include <utility>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "app/settings.h"
 #include "codec/qr/qr_bitmap.h"
 #include "protocol/dev_list_format.h"
@@ -240,7 +240,7 @@ void CDevListCommands::vFormat() {
 
 void CDevListCommands::vSendFile(EListCmd command) {
     if (command == EListCmd::kSendApp) {
-        vDbgPrint("camkit:%s, %d=>home\r\n", "CclientDlg::OnSendApp", __LINE__);
+        KLOG_INFO("home");
     }
     for (const CSendFileEntry& entry : kSendFileEntries) {
         if (entry.m_eCommand == command) {
@@ -271,23 +271,21 @@ void CDevListCommands::vGoToWeb() {
     // The address text is always a dotted IPv4 address made by the station itself.
     const QUrl page(QStringLiteral("http://") + QString::fromStdString(devInfo.m_strIp));
     if (!QDesktopServices::openUrl(page)) {
-        vDbgPrint("camkit:err:%s, %d=>open %s fail\r\n", "CclientDlg::OnGoToWeb", __LINE__,
-                  devInfo.m_strIp.c_str());
+        KLOG_ERR("open %s fail", devInfo.m_strIp.c_str());
     }
 }
 
 void CDevListCommands::vPreviewQrCode() {
     CDevInfo devInfo;
     if (!m_pStation->registry().fgGetCurrDevInfo(devInfo)) {
-        vDbgPrint("camkit:%s, %d=>err dev info\r\n", "CclientDlg::OnSeeQRCode", __LINE__);
+        KLOG_INFO("err dev info");
         return;
     }
     // The picture stays in memory: a file named after a UID from the network could
     // overwrite or delete someone else's file.
     const CQrBitmap bitmap = sMakeQrBitmap(devInfo.m_strUid);
     if (bitmap.m_iError != 0) {
-        vDbgPrint("camkit:err:%s, %d=>Qr fail: %s\r\n", "CclientDlg::OnSeeQRCode", __LINE__,
-                  bitmap.m_strError.c_str());
+        KLOG_ERR("Qr fail: %s", bitmap.m_strError.c_str());
     }
     CDlgQRcode dialog(devInfo.m_strUid, bitmap, &m_window);
     dialog.exec();
@@ -308,8 +306,7 @@ void CDevListCommands::vOpenConnectWifi() {
     const CWifiListView* wifiList = m_window.pWifiList();
     const QString ssid = wifiList->strCell(m_iWifiRow, kWifiColSsid).left(kSsidMaxChars);
     const int encryption = wifiList->strCell(m_iWifiRow, kWifiColEncryption).toInt();
-    vDbgPrint("camkit:%s, %d=>wifi ssid:%s,type=%d\r\n", "CclientDlg::OnNMDblclkListWifi", __LINE__,
-              ssid.toStdString().c_str(), encryption);
+    KLOG_INFO("wifi ssid:%s,type=%d", ssid.toStdString().c_str(), encryption);
     CDlgConnectWifi dialog(m_pStation, ssid, encryption, CSettings::instance().m_strWritableDir,
                            &m_window);
     connect(&dialog, &CDlgConnectWifi::sigWifiConnectSent, &m_window, &CclientDlg::vStartWifiPoll);

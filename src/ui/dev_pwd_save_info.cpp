@@ -4,7 +4,7 @@
 #include <fstream>
 #include <system_error>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "app/str_util.h"
 #include "ui/store_file.h"
 
@@ -29,15 +29,14 @@ CDevPwdSaveInfo::CDevPwdSaveInfo(const std::filesystem::path& folder) : m_path(f
     }
     std::ifstream file(m_path, std::ios::binary);
     if (!file) {
-        vDbgPrint("camkit:err:%s, %d=>open null\r\n", "CDevPwdSaveInfo::CDevPwdSaveInfo", __LINE__);
+        KLOG_ERR("open null");
         return;
     }
     std::string line;
     for (EStoreLine kind = eReadStoreLine(file, line); kind != EStoreLine::kEnd;
          kind = eReadStoreLine(file, line)) {
         if (kind == EStoreLine::kLine && fgAcceptedAtLoad(line)) {
-            vDbgPrint("camkit:%s, %d=>pwd:%s\r\n", "CDevPwdSaveInfo::CDevPwdSaveInfo", __LINE__,
-                      strMaskSecret(line).c_str());
+            KLOG_INFO("pwd:%s", strMaskSecret(line).c_str());
             m_entries.push_back(line);
         }
     }
@@ -45,7 +44,7 @@ CDevPwdSaveInfo::CDevPwdSaveInfo(const std::filesystem::path& folder) : m_path(f
 
 int CDevPwdSaveInfo::vSave(const std::string& text) {
     if (std::find(m_entries.begin(), m_entries.end(), text) != m_entries.end()) {
-        vDbgPrint("camkit:%s, %d=>same\r\n", "CDevPwdSaveInfo::vSave", __LINE__);
+        KLOG_INFO("same");
         return 1;
     }
     if (m_entries.size() >= kMaxEntries) {
@@ -60,14 +59,13 @@ void CDevPwdSaveInfo::vWriteFile() const {
     std::string content;
     for (const std::string& entry : m_entries) {
         if (!fgWritable(entry)) {
-            vDbgPrint("camkit:%s, %d=>Parameters is error\r\n", "iWriteFile", __LINE__);
+            KLOG_INFO("Parameters is error");
             continue;
         }
         content += entry;
         content += '\n';
     }
     if (const int result = iRewriteStoreFile(m_path, content); result != 0) {
-        vDbgPrint("camkit:err:%s, %d=>write %s failed (%d)\r\n", "CDevPwdSaveInfo::vSave", __LINE__,
-                  m_path.c_str(), result);
+        KLOG_ERR("write %s failed (%d)", m_path.c_str(), result);
     }
 }

@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "protocol/station.h"
 #include "ui/ac_edit.h"
 #include "ui/dialog_text.h"
@@ -50,8 +50,7 @@ CDlgConnectWifi::CDlgConnectWifi(CStation* station, const QString& ssid, int enc
 
 void CDlgConnectWifi::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        vDbgPrint("camkit:%s, %d=>key=%d\r\n", "CDlgConnectWifi::PreTranslateMessage", __LINE__,
-                  13);
+        KLOG_INFO("key=%d", 13);
         vOnOK();
         return;
     }

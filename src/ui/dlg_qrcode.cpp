@@ -5,7 +5,7 @@
 #include <QPixmap>
 #include <QVBoxLayout>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "ui/dialog_text.h"
 
 namespace {
@@ -25,7 +25,7 @@ CDlgQRcode::CDlgQRcode(const std::string& uid, const CQrBitmap& bitmap, QWidget*
         picture.loadFromData(bitmap.m_bmp.data(), static_cast<int>(bitmap.m_bmp.size()), "BMP");
     }
     if (picture.isNull()) {
-        vDbgPrint("camkit:err:%s, %d=>null\r\n", "CDlgQRcode::OnInitDialog", __LINE__);
+        KLOG_ERR("null");
         m_pPicture->setWordWrap(true);
         m_pPicture->setText(strTrKey("This UID cannot be shown as a QR code:") + "\n" +
                             QString::fromStdString(bitmap.m_strError));

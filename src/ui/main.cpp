@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "app/settings.h"
 #include "app/translate.h"
 #include "devsim/dev_sim_fleet.h"
@@ -106,7 +106,7 @@ void vRunStation(CSingleInstance& instance, const CStartOptions& options) {
         });
     }
     if (window.exec() == QDialog::Accepted) {
-        vDbgPrint("camkit:%s, %d=>exit########\r\n", "CclientApp::InitInstance", __LINE__);
+        KLOG_INFO("exit########");
     }
     instance.vSetWindow(nullptr);
     // The receive thread ends before anything it calls into goes away.
@@ -151,6 +151,6 @@ int main(int argc, char* argv[]) {
     instance.vStopOnSignals();
 
     vRunStation(instance, options);
-    vDbgPrint("camkit:%s, %d=>all exit\r\n", "CclientApp::InitInstance", __LINE__);
+    KLOG_INFO("all exit");
     return 0;
 }

@@ -7,7 +7,7 @@
 #include <QMediaDevices>
 #include <vector>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "media/amr_decoder.h"
 
 CQtPcmSink::CQtPcmSink(QObject* parent) : QObject(parent) {
@@ -22,7 +22,7 @@ CQtPcmSink::~CQtPcmSink() {
 bool CQtPcmSink::fgOpen(FnPlayed fnPlayed) {
     const QAudioDevice output = QMediaDevices::defaultAudioOutput();
     if (output.isNull()) {
-        vDbgPrint("camkit:%s, %d=>no audio output device\r\n", "CQtPcmSink::fgOpen", __LINE__);
+        KLOG_INFO("no audio output device");
         return false;
     }
     QAudioFormat format;
@@ -30,8 +30,7 @@ bool CQtPcmSink::fgOpen(FnPlayed fnPlayed) {
     format.setChannelCount(1);
     format.setSampleFormat(QAudioFormat::Int16);
     if (!output.isFormatSupported(format)) {
-        vDbgPrint("camkit:%s, %d=>audio output refuses 8000 Hz mono 16-bit\r\n",
-                  "CQtPcmSink::fgOpen", __LINE__);
+        KLOG_INFO("audio output refuses 8000 Hz mono 16-bit");
         return false;
     }
     m_sink = std::make_unique<QAudioSink>(output, format);

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <csignal>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 
 namespace {
 constexpr char kShowRequest[] = "show\n";
@@ -95,7 +95,7 @@ void CSingleInstance::vStopOnSignals() {
 EInstanceRole CSingleInstance::eAcquire(int answerTimeoutMs) {
     const QString lockPath = strLockPath(m_strName);
     if (lockPath.isEmpty()) {
-        vDbgPrint("camkit:err:%s, %d=>no temp folder\r\n", "CSingleInstance::eAcquire", __LINE__);
+        KLOG_ERR("no temp folder");
         return EInstanceRole::kFailed;
     }
     m_lock = std::make_unique<QLockFile>(lockPath);
@@ -103,8 +103,7 @@ EInstanceRole CSingleInstance::eAcquire(int answerTimeoutMs) {
     m_lock->setStaleLockTime(0);
     if (!m_lock->tryLock(0)) {
         if (m_lock->error() != QLockFile::LockFailedError) {
-            vDbgPrint("camkit:err:%s, %d=>lock fail,%d\r\n", "CSingleInstance::eAcquire", __LINE__,
-                      static_cast<int>(m_lock->error()));
+            KLOG_ERR("lock fail,%d", static_cast<int>(m_lock->error()));
             return EInstanceRole::kFailed;
         }
         QLocalSocket socket;
@@ -127,8 +126,7 @@ EInstanceRole CSingleInstance::eAcquire(int answerTimeoutMs) {
     QLocalServer::removeServer(serverPath);
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
     if (!m_server.listen(serverPath)) {
-        vDbgPrint("camkit:err:%s, %d=>listen fail:%s\r\n", "CSingleInstance::eAcquire", __LINE__,
-                  m_server.errorString().toLocal8Bit().constData());
+        KLOG_ERR("listen fail:%s", m_server.errorString().toLocal8Bit().constData());
         m_lock->unlock();
         return EInstanceRole::kFailed;
     }

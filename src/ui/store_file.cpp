@@ -1,7 +1,7 @@
 #include "ui/store_file.h"
 
 #include "app/atomic_file.h"
-#include "app/dbg_print.h"
+#include "app/log.h"
 
 EStoreLine eReadStoreLine(std::istream& stream, std::string& line) {
     line.clear();
@@ -37,6 +37,6 @@ int iRewriteStoreFile(const std::filesystem::path& path, std::string_view conten
     if (fgWriteFileAtomic(path.string(), content, error, EFileAccess::kPrivate)) {
         return 0;
     }
-    vDbgPrint("camkit:err:%s, %d=>%s\r\n", "iRewriteStoreFile", __LINE__, error.c_str());
+    KLOG_ERR("%s", error.c_str());
     return -1;
 }

@@ -6,7 +6,7 @@
 #include <QTableWidget>
 
 #include "app/atomic_file.h"
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "app/translate.h"
 
 namespace {
@@ -87,7 +87,7 @@ int iEXP_OpenFileManageGetFilePath(std::string& path, QWidget* owner) {
             return 0;
         }
     }
-    vDbgPrint("camkit:%s, %d=>get file fail\r\n", "iEXP_OpenFileManageGetFilePath", __LINE__);
+    KLOG_INFO("get file fail");
     return -1;
 }
 
@@ -103,6 +103,6 @@ bool fgWriteWholeFile(const QString& path, const QByteArray& bytes) {
             std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), error)) {
         return true;
     }
-    vDbgPrint("camkit:err:%s, %d=>%s\r\n", "fgWriteWholeFile", __LINE__, error.c_str());
+    KLOG_ERR("%s", error.c_str());
     return false;
 }

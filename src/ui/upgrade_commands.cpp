@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <string>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "protocol/station.h"
 #include "ui/client_dlg.h"
 #include "ui/dialog_text.h"
@@ -80,7 +80,7 @@ void CUpgradeCommands::vUpgrade(int requestedType) {
     if (requestedType != kUpgTypeByPath && requestedType != static_cast<int>(kUpgTypeOthers)) {
         const QString path = m_chooseOne(&m_window);
         if (path.isEmpty()) {
-            vDbgPrint("camkit:%s, %d=>no select file\r\n", "CUpgradeCommands::vUpgrade", __LINE__);
+            KLOG_INFO("no select file");
             return;
         }
         paths.push_back(path.toStdString());
@@ -89,8 +89,7 @@ void CUpgradeCommands::vUpgrade(int requestedType) {
             if (paths.size() == static_cast<std::size_t>(kUpgFilesMax)) {
                 break;
             }
-            vDbgPrint("camkit:%s, %d=>otherfile:%s\r\n", "CUpgradeCommands::vUpgrade", __LINE__,
-                      path.toStdString().c_str());
+            KLOG_INFO("otherfile:%s", path.toStdString().c_str());
             paths.push_back(path.toStdString());
         }
     }

@@ -6,7 +6,7 @@
 #include <system_error>
 #include <utility>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "app/str_util.h"
 #include "ui/store_file.h"
 
@@ -53,8 +53,7 @@ CWifiPwdSaveInfo::CWifiPwdSaveInfo(const std::filesystem::path& folder)
     }
     std::ifstream file(m_path, std::ios::binary);
     if (!file) {
-        vDbgPrint("camkit:err:%s, %d=>open null\r\n", "CWifiPwdSaveInfo::CWifiPwdSaveInfo",
-                  __LINE__);
+        KLOG_ERR("open null");
         return;
     }
     std::string line;
@@ -68,10 +67,9 @@ CWifiPwdSaveInfo::CWifiPwdSaveInfo(const std::filesystem::path& folder)
             continue;
         }
         const auto& [ssid, password] = *fields;
-        vDbgPrint("camkit:%s, %d=>SSID:%s,pwd:%s\r\n", "CWifiPwdSaveInfo::CWifiPwdSaveInfo",
-                  __LINE__, ssid.c_str(), strMaskSecret(password).c_str());
-        vDbgPrint("camkit:%s, %d=>ssidlen=%d,pwdlen=%d\r\n", "CWifiPwdSaveInfo::CWifiPwdSaveInfo",
-                  __LINE__, static_cast<int>(ssid.size()), static_cast<int>(password.size()));
+        KLOG_INFO("SSID:%s,pwd:%s", ssid.c_str(), strMaskSecret(password).c_str());
+        KLOG_INFO("ssidlen=%d,pwdlen=%d", static_cast<int>(ssid.size()),
+                  static_cast<int>(password.size()));
         if (ssid.size() > kMaxFieldBytes || password.size() > kMaxFieldBytes) {
             continue;
         }
@@ -91,18 +89,16 @@ std::vector<std::string> CWifiPwdSaveInfo::vecGetWifiPwd(const std::string& ssid
 void CWifiPwdSaveInfo::vSaveWifiInfo(const std::string& ssid, const std::string& password) {
     const std::vector<std::string> stored = vecGetWifiPwd(ssid);
     if (std::find(stored.begin(), stored.end(), password) != stored.end()) {
-        vDbgPrint("camkit:%s, %d=>find same ssid pwd\r\n", "CWifiPwdSaveInfo::vSaveWifiInfo",
-                  __LINE__);
+        KLOG_INFO("find same ssid pwd");
         return;
     }
     if (m_entries.count(ssid) >= kMaxPwdPerSsid) {
         const auto oldest = m_entries.find(ssid);
-        vDbgPrint("camkit:%s, %d=>delete wifi info:%s,%s\r\n", "CWifiPwdSaveInfo::vSaveWifiInfo",
-                  __LINE__, oldest->first.c_str(), oldest->second.c_str());
+        KLOG_INFO("delete wifi info:%s,%s", oldest->first.c_str(), oldest->second.c_str());
         m_entries.erase(oldest);
-        vDbgPrint("camkit:%s, %d=>add 1\r\n", "CWifiPwdSaveInfo::vSaveWifiInfo", __LINE__);
+        KLOG_INFO("add 1");
     } else {
-        vDbgPrint("camkit:%s, %d=>add 0\r\n", "CWifiPwdSaveInfo::vSaveWifiInfo", __LINE__);
+        KLOG_INFO("add 0");
     }
     m_entries.emplace(ssid, password);
     vSaveToFile();
@@ -113,18 +109,16 @@ void CWifiPwdSaveInfo::vSaveToFile() const {
     for (const auto& [ssid, password] : m_entries) {
         if (ssid.size() + password.size() + 3 > kLineBufferBytes || !fgWritable(ssid) ||
             !fgWritable(password)) {
-            vDbgPrint("camkit:%s, %d=>Parameters is error\r\n", "CWifiPwdSaveInfo::vSaveToFile",
-                      __LINE__);
+            KLOG_INFO("Parameters is error");
             continue;
         }
-        vDbgPrint("camkit:%s, %d=>wifi info:%s,%s\r\n", "CWifiPwdSaveInfo::vSaveToFile", __LINE__,
-                  ssid.c_str(), password.c_str());
+        KLOG_INFO("wifi info:%s,%s", ssid.c_str(), password.c_str());
         content += ssid;
         content += ' ';
         content += password;
         content += '\n';
     }
     if (iRewriteStoreFile(m_path, content) != 0) {
-        vDbgPrint("camkit:err:%s, %d=>open\r\n", "CWifiPwdSaveInfo::vSaveToFile", __LINE__);
+        KLOG_ERR("open");
     }
 }

@@ -1,6 +1,6 @@
 #include "upgrade/upg_accept_info.h"
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "upgrade/upg_wire.h"
 
 CUpgAcceptInfo::CUpgAcceptInfo(std::string addressText, std::uint32_t addrNet,
@@ -11,7 +11,7 @@ CUpgAcceptInfo::CUpgAcceptInfo(std::string addressText, std::uint32_t addrNet,
 
 int CUpgAcceptInfo::iAddUpgInfo(const std::vector<CUpgFile>& files) {
     if (m_iFileCount + static_cast<int>(files.size()) > kUpgFilesMax) {
-        vDbgPrint("camkit:%s, %d=>ns err\r\n", "CUpgAcceptInfo::iAddUpgInfo", __LINE__);
+        KLOG_INFO("ns err");
         return -1;
     }
     for (const CUpgFile& file : files) {
@@ -19,8 +19,7 @@ int CUpgAcceptInfo::iAddUpgInfo(const std::vector<CUpgFile>& files) {
         m_strPaths[slot] = file.m_strPath;
         m_strNames[slot] = strUpgFileName(file.m_strPath);
         m_uiTypes[slot] = file.m_uiType;
-        vDbgPrint("camkit:%s, %d=>filename:%s\r\n", "CUpgAcceptInfo::iAddUpgInfo", __LINE__,
-                  file.m_strPath.c_str());
+        KLOG_INFO("filename:%s", file.m_strPath.c_str());
     }
     return 0;
 }

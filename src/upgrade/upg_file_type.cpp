@@ -7,8 +7,8 @@
 #include <system_error>
 #include <utility>
 
-#include "app/dbg_print.h"
 #include "app/file_util.h"
+#include "app/log.h"
 
 namespace {
 
@@ -30,7 +30,7 @@ int iGetFileType(std::string_view path) {
             return static_cast<int>(code);
         }
     }
-    vDbgPrint("camkit:%s, %d=>err\r\n", "CUpgrader::iGetFileType", __LINE__);
+    KLOG_INFO("err");
     return -1;
 }
 
@@ -66,17 +66,16 @@ CUpgChoice sChooseUpgFiles(const std::vector<std::string>& paths, int requestedT
         const bool wrongType = requestedType != kUpgTypeByPath && code != requestedType;
         if (code < 0 || wrongType) {
             if (wrongType) {
-                vDbgPrint("camkit:%s, %d=>file type err\r\n", "CUpgrader::UpgradeFile", __LINE__);
+                KLOG_INFO("file type err");
             }
             choice.m_rejected.push_back(path);
             continue;
         }
         choice.m_files.push_back(CUpgFile{path, static_cast<std::uint32_t>(code)});
-        vDbgPrint("camkit:%s, %d=>file index=%zu,type=0x%x\r\n", "CUpgrader::UpgradeFile", __LINE__,
-                  choice.m_files.size(), static_cast<unsigned>(code));
+        KLOG_INFO("file index=%zu,type=0x%x", choice.m_files.size(), static_cast<unsigned>(code));
     }
     if (choice.m_files.empty()) {
-        vDbgPrint("camkit:%s, %d=>no select file 3\r\n", "CUpgrader::UpgradeFile", __LINE__);
+        KLOG_INFO("no select file 3");
     }
     return choice;
 }

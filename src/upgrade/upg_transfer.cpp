@@ -6,8 +6,8 @@
 #include <cerrno>
 #include <optional>
 
-#include "app/dbg_print.h"
 #include "app/file_util.h"
+#include "app/log.h"
 #include "protocol/cmd_header.h"
 #include "protocol/dev_info.h"
 #include "upgrade/upg_accept_info.h"
@@ -27,7 +27,7 @@ constexpr std::array<std::uint8_t, 16> kSearchDatagram{0xA8, 0x01};
 std::int64_t iGetFileSize(const std::string& path) {
     const FilePtr file(std::fopen(path.c_str(), "rb"));
     if (!file || std::fseek(file.get(), 0, SEEK_END) != 0) {
-        vDbgPrint("camkit:%s, %d=>openfile fail:%s\r\n", "iGetFileSize", __LINE__, path.c_str());
+        KLOG_INFO("openfile fail:%s", path.c_str());
         return -1;
     }
     return std::ftell(file.get());
@@ -58,9 +58,8 @@ void CUpgrader::vRunDevice(CUpgAcceptInfo& record) {
     vAskVersion(probe, record.m_uiDevAddr);
     const auto request = bufBuildUpgRequest();
     if (m_sender.iSendUdpToDev(record.m_uiDevAddr, request) != 0) {
-        vDbgPrint("camkit:err:%s, %d=>send cmd to dev %s fail, len=%d,\r\n",
-                  "CUpgrader::vRunDevice", __LINE__, record.m_strAddress.c_str(),
-                  static_cast<int>(request.size()));
+        KLOG_ERR("send cmd to dev %s fail, len=%d,", record.m_strAddress.c_str(),
+                 static_cast<int>(request.size()));
     }
     CSocket connection = sConnect(record, probe, facts);
     if (!connection.fgValid()) {
@@ -68,14 +67,13 @@ void CUpgrader::vRunDevice(CUpgAcceptInfo& record) {
             vFinish(record, EUpgOutcome::kFailed, EUpgReason::kStopped, facts);
             return;
         }
-        vDbgPrint("camkit:err:%s, %d=>upg timeout 22\r\n", "CUpgrader::iConnectHandle", __LINE__);
+        KLOG_ERR("upg timeout 22");
         vReport(sUpgEvent(EUpgEvent::kTimeout, record.m_strAddress));
         vFinish(record, EUpgOutcome::kNoAnswer, EUpgReason::kConnectTimeout, facts);
         return;
     }
     CTransferEnd end = sTransfer(record, connection, probe, facts);
-    vDbgPrint("camkit:%s, %d=>close sockfd =%d\r\n", "CUpgAcceptInfo::~CUpgAcceptInfo", __LINE__,
-              connection.iHandle());
+    KLOG_INFO("close sockfd =%d", connection.iHandle());
     connection.vClose();
     if (end.m_eOutcome == EUpgOutcome::kSucceeded && !plan.m_strExpectVersion.empty()) {
         end = sVerify(record, probe, facts, plan);
@@ -135,7 +133,7 @@ CSocket CUpgrader::sConnect(CUpgAcceptInfo& record, const CSocket& probe, CUpgDe
             }
         }
         if (connected) {
-            vDbgPrint("camkit:%s, %d=>connect ok\r\n", "CUpgrader::iConnectHandle", __LINE__);
+            KLOG_INFO("connect ok");
             const std::lock_guard lock(m_tableLock);
             // A connection the listener took meanwhile is closed: the first one bound
             // carries the transfer.
@@ -152,8 +150,7 @@ CSocket CUpgrader::sConnect(CUpgAcceptInfo& record, const CSocket& probe, CUpgDe
             readProbe();
         }
     }
-    vDbgPrint("camkit:%s, %d=>connect upg server timeout\r\n", "CUpgrader::iConnectHandle",
-              __LINE__);
+    KLOG_INFO("connect upg server timeout");
     return takeHanded();
 }
 
@@ -167,7 +164,7 @@ CUpgrader::CTransferEnd CUpgrader::sTransfer(CUpgAcceptInfo& record, CSocket& co
         CUpgEvent event = sUpgEvent(EUpgEvent::kUpgradeFailed, record.m_strAddress);
         event.m_eReason = reason;
         vReport(event);
-        vDbgPrint("camkit:%s, %d=>err exit\r\n", "CUpgrader::SendFile", __LINE__);
+        KLOG_INFO("err exit");
         return CTransferEnd{EUpgOutcome::kFailed, reason};
     };
 
@@ -188,8 +185,7 @@ CUpgrader::CTransferEnd CUpgrader::sTransfer(CUpgAcceptInfo& record, CSocket& co
     for (std::size_t i = 0; i < count; ++i) {
         const std::int64_t size = iGetFileSize(paths[i]);
         if (size < 1 || static_cast<std::uint64_t>(size) > kUpgFileBytesMax) {
-            vDbgPrint("camkit:%s, %d=>file len err,%s\r\n", "CUpgrader::SendFile", __LINE__,
-                      paths[i].c_str());
+            KLOG_INFO("file len err,%s", paths[i].c_str());
             return fail(EUpgReason::kFileUnreadable);
         }
         entries[i].m_uiSize = static_cast<std::uint32_t>(size);
@@ -198,8 +194,7 @@ CUpgrader::CTransferEnd CUpgrader::sTransfer(CUpgAcceptInfo& record, CSocket& co
     }
     record.m_ulBytesTotal.store(totalBytes);
     vSetPhase(record, EUpgPhase::kSending, facts);
-    vDbgPrint("camkit:%s, %d=>send start, fd=%d\r\n", "CUpgrader::SendFile", __LINE__,
-              connection.iHandle());
+    KLOG_INFO("send start, fd=%d", connection.iHandle());
 
     const std::vector<std::uint8_t> head = bufBuildFileHead(entries);
     // One chunk per transfer, whatever the file sizes: a fleet costs its worker count
@@ -237,7 +232,7 @@ CUpgrader::CTransferEnd CUpgrader::sTransfer(CUpgAcceptInfo& record, CSocket& co
                 static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), fileUnread));
             const std::size_t got = file ? std::fread(chunk.data(), 1, wanted, file.get()) : 0;
             if (got == 0) {
-                vDbgPrint("camkit:%s, %d=>read file fail\r\n", "CUpgrader::SendFile", __LINE__);
+                KLOG_INFO("read file fail");
                 return fail(EUpgReason::kFileUnreadable);
             }
             fileUnread -= got;
@@ -245,7 +240,7 @@ CUpgrader::CTransferEnd CUpgrader::sTransfer(CUpgAcceptInfo& record, CSocket& co
         }
         if (pending.empty() && fileIndex >= count && !lastByteAt) {
             lastByteAt = Clock::now();
-            vDbgPrint("camkit:%s, %d=>wait recv\r\n", "CUpgrader::SendFile", __LINE__);
+            KLOG_INFO("wait recv");
             if (!refused) {
                 vSetPhase(record, EUpgPhase::kConfirming, facts);
             }
@@ -266,11 +261,11 @@ CUpgrader::CTransferEnd CUpgrader::sTransfer(CUpgAcceptInfo& record, CSocket& co
                 if (filesConfirmed == static_cast<int>(count)) {
                     break;
                 }
-                vDbgPrint("camkit:%s, %d=>peer closed\r\n", "CUpgrader::Recv", __LINE__);
+                KLOG_INFO("peer closed");
                 return fail(refused ? EUpgReason::kDeviceRefused : EUpgReason::kDeviceClosed);
             }
             if (got < 0 && !fgTransient(got)) {
-                vDbgPrint("camkit:%s, %d=>socet err\r\n", "CUpgrader::Recv", __LINE__);
+                KLOG_INFO("socet err");
                 return fail(refused ? EUpgReason::kDeviceRefused : EUpgReason::kDeviceReset);
             }
             answers.clear();
@@ -289,8 +284,7 @@ CUpgrader::CTransferEnd CUpgrader::sTransfer(CUpgAcceptInfo& record, CSocket& co
                     record.m_iFilesConfirmed.store(filesConfirmed);
                     vReport(sUpgEvent(EUpgEvent::kDeviceOk, record.m_strAddress));
                 } else if (repeatedAnswers++ == 0) {
-                    vDbgPrint("camkit:%s, %d=>%s: answer confirms nothing new\r\n",
-                              "CUpgrader::Recv", __LINE__, record.m_strAddress.c_str());
+                    KLOG_INFO("%s: answer confirms nothing new", record.m_strAddress.c_str());
                 }
             }
             if (filesConfirmed == static_cast<int>(count) && !refused) {
@@ -300,7 +294,7 @@ CUpgrader::CTransferEnd CUpgrader::sTransfer(CUpgAcceptInfo& record, CSocket& co
         if (!pending.empty() && (events & kEventWritable) != 0) {
             const int sent = iSend(connection, pending);
             if (sent < 0 && !fgTransient(sent)) {
-                vDbgPrint("camkit:%s, %d=>send err 1\r\n", "CUpgrader::SendFile", __LINE__);
+                KLOG_INFO("send err 1");
                 if (refused) {
                     return fail(EUpgReason::kDeviceRefused);
                 }
@@ -322,8 +316,7 @@ CUpgrader::CTransferEnd CUpgrader::sTransfer(CUpgAcceptInfo& record, CSocket& co
                         event.m_uiType = entries[fileIndex].m_uiType;
                         event.m_ulBytes = entries[fileIndex].m_uiSize;
                         vReport(event);
-                        vDbgPrint("camkit:%s, %d=>send file success, type=%x\r\n",
-                                  "CUpgrader::SendFile", __LINE__, entries[fileIndex].m_uiType);
+                        KLOG_INFO("send file success, type=%x", entries[fileIndex].m_uiType);
                         file.reset();
                         ++filesSent;
                         ++fileIndex;
@@ -335,8 +328,7 @@ CUpgrader::CTransferEnd CUpgrader::sTransfer(CUpgAcceptInfo& record, CSocket& co
         if (!pending.empty() && iMs(now - lastProgress) > m_options.m_iStallMs) {
             if (headPending) {
                 vReport(sUpgEvent(EUpgEvent::kHeadNotSent, record.m_strAddress));
-                vDbgPrint("camkit:%s, %d=>send file head info fail\r\n", "CUpgrader::SendFile",
-                          __LINE__);
+                KLOG_INFO("send file head info fail");
                 return fail(EUpgReason::kHeadNotSent);
             }
             return fail(EUpgReason::kSendFailed);
@@ -349,7 +341,7 @@ CUpgrader::CTransferEnd CUpgrader::sTransfer(CUpgAcceptInfo& record, CSocket& co
             return fail(EUpgReason::kUnconfirmed);
         }
     }
-    vDbgPrint("camkit:%s, %d=>exit\r\n", "CUpgrader::Recv", __LINE__);
+    KLOG_INFO("exit");
     return CTransferEnd{EUpgOutcome::kSucceeded, EUpgReason::kNone};
 }
 

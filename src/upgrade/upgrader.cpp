@@ -9,7 +9,7 @@
 #include <pthread.h>
 #endif
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "upgrade/upg_accept_info.h"
 #include "upgrade/upg_wire.h"
 
@@ -61,7 +61,7 @@ CUpgrader::~CUpgrader() {
 int CUpgrader::iStartUpgrade(const std::vector<CUpgFile>& files,
                              const std::vector<std::string>& targets, const CUpgPlan& plan) {
     if (files.empty() || files.size() > static_cast<std::size_t>(kUpgFilesMax)) {
-        vDbgPrint("camkit:%s, %d=>no select file 3\r\n", "CUpgrader::iStartUpgrade", __LINE__);
+        KLOG_INFO("no select file 3");
         return -1;
     }
     int handled = 0;
@@ -73,15 +73,13 @@ int CUpgrader::iStartUpgrade(const std::vector<CUpgFile>& files,
         for (const std::string& target : targets) {
             std::uint32_t addrNet = 0;
             if (!fgParseIp(target, addrNet)) {
-                vDbgPrint("camkit:err:%s, %d=>not an address:%s\r\n", "CUpgrader::iStartUpgrade",
-                          __LINE__, target.c_str());
+                KLOG_ERR("not an address:%s", target.c_str());
                 continue;
             }
             const std::string address = strIpText(addrNet);
             const auto found = m_table.find(address);
             if (found != m_table.end()) {
-                vDbgPrint("camkit:%s, %d=>find same ip dev info\r\n", "CUpgrader::iStartUpgrade",
-                          __LINE__);
+                KLOG_INFO("find same ip dev info");
                 CUpgAcceptInfo& record = *found->second;
                 if (record.m_fgBound || record.iAddUpgInfo(files) != 0) {
                     busy.push_back(address);
@@ -151,7 +149,7 @@ int CUpgrader::iRetryFailed() {
 
 void CUpgrader::vOnAccepted(CSocket connection, const CEndpoint& peer) {
     if (!connection.fgValid() || peer.m_uiAddr == 0) {
-        vDbgPrint("camkit:%s, %d=>err socket\r\n", "CUpgrader::iCB_UpgAccept", __LINE__);
+        KLOG_INFO("err socket");
         return;
     }
     const std::string address = strIpText(peer.m_uiAddr);
@@ -159,22 +157,19 @@ void CUpgrader::vOnAccepted(CSocket connection, const CEndpoint& peer) {
         const std::lock_guard lock(m_tableLock);
         const auto found = m_table.find(address);
         if (found == m_table.end() || !found->second->m_fgPicked) {
-            vDbgPrint("camkit:%s, %d=>can not find upg dev info\r\n",
-                      "CUpgrader::psGetDevUpgInfoByIp", __LINE__);
-            vDbgPrint("camkit:%s, %d=>err\r\n", "CUpgrader::vSendFileHandle", __LINE__);
+            KLOG_INFO("can not find upg dev info");
+            KLOG_INFO("err");
             return;
         }
         CUpgAcceptInfo& record = *found->second;
         if (record.m_fgBound || record.m_handed.fgValid()) {
             // The connect attempts and the listener both reached the device: the first
             // connection carries the transfer, this one is closed.
-            vDbgPrint("camkit:%s, %d=>second connection of %s closed\r\n",
-                      "CUpgrader::vSendFileHandle", __LINE__, address.c_str());
+            KLOG_INFO("second connection of %s closed", address.c_str());
             return;
         }
         record.m_handed = std::move(connection);
-        vDbgPrint("camkit:%s, %d=>new socket connect in, %s,fd=%d,as server=1\r\n",
-                  "CUpgrader::vSendFileHandle", __LINE__, address.c_str(),
+        KLOG_INFO("new socket connect in, %s,fd=%d,as server=1", address.c_str(),
                   record.m_handed.iHandle());
     }
     m_changed.notify_all();
@@ -196,8 +191,7 @@ bool CUpgrader::fgEnsureWorkers(std::size_t wanted) {
             m_workers.emplace_back(
                 [this, number](const std::stop_token& stop) { vWorkerLoop(stop, number); });
         } catch (const std::system_error& error) {
-            vDbgPrint("camkit:err:%s, %d=>worker %d not started: %s\r\n",
-                      "CUpgrader::fgEnsureWorkers", __LINE__, number, error.what());
+            KLOG_ERR("worker %d not started: %s", number, error.what());
             break;
         }
     }

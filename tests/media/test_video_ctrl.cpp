@@ -134,12 +134,12 @@ TEST(VideoCtrl, StartAndStopInAnyOrder) {
     };
     const SStep steps[] = {
         {EStep::Stop, 0, "=>already destroy\r\n", false},
-        {EStep::Start, 0, "=>DisplayInitial\n\r\n", true},
+        {EStep::Start, 0, "=>DisplayInitial\r\n", true},
         {EStep::Start, 1, "=>already on\r\n", true},
         {EStep::Picture, 0, "", true},
         {EStep::Stop, 0, "=>stop\r\n", false},
         {EStep::Stop, 0, "=>already destroy\r\n", false},
-        {EStep::Start, 0, "=>DisplayInitial\n\r\n", true},
+        {EStep::Start, 0, "=>DisplayInitial\r\n", true},
     };
     for (const SStep& step : steps) {
         CCaptureStderr log;

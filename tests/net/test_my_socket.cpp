@@ -78,7 +78,7 @@ TEST_F(SockTab, DeviceOnNoLocalSubnetSendsNothing) {
     EXPECT_FALSE(m_transport.fgSendUdpByIpStr("172.16.0.1", kPortSearch, command, true));
     EXPECT_FALSE(m_transport.fgSendUdpByIpStr("not an address", kPortSearch, command, false));
     const std::string log = capture.text();
-    EXPECT_EQ(iCount(log, "camkit:err:CMySocket::iGetSockfd"), 3U);
+    EXPECT_EQ(iCount(log, "camkit:err:net:CMySocket::psFindSockEntry, "), 3U);
     EXPECT_EQ(iCount(log, "err sockfd info,ip:172.16.0.1\r\n"), 3U);
     EXPECT_EQ(iCount(log, "send cmd to dev 172.16.0.1 fail, len=16,"), 1U);
 }

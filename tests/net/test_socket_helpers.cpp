@@ -131,8 +131,8 @@ TEST_F(SocketHelpers, SelectHelpersRejectInvalidSocketsAndTimeOut) {
             EXPECT_EQ(iSELECT_Read(buffer, CSocket()), -1);
             EXPECT_EQ(iSELECT_Accept(accepted, CSocket()), -1);
             const std::string log = capture.text();
-            EXPECT_NE(log.find("camkit:iSELECT_Read"), std::string::npos);
-            EXPECT_NE(log.find("camkit:iSELECT_Accept"), std::string::npos);
+            EXPECT_NE(log.find("camkit:net:iSELECT_Read, "), std::string::npos);
+            EXPECT_NE(log.find("camkit:net:iSELECT_Accept, "), std::string::npos);
         }
         CResult<CSocket> listening = sCreateTcpListenSocket(iIp("127.0.0.1"));
         ASSERT_TRUE(listening);

@@ -16,7 +16,7 @@ extern "C" {
 #include <tuple>
 #include <utility>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 
 namespace devsim {
 
@@ -159,7 +159,7 @@ void vPaintBlack(const CLayout& layout, AVFrame& picture) {
 std::unique_ptr<AVCodecContext, CCodecContextFree> sOpenEncoder(int width, int height) {
     const AVCodec* codec = avcodec_find_encoder_by_name("libx264");
     if (codec == nullptr) {
-        vDbgPrint("camkit:err:%s, %d=>no libx264 encoder\r\n", "vecVideoLoop", __LINE__);
+        KLOG_ERR("no libx264 encoder");
         return nullptr;
     }
     std::unique_ptr<AVCodecContext, CCodecContextFree> context(avcodec_alloc_context3(codec));
@@ -178,8 +178,7 @@ std::unique_ptr<AVCodecContext, CCodecContextFree> sOpenEncoder(int width, int h
     av_opt_set(context->priv_data, "preset", "ultrafast", 0);
     av_opt_set(context->priv_data, "tune", "zerolatency", 0);
     if (avcodec_open2(context.get(), codec, nullptr) < 0) {
-        vDbgPrint("camkit:err:%s, %d=>cannot open the encoder for %dx%d\r\n", "vecVideoLoop",
-                  __LINE__, width, height);
+        KLOG_ERR("cannot open the encoder for %dx%d", width, height);
         return nullptr;
     }
     return context;
@@ -242,15 +241,13 @@ std::vector<CSimAccessUnit> vecEncodeLoop(int width, int height, bool black) {
         picture->pict_type =
             frame % kSimKeyInterval == 0 ? AV_PICTURE_TYPE_I : AV_PICTURE_TYPE_NONE;
         if (!fgEncode(*context, picture.get(), *packet, loop)) {
-            vDbgPrint("camkit:err:%s, %d=>encoding failed at frame %d\r\n", "vecVideoLoop",
-                      __LINE__, frame);
+            KLOG_ERR("encoding failed at frame %d", frame);
             return {};
         }
     }
     if (!fgEncode(*context, nullptr, *packet, loop) || loop.size() != kSimLoopFrames ||
         !loop.front().m_fgKey) {
-        vDbgPrint("camkit:err:%s, %d=>the encoder gave %zu units for %d pictures\r\n",
-                  "vecVideoLoop", __LINE__, loop.size(), kSimLoopFrames);
+        KLOG_ERR("the encoder gave %zu units for %d pictures", loop.size(), kSimLoopFrames);
         return {};
     }
     return loop;
@@ -276,8 +273,7 @@ std::vector<CAmrFrame> vecEncodeTone() {
         const int bytes =
             Encoder_Interface_Encode(encoder.get(), MR122, samples.data(), out.data(), 0);
         if (bytes != static_cast<int>(kAmrFrameBytes)) {
-            vDbgPrint("camkit:err:%s, %d=>AMR frame of %d bytes\r\n", "vecAudioLoop", __LINE__,
-                      bytes);
+            KLOG_ERR("AMR frame of %d bytes", bytes);
             return {};
         }
         frames.push_back(out);

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "devsim/sim_media.h"
 #include "devsim/sim_wire.h"
 
@@ -150,8 +150,7 @@ void CStreamService::vOpenLocked(std::size_t index) {
     const CEndpoint local{device.iAddr(), kSimStreamPort};
     if (!listener.fgValid() || iSetReuseAddr(listener, true) != 0 || iBind(listener, local) != 0 ||
         iListen(listener, 16) != 0 || iSetNonBlocking(listener, true) != 0) {
-        vDbgPrint("camkit:err:%s, %d=>cannot listen on %s:%d\r\n", "CStreamService::vOpenLocked",
-                  __LINE__, strIpText(device.iAddr()).c_str(), kSimStreamPort);
+        KLOG_ERR("cannot listen on %s:%d", strIpText(device.iAddr()).c_str(), kSimStreamPort);
         m_opened.erase(index);
         return;
     }

@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <span>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "devsim/sim_upgrade_wire.h"
 
 namespace devsim {
@@ -224,8 +224,7 @@ void CUpgradeService::vSession(const std::stop_token& stop, std::size_t index, C
         head.insert(head.end(), buffer.begin(), buffer.begin() + got);
         headBytes = iParseSimUpgHead(head, announced);
         if (headBytes < 0 || (headBytes == 0 && head.size() >= kHeadMostBytes)) {
-            vDbgPrint("camkit:err:%s, %d=>%s: bad file head\r\n", "CUpgradeService::vSession",
-                      __LINE__, strIpText(deviceNet).c_str());
+            KLOG_ERR("%s: bad file head", strIpText(deviceNet).c_str());
             return;
         }
     }

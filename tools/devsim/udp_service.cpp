@@ -5,7 +5,7 @@
 #include <cstring>
 #include <thread>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "devsim/sim_addr.h"
 
 namespace devsim {
@@ -204,7 +204,7 @@ void CUdpService::vRun(const std::stop_token& stop) {
         }
         const int rc = iWaitReadable(handles, waitMs, ready);
         if (rc < 0 && rc != -EINTR) {
-            vDbgPrint("camkit:err:%s, %d=>poll failed, %d\r\n", "CUdpService::vRun", __LINE__, rc);
+            KLOG_ERR("poll failed, %d", rc);
             // A wait that keeps failing would come straight back: rest a moment.
             std::this_thread::sleep_for(std::chrono::milliseconds(kPollErrorRestMs));
         }
@@ -332,8 +332,7 @@ bool CUdpService::fgPrepareMove(std::size_t index, std::uint32_t addrNet) {
     CDeviceSockets sockets;
     std::string error;
     if (iOpenDevice(addrNet, sockets, error) != 0) {
-        vDbgPrint("camkit:err:%s, %d=>%s\r\n", "CUdpService::fgPrepareMove", __LINE__,
-                  error.c_str());
+        KLOG_ERR("%s", error.c_str());
         return false;
     }
     sockets.m_iNet = *net;
@@ -376,8 +375,8 @@ void CUdpService::vSendNow(std::size_t index, bool fromSearch, const CEndpoint& 
     const CDeviceSockets& sockets = m_sockets[index];
     const int rc = iSendTo(fromSearch ? sockets.m_search : sockets.m_command, data, target);
     if (rc < 0) {
-        vDbgPrint("camkit:err:%s, %d=>send to %s:%u failed, %d\r\n", "CUdpService::vSendNow",
-                  __LINE__, strIpText(target.m_uiAddr).c_str(), target.m_usPort, rc);
+        KLOG_ERR("send to %s:%u failed, %d", strIpText(target.m_uiAddr).c_str(), target.m_usPort,
+                 rc);
     }
 }
 

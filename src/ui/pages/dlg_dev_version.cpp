@@ -12,7 +12,7 @@
 #include <optional>
 #include <utility>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "app/shown_text.h"
 #include "net/lan_interfaces.h"
 #include "protocol/config_text.h"
@@ -223,8 +223,7 @@ void CDlgDevVersion::vSetDefaultConfig() {
         return;
     }
     const std::uint32_t word = uiDefaultFlagWord(ticked);
-    vDbgPrint("camkit:%s, %d=>modify flag=0x%x\r\n", "CDlgDevVersion::vSetDefaultConfig", __LINE__,
-              word);
+    KLOG_INFO("modify flag=0x%x", word);
     vSendToPool(bufBuildDefaultFlags(word));
     m_fgScrollRequest = true;
     vRefreshSoon();
@@ -266,18 +265,16 @@ void CDlgDevVersion::vWriteItem(EConfigItemButton button) {
         case EConfigItemButton::kCustom: {
             const std::vector<std::string> pieces = vecSplitConfigLine(text);
             for (const std::string& piece : pieces) {
-                vDbgPrint("camkit:%s, %d=>%s\r\n", "iSTR_GetTokStr", __LINE__, piece.c_str());
+                KLOG_INFO("%s", piece.c_str());
             }
             const std::optional<CConfigItem> parsed = sParseConfigItem(text);
             if (!parsed) {
-                vDbgPrint("camkit:%s, %d=>can not found config info,ret=%d\r\n",
-                          "CDlgDevVersion::vWriteItem", __LINE__,
+                KLOG_INFO("can not found config info,ret=%d",
                           pieces.empty() ? -1 : static_cast<int>(pieces.size()));
                 return;
             }
             item = *parsed;
-            vDbgPrint("camkit:%s, %d=>modify config:%s=%s\r\n", "CDlgDevVersion::vWriteItem",
-                      __LINE__, item.m_strKey.c_str(), item.m_strValue.c_str());
+            KLOG_INFO("modify config:%s=%s", item.m_strKey.c_str(), item.m_strValue.c_str());
             break;
         }
     }
@@ -330,8 +327,7 @@ void CDlgDevVersion::vShowText(const QString& text) {
     m_uiFlagZero = 0;
     m_fgPushEnabled = true;
     if (const auto flagZero = sFindConfigNumber(text.toStdString(), kFlagZeroKey)) {
-        vDbgPrint("camkit:%s, %d=>%s = %u\n\r\n", "fgGetStrValFromBuf", __LINE__,
-                  std::string(kFlagZeroKey).c_str(), *flagZero);
+        KLOG_INFO("%s = %u", std::string(kFlagZeroKey).c_str(), *flagZero);
         m_uiFlagZero = *flagZero;
         m_fgPushEnabled = (*flagZero & kFlagZeroPushOff) == 0;
     }

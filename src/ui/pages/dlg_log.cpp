@@ -12,8 +12,8 @@
 #include <utility>
 
 #include "app/atomic_file.h"
-#include "app/dbg_print.h"
 #include "app/file_util.h"
+#include "app/log.h"
 #include "app/shown_text.h"
 #include "protocol/cmd_header.h"
 #include "protocol/key_command.h"
@@ -169,10 +169,9 @@ void CDlgLog::vSendKeyCommand() {
     if (!command) {
         return;
     }
-    vDbgPrint("camkit:%s, %d=>key=%d,paralen=%d\r\n", "CDlgLog::OnBnClickedButtonCtrl", __LINE__,
-              command->m_iKey, static_cast<int>(command->m_params.size()));
+    KLOG_INFO("key=%d,paralen=%d", command->m_iKey, static_cast<int>(command->m_params.size()));
     for (const std::uint8_t byte : command->m_params) {
-        vDbgPrint("camkit:%s, %d=>0x%hhx\r\n", "CDlgLog::OnBnClickedButtonCtrl", __LINE__, byte);
+        KLOG_INFO("0x%hhx", byte);
     }
     if (command->m_iKey < 0) {
         return;
@@ -224,8 +223,8 @@ void CDlgLog::vReportExportFile() {
 }
 
 void CDlgLog::vReportExportFailure() {
-    vDbgPrint("camkit:err:%s, %d=>cannot write %s\r\n", "CDlgLog::vAddLog", __LINE__,
-              m_strExportPath.empty() ? m_strExportDir.c_str() : m_strExportPath.c_str());
+    KLOG_ERR("cannot write %s",
+             m_strExportPath.empty() ? m_strExportDir.c_str() : m_strExportPath.c_str());
     if (m_pStation != nullptr) {
         m_pStation->vReport(sTextResult("Cannot write the log file"));
     }

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/dbg_print.h"
+#include "app/log.h"
 #include "app/settings.h"
 #include "protocol/station.h"
 #include "ui/dialog_text.h"
@@ -101,7 +101,7 @@ CDlgVideo::CDlgVideo(QWidget* parent, CStation* station)
     }
     resize(pageSize);
     vCreateControls();
-    vDbgPrint("camkit:%s, %d=>video dlg init\r\n", "CDlgVideo::OnInitDialog", __LINE__);
+    KLOG_INFO("video dlg init");
 }
 
 CDlgVideo::~CDlgVideo() {
@@ -109,7 +109,7 @@ CDlgVideo::~CDlgVideo() {
     m_horn.reset();
     m_live.vStopListen();
     m_live.vStopVideo();
-    vDbgPrint("camkit:%s, %d=>exit\r\n", "CDlgVideo::~CDlgVideo", __LINE__);
+    KLOG_INFO("exit");
 }
 
 void CDlgVideo::vCreateControls() {
@@ -229,8 +229,7 @@ void CDlgVideo::vOnStreamChanged() {
 int CDlgVideo::iStartPlayVideo() {
     CDevInfo devInfo;
     if (m_pStation == nullptr || !m_pStation->registry().fgGetCurrDevInfo(devInfo)) {
-        vDbgPrint("camkit:%s, %d=>get curr dev info fail\r\n", "CDlgVideo::iStartPlayVideo",
-                  __LINE__);
+        KLOG_INFO("get curr dev info fail");
         return -1;
     }
     const std::string password = strPassword();
@@ -248,7 +247,7 @@ int CDlgVideo::iStartPlayVideo() {
         vStartListen();
     }
     m_pPlay->setText(strTrKey("Stop Play"));
-    vDbgPrint("camkit:%s, %d=>get stream\r\n", "CDlgVideo::iStartPlayVideo", __LINE__);
+    KLOG_INFO("get stream");
     return 0;
 }
 
@@ -274,7 +273,7 @@ void CDlgVideo::vOnListenClicked() {
 void CDlgVideo::vStartListen() {
     CDevInfo devInfo;
     if (m_pStation == nullptr || !m_pStation->registry().fgGetCurrDevInfo(devInfo)) {
-        vDbgPrint("camkit:%s, %d=>get curr dev info fail\r\n", "CDlgVideo::vStartListen", __LINE__);
+        KLOG_INFO("get curr dev info fail");
         return;
     }
     m_fgListening = true;
@@ -351,11 +350,11 @@ void CDlgVideo::StopPlayVideo() {
     m_pCurrentDevice->setText(QString());
     QTimer::singleShot(kClearDelayMs, this, [this] {
         if (!m_fgPlaying) {
-            vDbgPrint("camkit:%s, %d=>clear display\r\n", "CDlgVideo::OnTimer", __LINE__);
+            KLOG_INFO("clear display");
             m_pVideo->vClearDisplay();
         }
     });
-    vDbgPrint("camkit:%s, %d=>stop play video\r\n", "CDlgVideo::StopPlayVideo", __LINE__);
+    KLOG_INFO("stop play video");
 }
 
 void CDlgVideo::vOnPictureReady() {
@@ -366,13 +365,11 @@ void CDlgVideo::vOnVideoLoginFailed(std::int32_t result) {
     if (result == kStreamResultCheckFailed && m_pStation != nullptr) {
         m_pStation->vReport(sTextResult("Check device failed"));
     }
-    vDbgPrint("camkit:%s, %d=>login return err\r\n", "CDlgVideo::CallbackDevOtherCmdHandle",
-              __LINE__);
+    KLOG_INFO("login return err");
 }
 
 void CDlgVideo::vOnRecordingStarted(EStreamChannel channel, const std::string& path) {
-    vDbgPrint("camkit:%s, %d=>openfile:%s\r\n", "CDlgVideo::CallbackAddStream", __LINE__,
-              path.c_str());
+    KLOG_INFO("openfile:%s", path.c_str());
     if (m_pStation != nullptr) {
         m_pStation->vReport(sRecordedResult(
             m_uiPlayedAddr,
@@ -381,8 +378,7 @@ void CDlgVideo::vOnRecordingStarted(EStreamChannel channel, const std::string& p
 }
 
 void CDlgVideo::vOnRecordingCut(EStreamChannel, const CRecordingEnd& end) {
-    vDbgPrint("camkit:err:%s, %d=>%s: %s\r\n", "CDlgVideo::vOnRecordingCut", __LINE__,
-              end.m_strPath.c_str(), end.m_strError.c_str());
+    KLOG_ERR("%s: %s", end.m_strPath.c_str(), end.m_strError.c_str());
     if (m_pStation != nullptr) {
         m_pStation->vReport(
             sRecordedResult(m_uiPlayedAddr, strRecordingCutLine(end).c_str(), end.m_strPath));
@@ -395,7 +391,7 @@ std::string CDlgVideo::strListenRecordName() const {
 
 void CDlgVideo::vSetListenRecording(bool on) {
     m_live.vSetListenRecording(on);
-    vDbgPrint("camkit:%s, %d=>record=%d\r\n", "CVideo::OnListenRecord", __LINE__, on ? 1 : 0);
+    KLOG_INFO("record=%d", on ? 1 : 0);
 }
 
 std::string CDlgVideo::strVideoRecordName() const {
@@ -404,8 +400,7 @@ std::string CDlgVideo::strVideoRecordName() const {
 
 void CDlgVideo::vSetMonitorRecording(bool on) {
     m_live.vSetVideoRecording(on);
-    vDbgPrint("camkit:%s, %d=>monitor record=%d\r\n", "CVideo::OnMonitorRecord", __LINE__,
-              on ? 1 : 0);
+    KLOG_INFO("monitor record=%d", on ? 1 : 0);
 }
 
 void CDlgVideo::vShowVideoMenu(QPoint globalPos) {
@@ -427,13 +422,10 @@ void CDlgVideo::vUpdateVideoCursorPosInfo(QPoint start, QPoint end) {
     if (start == end) {
         return;
     }
-    vDbgPrint("camkit:%s, %d=>start:x=%d,y=%d,end:x=%d,y=%d\r\n",
-              "CDlgVideo::vUpdateVideoCursorPosInfo", __LINE__, start.x(), start.y(), end.x(),
-              end.y());
+    KLOG_INFO("start:x=%d,y=%d,end:x=%d,y=%d", start.x(), start.y(), end.x(), end.y());
     const int direction = iDragDirection(start, end);
     if (direction >= 0) {
-        vDbgPrint("camkit:%s, %d=>motor dir:%d\r\n", "CDlgVideo::vMotorControl", __LINE__,
-                  direction);
+        KLOG_INFO("motor dir:%d", direction);
         vMotorControl(direction);
     }
 }
@@ -454,8 +446,7 @@ void CDlgVideo::vDbClickVideoZoneHandle() {
         return;
     }
     m_fgFullScreen = true;
-    vDbgPrint("camkit:%s, %d=>fullscreen = %d\r\n", "CDlgVideo::vDbClickVideoZoneHandle", __LINE__,
-              1);
+    KLOG_INFO("fullscreen = %d", 1);
     m_savedVideoRect = m_pVideo->geometry();
     m_pVideo->setParent(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     m_pVideo->showFullScreen();
@@ -466,8 +457,7 @@ void CDlgVideo::vLeaveFullScreen() {
         return;
     }
     m_fgFullScreen = false;
-    vDbgPrint("camkit:%s, %d=>fullscreen = %d\r\n", "CDlgVideo::vDbClickVideoZoneHandle", __LINE__,
-              0);
+    KLOG_INFO("fullscreen = %d", 0);
     m_pVideo->setParent(this, Qt::Widget);
     m_pVideo->setGeometry(m_savedVideoRect);
     m_pVideo->show();
@@ -557,8 +547,7 @@ void CDlgVideo::vHoldButtonEvent(QPoint globalPos, bool press) {
             continue;
         }
         if (logName != nullptr) {
-            vDbgPrint("camkit:%s, %d=>%s  down=%d\r\n", "CDlgVideo::PreTranslateMessage", __LINE__,
-                      logName, press ? 1 : 0);
+            KLOG_INFO("%s  down=%d", logName, press ? 1 : 0);
         }
         vSendToCurrent(bufBuildCameraAction(press ? kHoldActions[button] : 0));
         return;
