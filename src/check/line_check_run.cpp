@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <filesystem>
 
 #include "check/check_report.h"
 
@@ -45,6 +46,9 @@ CLineCheckRunEnd CLineCheckRun::sRun(const std::vector<CCheckTarget>& targets,
     CLineCheckRunEnd end;
     end.m_strFolder = m_strFolder;
     if (!fgWriteCheckReport(m_strFolder, report, end.m_strError)) {
+        // A report folder with no report in it would look like a run's result.
+        std::error_code ignored;
+        std::filesystem::remove(m_strFolder, ignored);
         end.m_strFolder.clear();
     }
     end.m_lPassed =

@@ -308,13 +308,30 @@ void CDlgVideo::vOnHornClicked() {
         return;
     }
     m_pHorn->setText(strTrKey("Stop Test"));
-    m_horn->iStart(ip, strFindHornFile(m_strProgramDir));
+    if (m_horn->iStart(ip, strFindHornFile(m_strProgramDir)) != 0) {
+        m_horn->vStop();
+        m_pHorn->setText(strTrKey("Horn Test"));
+    }
 }
 
 void CDlgVideo::vOnHornDone(const CHornResult& result) {
-    // The worker's one line; the button keeps "Stop Test" until the operator stops.
+    // The worker's one line. A test that sent something keeps "Stop Test" until the
+    // operator stops it; one that could not start shows "Horn Test" again.
     if (result.m_eOutcome == EHornOutcome::kStopped) {
         return;
+    }
+    if (result.m_eOutcome == EHornOutcome::kNoFile ||
+        result.m_eOutcome == EHornOutcome::kNoSocket ||
+        result.m_eOutcome == EHornOutcome::kConnectFailed) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_horn != nullptr && m_horn->fgRunning()) {
+                    m_horn->vStop();
+                }
+                m_pHorn->setText(strTrKey("Horn Test"));
+            },
+            Qt::QueuedConnection);
     }
     std::uint32_t addr = 0;
     fgParseIp(result.m_strDevice, addr);
