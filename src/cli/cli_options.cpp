@@ -4,6 +4,7 @@
 #include <map>
 
 #include "cli/cmd_upgrade.h"
+#include "history/history_store.h"
 #include "protocol/requests.h"
 
 namespace {
@@ -38,6 +39,7 @@ const std::map<std::string, size_t, std::less<>>& mapCommandArgs() {
         {"config-set", kOwnArgs},
         {"log", kOwnArgs},
         {"key", kOwnArgs},
+        {"history", kOwnOptions},
     };
     return commands;
 }
@@ -52,7 +54,8 @@ bool fgParseInt(const std::string& text, int& value) {
 
 std::string strCliUsage() {
     return "usage: kestrel-cli [--bind ADDR/PREFIX]... [--password PW] [--timeout MS]\n"
-           "                   [--json | --csv] [--verbose] COMMAND [ARGS]\n"
+           "                   [--json | --csv] [--verbose] [--db sqlite:PATH|postgresql://...]\n"
+           "                   [--station NAME] [--operator NAME] COMMAND [ARGS]\n"
            "commands:\n"
            "  search [--expect N|FILE]  list the devices that answer a search; with --expect,\n"
            "                            compare them with the bench (exit 3 incomplete)\n"
@@ -94,6 +97,11 @@ std::string strCliUsage() {
            "  sensors IP                the device's sensors (index, kind, name; --json)\n"
            "  log IP [--seconds N]      print the device's log for N seconds (default 10)\n"
            "  key IP CODE [PARAM...]    send a control command with parameter bytes\n"
+           "  history [UID|MAC|IP] [--since DATE] [--kind KIND] [--limit N] [--json|--csv]\n"
+           "                            the recorded jobs of a device (no key: of the bench),\n"
+           "                            newest first\n"
+           "--db, --station and --operator say where and as whom checks, upgrades and setting\n"
+           "commands are recorded (default: history.sqlite in the station's folder).\n"
            "--verbose writes the station's diagnostic lines to standard error (or to the\n"
            "file KESTREL_LOG names).\n"
            "exit: 0 success, 1 the station could not open its sockets or send, 2 usage error,\n"
@@ -122,7 +130,8 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
             options.m_eFormat = flag == "--json" ? EListFormat::kJson : EListFormat::kCsv;
             continue;
         }
-        if (flag != "--bind" && flag != "--password" && flag != "--timeout") {
+        if (flag != "--bind" && flag != "--password" && flag != "--timeout" && flag != "--db" &&
+            flag != "--station" && flag != "--operator") {
             return fail("unknown option " + flag);
         }
         if (i + 1 >= args.size()) {
@@ -140,9 +149,18 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
             options.m_binds->push_back(*bind);
         } else if (flag == "--password") {
             options.m_strPassword = value;
+        } else if (flag == "--db") {
+            options.m_strDb = value;
+        } else if (flag == "--station") {
+            options.m_strStation = value;
+        } else if (flag == "--operator") {
+            options.m_strOperator = value;
         } else if (!fgParseInt(value, options.m_iTimeoutMs) || options.m_iTimeoutMs < 1) {
             return fail("--timeout wants a positive number of milliseconds, not '" + value + "'");
         }
+    }
+    if (std::string error; !sParseHistoryDb(options.m_strDb, {}, error)) {
+        return fail(error);
     }
     if (i >= args.size()) {
         return fail("no command given");

@@ -1,5 +1,6 @@
 #include "cli/cli_runner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <set>
@@ -8,6 +9,7 @@
 #include "cli/cmd_check.h"
 #include "cli/cmd_config.h"
 #include "cli/cmd_config_set.h"
+#include "cli/cmd_history.h"
 #include "cli/cmd_horn.h"
 #include "cli/cmd_key.h"
 #include "cli/cmd_listen.h"
@@ -146,6 +148,26 @@ int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view
     return expect.m_ok.contains(reply) ? kCliOk : kCliDeviceFailed;
 }
 
+// Records a device command that reached the device (not a usage error) with what the
+// station knows of the device.
+void vRecordDeviceCommand(const CCliOptions& options, const CStation& station, int code,
+                          std::ostream& err) {
+    const std::string_view kind = strRecordedKind(options.m_strCommand);
+    if (kind.empty() || code == kCliUsage || options.m_args.empty()) {
+        return;
+    }
+    const CCliHistory history(options);
+    std::uint32_t addr = 0;
+    fgParseIp(options.m_args[0], addr);
+    CDevInfo device;
+    const bool known = station.registry().fgGetDevInfoByIp(device, addr);
+    CDeviceRecord record =
+        sJobRecord(history.context(), kind, options.m_args[0], known ? &device : nullptr);
+    record.m_eOutcome = eCliOutcome(code);
+    record.m_strReason = strCommandDetail(options);
+    history.vRecord({record}, err);
+}
+
 int iUpgradeVerb(const CCliOptions& options, CLanStation& lan, CCliView& /*view*/,
                  std::ostream& out, std::ostream& err) {
     const auto searchAll = [&options, &lan] {
@@ -157,7 +179,36 @@ int iUpgradeVerb(const CCliOptions& options, CLanStation& lan, CCliView& /*view*
         }
         return addresses;
     };
-    return iUpgradeCommand(options, lan, searchAll, out, err);
+    // The history names each device by its UID and version: the listed devices are
+    // looked for first (the search ends as soon as all have answered).
+    std::string error;
+    if (const auto args = sParseUpgradeArgs(options.m_args, error); args && !args->m_fgAll) {
+        vSearchUntil(lan.station(), Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
+                     [&lan, &args] {
+                         return std::all_of(args->m_targets.begin(), args->m_targets.end(),
+                                            [&lan](const std::string& ip) {
+                                                std::uint32_t addr = 0;
+                                                return fgParseIp(ip, addr) &&
+                                                       iRowOf(lan.station(), addr) >= 0;
+                                            });
+                     });
+    }
+    const auto record = [&options, &lan, &err](const std::vector<CUpgFile>& files,
+                                               const std::vector<CUpgDeviceResult>& devices) {
+        const CCliHistory history(options);
+        const std::vector<CRecordFile> described = vecDescribeFiles(files);
+        std::vector<CDeviceRecord> records;
+        for (const CUpgDeviceResult& result : devices) {
+            std::uint32_t addr = 0;
+            CDevInfo device;
+            const bool known = fgParseIp(result.m_strDevice, addr) &&
+                               lan.station().registry().fgGetDevInfoByIp(device, addr);
+            records.push_back(
+                sUpgradeRecord(history.context(), result, known ? &device : nullptr, described));
+        }
+        history.vRecord(records, err);
+    };
+    return iUpgradeCommand(options, lan, searchAll, out, err, record);
 }
 
 }  // namespace
@@ -177,6 +228,9 @@ int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
     }
     if (options.m_strCommand == "check") {
         return iCheckCommand(options, out, err);
+    }
+    if (options.m_strCommand == "history") {
+        return iHistoryCommand(options, out, err);
     }
     CCliView view;
     CLanStation lan(view);
@@ -206,8 +260,10 @@ int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
     if (const auto verb = verbs.find(options.m_strCommand); verb != verbs.end()) {
         return verb->second(options, lan, view, out, err);
     }
-    const int code = options.m_strCommand == "search"
-                         ? iSearchCommand(options, lan.station(), out, err)
-                         : iDeviceCommand(options, lan.station(), view, out, err);
+    if (options.m_strCommand == "search") {
+        return iSearchCommand(options, lan.station(), out, err);
+    }
+    const int code = iDeviceCommand(options, lan.station(), view, out, err);
+    vRecordDeviceCommand(options, lan.station(), code, err);
     return code;
 }

@@ -15,6 +15,7 @@
 #include "check/line_check.h"
 #include "cli/cli_runner.h"
 #include "cli/cli_session.h"
+#include "cli/cmd_history.h"
 #include "media/horn_test.h"
 #include "protocol/lan_station.h"
 
@@ -273,6 +274,12 @@ int iCheckCommand(const CCliOptions& options, std::ostream& out, std::ostream& e
     CLineCheck check(lan.transport(), replies, args->m_check);
     CCheckReport report;
     report.m_rows = check.vecRun(targets, &printer);
+    const CCliHistory history(options);
+    std::vector<CDeviceRecord> records;
+    for (const CDeviceCheck& row : report.m_rows) {
+        records.push_back(sCheckRecord(history.context(), row));
+    }
+    history.vRecord(records, err);
     report.m_lMs = static_cast<long>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
     report.m_strStarted = strLocalTime(startedAt);

@@ -133,7 +133,7 @@ std::optional<CUpgradeArgs> sParseUpgradeArgs(const std::vector<std::string>& ar
 
 int iUpgradeCommand(const CCliOptions& options, CLanStation& lan,
                     const std::function<std::vector<std::string>()>& searchAll, std::ostream& out,
-                    std::ostream& err) {
+                    std::ostream& err, const FnUpgradeRunEnd& onRunEnd) {
     std::string error;
     const std::optional<CUpgradeArgs> args = sParseUpgradeArgs(options.m_args, error);
     if (!args) {
@@ -184,6 +184,9 @@ int iUpgradeCommand(const CCliOptions& options, CLanStation& lan,
             }
         }
         const std::vector<CUpgDeviceResult> devices = upgrader.vecRunDevices();
+        if (onRunEnd) {
+            onRunEnd(choice.m_files, devices);
+        }
         vPrintTable(devices, options.m_eFormat, out);
         int succeeded = 0;
         int noAnswer = 0;

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "upgrade/upgrade_view.h"
 
 class CLanStation;
 
@@ -29,7 +30,10 @@ std::optional<CUpgradeArgs> sParseUpgradeArgs(const std::vector<std::string>& ar
 // JSON with --json). searchAll lists the devices that answer a search (for --all).
 // Exit code: 0 every device succeeded, 4 none answered, 3 otherwise; 2 when no file
 // is of an accepted type or no device is targeted. Stops the station's transport
-// before it returns.
+// before it returns. onRunEnd (when given) is told the files sent and every device's
+// result once the run has ended, before the table is printed.
+using FnUpgradeRunEnd = std::function<void(const std::vector<CUpgFile>& files,
+                                           const std::vector<CUpgDeviceResult>& devices)>;
 int iUpgradeCommand(const CCliOptions& options, CLanStation& lan,
                     const std::function<std::vector<std::string>()>& searchAll, std::ostream& out,
-                    std::ostream& err);
+                    std::ostream& err, const FnUpgradeRunEnd& onRunEnd = {});
