@@ -101,7 +101,8 @@ std::string strCliUsage() {
            "                            the recorded jobs of a device (no key: of the bench),\n"
            "                            newest first\n"
            "--db, --station and --operator say where and as whom checks, upgrades and setting\n"
-           "commands are recorded (default: history.sqlite in the station's folder).\n"
+           "commands are recorded: --db sqlite:PATH the station's own file (default\n"
+           "history.sqlite in its folder), --db postgresql://... a shared server as well.\n"
            "--verbose writes the station's diagnostic lines to standard error (or to the\n"
            "file KESTREL_LOG names).\n"
            "exit: 0 success, 1 the station could not open its sockets or send, 2 usage error,\n"
@@ -150,7 +151,7 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
         } else if (flag == "--password") {
             options.m_strPassword = value;
         } else if (flag == "--db") {
-            options.m_strDb = value;
+            options.m_dbs.push_back(value);
         } else if (flag == "--station") {
             options.m_strStation = value;
         } else if (flag == "--operator") {
@@ -159,7 +160,7 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
             return fail("--timeout wants a positive number of milliseconds, not '" + value + "'");
         }
     }
-    if (std::string error; !sParseHistoryDb(options.m_strDb, {}, error)) {
+    if (std::string error; !sParseHistoryDb(options.m_dbs, {}, error)) {
         return fail(error);
     }
     if (i >= args.size()) {

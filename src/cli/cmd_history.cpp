@@ -8,7 +8,7 @@
 #include "history/history_format.h"
 
 std::optional<CHistoryConfig> sCliHistoryConfig(const CCliOptions& options, std::string& error) {
-    return sParseHistoryDb(options.m_strDb, strGetWritableDir(strGetExeDir()) + kHistoryFileName,
+    return sParseHistoryDb(options.m_dbs, strGetWritableDir(strGetExeDir()) + kHistoryFileName,
                            error);
 }
 

@@ -7,28 +7,25 @@
 #include "history/pg_record_store.h"
 #include "history/sqlite_record_store.h"
 
-std::optional<CHistoryConfig> sParseHistoryDb(const std::string& db,
+std::optional<CHistoryConfig> sParseHistoryDb(const std::vector<std::string>& dbs,
                                               const std::string& defaultLocalPath,
                                               std::string& error) {
     CHistoryConfig config;
     config.m_strLocalPath = defaultLocalPath;
-    if (db.empty()) {
-        return config;
-    }
-    if (db.starts_with("sqlite:")) {
-        config.m_strLocalPath = db.substr(7);
-        if (config.m_strLocalPath.empty()) {
-            error = "--db sqlite: needs a file path";
+    bool localGiven = false;
+    for (const std::string& db : dbs) {
+        if (db.starts_with("sqlite:") && db.size() > 7 && !localGiven) {
+            config.m_strLocalPath = db.substr(7);
+            localGiven = true;
+        } else if ((db.starts_with("postgresql://") || db.starts_with("postgres://")) &&
+                   config.m_strServerUrl.empty()) {
+            config.m_strServerUrl = db;
+        } else {
+            error = "--db wants one sqlite:PATH and one postgresql://... at most, not '" + db + "'";
             return std::nullopt;
         }
-        return config;
     }
-    if (db.starts_with("postgresql://") || db.starts_with("postgres://")) {
-        config.m_strServerUrl = db;
-        return config;
-    }
-    error = "--db wants sqlite:PATH or postgresql://..., not '" + db + "'";
-    return std::nullopt;
+    return config;
 }
 
 std::string strDefaultStationName() {

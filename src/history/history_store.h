@@ -31,10 +31,11 @@ struct CHistoryConfig {
 // The file name of the station's own store in its writable folder.
 inline constexpr const char* kHistoryFileName = "history.sqlite";
 
-// The configuration for a --db value: "" (the station's file only), "sqlite:PATH"
-// (another file) or "postgresql://..." / "postgres://..." (the station's file and that
-// server). nullopt with a reason for anything else.
-std::optional<CHistoryConfig> sParseHistoryDb(const std::string& db,
+// The configuration for the --db values, each "sqlite:PATH" (the station's own file
+// instead of defaultLocalPath) or "postgresql://..." / "postgres://..." (a shared
+// server as well); none: the default file only. nullopt with a reason for any other
+// value or for two of one kind.
+std::optional<CHistoryConfig> sParseHistoryDb(const std::vector<std::string>& dbs,
                                               const std::string& defaultLocalPath,
                                               std::string& error);
 
