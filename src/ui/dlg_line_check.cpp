@@ -29,6 +29,7 @@
 #include "ui/device_list_model.h"
 #include "ui/dialog_text.h"
 #include "ui/result_pane.h"
+#include "ui/window_history.h"
 
 namespace {
 
@@ -335,6 +336,7 @@ void CDlgLineCheck::vOnRunEnded(const CRunEnd& end) {
     m_relay.reset();
     m_check.reset();
     vSetRunning(false);
+    windowHistory(m_window).vRecordCheck(end.m_rows);
     const auto passed = std::count_if(end.m_rows.begin(), end.m_rows.end(),
                                       [](const CDeviceCheck& row) { return row.fgPassed(); });
     const auto failed = static_cast<long>(end.m_rows.size()) - passed;

@@ -43,8 +43,9 @@ std::string strFindPgBinDir() {
 
 }  // namespace
 
-std::unique_ptr<CPgServer> CPgServer::psStart(std::string& reason) {
+std::unique_ptr<CPgServer> CPgServer::psStart(std::string& reason, ESync sync) {
     auto server = std::make_unique<CPgServer>();
+    server->m_eSync = sync;
     server->m_strBinDir = strFindPgBinDir();
     if (server->m_strBinDir.empty()) {
         reason = "PostgreSQL server not installed (initdb, pg_ctl; Debian package postgresql)";
@@ -93,8 +94,9 @@ bool CPgServer::fgRun(const std::string& command) const {
 bool CPgServer::fgStart() {
     // No TCP at all: the socket lives in the server's own folder.
     m_fgRunning = fgRun(m_strBinDir + "pg_ctl -w -t 60 -D " + m_dir->file("data") + " -l " +
-                        m_dir->file("server.log") + " -o \"-c listen_addresses= -c fsync=off -k " +
-                        m_dir->path().string() + "\" start >/dev/null 2>&1");
+                        m_dir->file("server.log") + " -o \"-c listen_addresses= -c fsync=" +
+                        (m_eSync == ESync::kOn ? "on" : "off") + " -k " + m_dir->path().string() +
+                        "\" start >/dev/null 2>&1");
     return m_fgRunning;
 }
 

@@ -15,9 +15,12 @@
 //   const std::string url = server->strCreateDatabase("t1");
 class CPgServer {
   public:
+    // kOff: commits are not flushed to disk (tests); kOn: as a real server (benchmarks).
+    enum class ESync { kOff, kOn };
+
     // nullptr with the reason when the server programs are not installed or the
     // server does not come up.
-    static std::unique_ptr<CPgServer> psStart(std::string& reason);
+    static std::unique_ptr<CPgServer> psStart(std::string& reason, ESync sync = ESync::kOff);
     ~CPgServer();
     CPgServer(const CPgServer&) = delete;
     CPgServer& operator=(const CPgServer&) = delete;
@@ -40,4 +43,5 @@ class CPgServer {
     std::unique_ptr<CTempDir> m_dir;
     bool m_fgAsPostgres = false;
     bool m_fgRunning = false;
+    ESync m_eSync = ESync::kOff;
 };
