@@ -4,11 +4,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <thread>
 
+#include "app/atomic_file.h"
+#include "app/dbg_print.h"
+#include "app/worker.h"
 #include "media/horn_test.h"
 #include "media/listen_probe.h"
 #include "media/png_image.h"
@@ -64,14 +66,6 @@ class CHornWaiter final : public IHornView {
     std::optional<CHornResult> m_result;
 };
 
-bool fgWriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    return !bytes.empty() && static_cast<bool>(file);
-}
-
 }  // namespace
 
 bool fgUidWellFormed(const std::string& uid) {
@@ -122,10 +116,20 @@ std::vector<CDeviceCheck> CLineCheck::vecRun(const std::vector<CCheckTarget>& ta
     {
         const auto workers = static_cast<std::size_t>(
             std::clamp(std::min(m_options.m_iParallel, total), 1, kParallelMax));
-        std::vector<std::jthread> threads;
-        threads.reserve(workers);
+        std::vector<CWorker> threads(workers);
         for (std::size_t i = 0; i < workers; ++i) {
-            threads.emplace_back([&work, token = m_stop.get_token()] { work(token); });
+            const std::string name = "check-" + std::to_string(i + 1);
+            if (const auto started = threads[i].sStart(
+                    name, [&work, token = m_stop.get_token()](std::stop_token) { work(token); });
+                !started) {
+                // The workers already running take this one's share.
+                vDbgPrint("camkit:err:%s, %d=>%s\r\n", "CLineCheck::vecRun", __LINE__,
+                          started.error().m_strReason.c_str());
+                if (i == 0) {
+                    work(m_stop.get_token());
+                }
+                break;
+            }
         }
     }
     return rows;
@@ -261,11 +265,17 @@ CStepResult CLineCheck::sVideoStep(std::uint32_t addrNet, CDeviceCheck& row,
     }
     const auto stride = static_cast<std::size_t>(shot.m_iWidth) * 4;
     if (!m_options.m_strSnapshotDir.empty()) {
+        // A picture that cannot be kept fails the step: the report would otherwise
+        // show a device as seen whose picture nobody can look at.
         const std::string name = "snapshot-" + row.m_strIp + ".png";
-        if (fgWriteFile(m_options.m_strSnapshotDir + "/" + name,
-                        bufPngRgb(shot.m_iWidth, shot.m_iHeight, shot.m_rgbx, stride))) {
-            row.m_strSnapshot = name;
+        const std::vector<std::uint8_t> png =
+            bufPngRgb(shot.m_iWidth, shot.m_iHeight, shot.m_rgbx, stride);
+        std::string error = "the picture cannot be encoded";
+        if (png.empty() ||
+            !fgWriteFileAtomic(m_options.m_strSnapshotDir + "/" + name, png, error)) {
+            return sFail(error);
         }
+        row.m_strSnapshot = name;
         int thumbWidth = 0;
         int thumbHeight = 0;
         const std::vector<std::uint8_t> thumb =

@@ -1,6 +1,6 @@
 #include "cli/cmd_config.h"
 
-#include "app/text_conv.h"
+#include "app/shown_text.h"
 #include "cli/cli_runner.h"
 #include "cli/cli_session.h"
 #include "cli/verb_support.h"
@@ -41,7 +41,7 @@ int iConfigVerb(const CCliOptions& options, CLanStation& lan, CCliView& view, st
         kReplyVersionFailed) {
         code = kCliDeviceFailed;
     } else if (const auto text = textView.m_text.sWait(deadline)) {
-        out << strSanitizeUtf8(*text);
+        out << strShownText(*text, ELineBreaks::kKeep);
         if (!text->empty() && text->back() != '\n') {
             out << '\n';
         }

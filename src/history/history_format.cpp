@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "app/text_conv.h"
+#include "app/shown_text.h"
 #include "protocol/dev_list_format.h"
 
 namespace {
@@ -39,15 +39,15 @@ std::string strHistoryTable(const std::vector<CDeviceRecord>& records) {
     for (const CDeviceRecord& record : records) {
         std::snprintf(line, sizeof line, "%-24s %-14s %-12s %-9s %-20s %-17s %-15s %-14s %s\n",
                       strUtcTime(record.m_llTimeMs).c_str(),
-                      strSanitizeUtf8(record.m_strStation).c_str(), record.m_strKind.c_str(),
+                      strShownText(record.m_strStation).c_str(), record.m_strKind.c_str(),
                       std::string(strJobOutcomeName(record.m_eOutcome)).c_str(),
-                      strSanitizeUtf8(record.m_strUid).c_str(), record.m_strMac.c_str(),
-                      record.m_strAddress.c_str(), strSanitizeUtf8(record.m_strVersion).c_str(),
-                      strSanitizeUtf8(record.m_strReason).c_str());
+                      strShownText(record.m_strUid).c_str(), record.m_strMac.c_str(),
+                      record.m_strAddress.c_str(), strShownText(record.m_strVersion).c_str(),
+                      strShownText(record.m_strReason).c_str());
         text += line;
         for (const CRecordStep& step : record.m_steps) {
             if (step.m_eOutcome == EJobOutcome::kFail) {
-                text += "    " + step.m_strName + ": " + strSanitizeUtf8(step.m_strReason) + "\n";
+                text += "    " + step.m_strName + ": " + strShownText(step.m_strReason) + "\n";
             }
         }
     }

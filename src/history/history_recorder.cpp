@@ -2,13 +2,19 @@
 
 CHistoryRecorder::CHistoryRecorder(CHistoryConfig config,
                                    std::function<void(const CRecorderReport&)> report)
-    : m_config(std::move(config)),
-      m_report(std::move(report)),
-      m_thread([this](const std::stop_token& stop) { vRun(stop); }) {}
+    : m_config(std::move(config)), m_report(std::move(report)) {
+    if (const auto started =
+            m_worker.sStart("history", [this](const std::stop_token& stop) { vRun(stop); });
+        !started && m_report) {
+        m_report({0, "history not recorded: " + started.error().m_strReason});
+    }
+}
 
 CHistoryRecorder::~CHistoryRecorder() {
-    m_thread.request_stop();
+    m_worker.vRequestStop();
     m_wake.notify_all();
+    // The last pass writes what is queued; a server that is not tried costs nothing.
+    m_worker.vStop(0);
 }
 
 void CHistoryRecorder::vRecord(std::vector<CDeviceRecord> records) {

@@ -6,7 +6,8 @@
 // new records the outbox is retried every kRetryPeriod.
 //
 // Threads: vRecord and vForwardNow from any thread, returning at once; the report
-// callback runs on the recorder's thread (the window queues it onto its UI thread).
+// callback runs on the recorder's thread ("history"; a thread that cannot be started
+// is reported through the callback at once) (the window queues it onto its UI thread).
 // The destructor stops the thread within one write plus one connect time-out; records
 // queued by then are written to the station's file.
 
@@ -16,9 +17,9 @@
 #include <functional>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "app/worker.h"
 #include "history/history_store.h"
 
 // What the recorder tells after each write or forward: records that wait for the
@@ -55,5 +56,5 @@ class CHistoryRecorder {
     std::deque<std::vector<CDeviceRecord>> m_queue;
     bool m_fgForwardNow = true;  // the outbox of an earlier run is tried at start
     std::size_t m_dropped = 0;
-    std::jthread m_thread;  // last: started when everything it uses exists
+    CWorker m_worker;  // last: started when everything it uses exists
 };

@@ -1,8 +1,8 @@
 #include "history/history_settings.h"
 
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
+
+#include "app/atomic_file.h"
 
 namespace {
 
@@ -40,27 +40,12 @@ CHistorySettings sLoadHistorySettings(const std::string& path) {
 
 bool fgSaveHistorySettings(const std::string& path, const CHistorySettings& settings,
                            std::string& error) {
-    const std::string temporary = path + ".new";
-    {
-        std::ofstream out(temporary, std::ios::trunc);
-        for (const std::string& db : settings.m_dbs) {
-            out << "db=" << strOneLine(db) << '\n';
-        }
-        out << "station=" << strOneLine(settings.m_strStation) << '\n'
-            << "operator=" << strOneLine(settings.m_strOperator) << '\n';
-        out.flush();
-        if (!out) {
-            error = "cannot write " + temporary;
-            std::remove(temporary.c_str());
-            return false;
-        }
+    std::string text;
+    for (const std::string& db : settings.m_dbs) {
+        text += "db=" + strOneLine(db) + "\n";
     }
-    std::error_code renameError;
-    std::filesystem::rename(temporary, path, renameError);
-    if (renameError) {
-        error = "cannot replace " + path + ": " + renameError.message();
-        std::remove(temporary.c_str());
-        return false;
-    }
-    return true;
+    text += "station=" + strOneLine(settings.m_strStation) + "\n";
+    text += "operator=" + strOneLine(settings.m_strOperator) + "\n";
+    // A server URL may carry a password: the owner only.
+    return fgWriteFileAtomic(path, text, error, EFileAccess::kPrivate);
 }

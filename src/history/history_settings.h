@@ -18,7 +18,8 @@ inline constexpr const char* kHistorySettingsFile = "history.ini";
 // The settings in path; defaults when the file is missing or unreadable.
 CHistorySettings sLoadHistorySettings(const std::string& path);
 
-// Writes the settings to path whole (a temporary file renamed over it) or not at all.
-// Values lose their line breaks. False with a reason when it could not be written.
+// Writes the settings to path whole (the atomic writer, readable by the owner only:
+// a URL may hold a password) or not at all. Values lose their line breaks. False with a reason when
+// it could not be written.
 bool fgSaveHistorySettings(const std::string& path, const CHistorySettings& settings,
                            std::string& error);

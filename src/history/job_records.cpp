@@ -107,6 +107,14 @@ std::vector<CRecordFile> vecDescribeFiles(const std::vector<CUpgFile>& files) {
 CDeviceRecord sUpgradeRecord(const CJobContext& context, const CUpgDeviceResult& result,
                              const CDevInfo* device, const std::vector<CRecordFile>& files) {
     CDeviceRecord record = sJobRecord(context, kJobUpgrade, result.m_strDevice, device);
+    // The upgrade's own search answers are newer than the station's list.
+    if (!result.m_strUid.empty()) {
+        record.m_strUid = result.m_strUid;
+    }
+    if (!result.m_strVersionBefore.empty()) {
+        record.m_strVersion = result.m_strVersionBefore;
+    }
+    record.m_strVersionAfter = result.m_strVersionAfter;
     record.m_llDurationMs = static_cast<long long>(result.m_elapsed.count());
     record.m_files = files;
     switch (result.m_eOutcome) {
@@ -116,14 +124,17 @@ CDeviceRecord sUpgradeRecord(const CJobContext& context, const CUpgDeviceResult&
         case EUpgOutcome::kNoAnswer:
             record.m_eOutcome = EJobOutcome::kNoAnswer;
             break;
+        case EUpgOutcome::kNotStarted:
+            record.m_eOutcome = EJobOutcome::kError;
+            break;
         case EUpgOutcome::kRunning:
         case EUpgOutcome::kFailed:
             record.m_eOutcome = EJobOutcome::kFail;
             break;
     }
     if (record.m_eOutcome != EJobOutcome::kPass) {
-        record.m_strReason = strUpgReasonKey(result.m_eReason);
-        if (record.m_strReason.empty() && !result.m_fgConfirmed) {
+        record.m_strReason = strUpgReasonText(result);
+        if (record.m_strReason.empty()) {
             record.m_strReason = "not confirmed by the device";
         }
     }

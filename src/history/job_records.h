@@ -31,7 +31,10 @@ CDeviceRecord sCheckRecord(const CJobContext& context, const CDeviceCheck& row);
 // (empty with size 0 when the file cannot be read).
 std::vector<CRecordFile> vecDescribeFiles(const std::vector<CUpgFile>& files);
 
-// One device's upgrade: pass only when the device confirmed every file, no-answer when
-// it never connected, else fail with the reason; the version before from its record.
+// One device's upgrade from its verdict: pass only when the device confirmed every file
+// (and came back with the expected version, when one was asked for), no-answer when it
+// was not reached, error when it never started, else fail with the verdict's reason;
+// the UID and the versions before and after as the upgrade heard them (else from the
+// device's record, which also gives the MAC; device may be null).
 CDeviceRecord sUpgradeRecord(const CJobContext& context, const CUpgDeviceResult& result,
                              const CDevInfo* device, const std::vector<CRecordFile>& files);

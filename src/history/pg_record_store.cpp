@@ -4,6 +4,9 @@
 
 #include <array>
 #include <cstring>
+#include <initializer_list>
+#include <iterator>
+#include <map>
 
 #include "app/text_conv.h"
 #include "history/history_schema.h"
@@ -81,6 +84,23 @@ long long iIntField(const PGresult* result, int row, int column) {
         return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
     }
     return static_cast<long long>(value);
+}
+
+// "($1::bigint, $2::integer, ...), (...)": rows of placeholders with their types,
+// numbered on; the values themselves are always parameters.
+std::string strValueRows(std::size_t rows, std::initializer_list<const char*> types) {
+    std::string sql;
+    int next = 1;
+    for (std::size_t row = 0; row < rows; ++row) {
+        sql += row == 0 ? "(" : ", (";
+        bool first = true;
+        for (const char* type : types) {
+            sql += (first ? "$" : ", $") + std::to_string(next++) + "::" + type;
+            first = false;
+        }
+        sql += ")";
+    }
+    return sql;
 }
 
 EJobOutcome eOutcomeField(const PGresult* result, int row, int column) {
@@ -205,34 +225,41 @@ bool CPgRecordStore::fgStore(const std::vector<CDeviceRecord>& records, std::str
             continue;  // stored before
         }
         const long long rowId = iIntField(inserted.get(), 0, 0);
-        for (std::size_t i = 0; ok && i < record.m_steps.size(); ++i) {
-            const CRecordStep& step = record.m_steps[i];
-            const ResultPtr result(
-                CParams()
-                    .integer(rowId)
+        // All steps in one statement and all files in another: one round trip each.
+        if (!record.m_steps.empty()) {
+            CParams params;
+            for (std::size_t i = 0; i < record.m_steps.size(); ++i) {
+                const CRecordStep& step = record.m_steps[i];
+                params.integer(rowId)
                     .integer(static_cast<long long>(i))
                     .text(step.m_strName)
                     .text(std::string(strJobOutcomeName(step.m_eOutcome)))
                     .bytes(step.m_strReason)
-                    .integer(step.m_llMs)
-                    .pExec(m_connection.get(),
-                           "INSERT INTO steps (record_id, seq, name, outcome, reason, ms)"
-                           " VALUES ($1::bigint, $2::integer, $3, $4, $5::bytea, $6::bigint)"));
+                    .integer(step.m_llMs);
+            }
+            const std::string sql =
+                "INSERT INTO steps (record_id, seq, name, outcome, reason, ms) VALUES " +
+                strValueRows(record.m_steps.size(),
+                             {"bigint", "integer", "text", "text", "bytea", "bigint"});
+            const ResultPtr result(params.pExec(m_connection.get(), sql.c_str()));
             ok = fgResultOk(result.get(), error);
         }
-        for (std::size_t i = 0; ok && i < record.m_files.size(); ++i) {
-            const CRecordFile& file = record.m_files[i];
-            const ResultPtr result(
-                CParams()
-                    .integer(rowId)
+        if (ok && !record.m_files.empty()) {
+            CParams params;
+            for (std::size_t i = 0; i < record.m_files.size(); ++i) {
+                const CRecordFile& file = record.m_files[i];
+                params.integer(rowId)
                     .integer(static_cast<long long>(i))
                     .bytes(file.m_strName)
                     .text(file.m_strType)
                     .integer(file.m_llBytes)
-                    .text(file.m_strSha256)
-                    .pExec(m_connection.get(),
-                           "INSERT INTO files (record_id, seq, name, type, bytes, sha256)"
-                           " VALUES ($1::bigint, $2::integer, $3::bytea, $4, $5::bigint, $6)"));
+                    .text(file.m_strSha256);
+            }
+            const std::string sql =
+                "INSERT INTO files (record_id, seq, name, type, bytes, sha256) VALUES " +
+                strValueRows(record.m_files.size(),
+                             {"bigint", "integer", "bytea", "text", "bigint", "text"});
+            const ResultPtr result(params.pExec(m_connection.get(), sql.c_str()));
             ok = fgResultOk(result.get(), error);
         }
         if (!ok) {
@@ -247,26 +274,43 @@ bool CPgRecordStore::fgStore(const std::vector<CDeviceRecord>& records, std::str
     return false;
 }
 
-bool CPgRecordStore::fgReadDetails(long long rowId, CDeviceRecord& record, std::string& error) {
-    const ResultPtr steps(CParams().integer(rowId).pExec(
-        m_connection.get(),
-        "SELECT name, outcome, reason, ms FROM steps WHERE record_id = $1::bigint ORDER BY seq"));
+bool CPgRecordStore::fgReadDetails(const std::vector<long long>& rowIds,
+                                   std::vector<CDeviceRecord>& records, std::string& error) {
+    if (rowIds.empty()) {
+        return true;
+    }
+    // The row ids, numbers the server gave, as one array parameter.
+    std::string ids = "{";
+    std::map<long long, std::size_t> recordOfId;
+    for (std::size_t i = 0; i < rowIds.size(); ++i) {
+        ids += (i == 0 ? "" : ",") + std::to_string(rowIds[i]);
+        recordOfId[rowIds[i]] = i;
+    }
+    ids += "}";
+    const ResultPtr steps(
+        CParams().text(ids).pExec(m_connection.get(),
+                                  "SELECT record_id, name, outcome, reason, ms FROM steps"
+                                  " WHERE record_id = ANY($1::bigint[]) ORDER BY record_id, seq"));
     if (!fgResultOk(steps.get(), error)) {
         return false;
     }
     for (int row = 0; row < PQntuples(steps.get()); ++row) {
-        record.m_steps.push_back({strField(steps.get(), row, 0), eOutcomeField(steps.get(), row, 1),
-                                  strField(steps.get(), row, 2), iIntField(steps.get(), row, 3)});
+        const PGresult* r = steps.get();
+        records[recordOfId.at(iIntField(r, row, 0))].m_steps.push_back(
+            {strField(r, row, 1), eOutcomeField(r, row, 2), strField(r, row, 3),
+             iIntField(r, row, 4)});
     }
-    const ResultPtr files(CParams().integer(rowId).pExec(
-        m_connection.get(),
-        "SELECT name, type, bytes, sha256 FROM files WHERE record_id = $1::bigint ORDER BY seq"));
+    const ResultPtr files(
+        CParams().text(ids).pExec(m_connection.get(),
+                                  "SELECT record_id, name, type, bytes, sha256 FROM files"
+                                  " WHERE record_id = ANY($1::bigint[]) ORDER BY record_id, seq"));
     if (!fgResultOk(files.get(), error)) {
         return false;
     }
     for (int row = 0; row < PQntuples(files.get()); ++row) {
-        record.m_files.push_back({strField(files.get(), row, 0), strField(files.get(), row, 1),
-                                  iIntField(files.get(), row, 2), strField(files.get(), row, 3)});
+        const PGresult* r = files.get();
+        records[recordOfId.at(iIntField(r, row, 0))].m_files.push_back(
+            {strField(r, row, 1), strField(r, row, 2), iIntField(r, row, 3), strField(r, row, 4)});
     }
     return true;
 }
@@ -314,6 +358,8 @@ bool CPgRecordStore::fgQuery(const CHistoryQuery& query, std::vector<CDeviceReco
     if (!fgResultOk(result.get(), error)) {
         return false;
     }
+    std::vector<CDeviceRecord> found;
+    std::vector<long long> rowIds;
     for (int row = 0; row < PQntuples(result.get()); ++row) {
         const PGresult* r = result.get();
         CDeviceRecord record;
@@ -330,10 +376,13 @@ bool CPgRecordStore::fgQuery(const CHistoryQuery& query, std::vector<CDeviceReco
         record.m_strReason = strField(r, row, 11);
         record.m_llDurationMs = iIntField(r, row, 12);
         record.m_strVersionAfter = strField(r, row, 13);
-        if (!fgReadDetails(iIntField(r, row, 0), record, error)) {
-            return false;
-        }
-        records.push_back(std::move(record));
+        rowIds.push_back(iIntField(r, row, 0));
+        found.push_back(std::move(record));
     }
+    if (!fgReadDetails(rowIds, found, error)) {
+        return false;
+    }
+    records.insert(records.end(), std::make_move_iterator(found.begin()),
+                   std::make_move_iterator(found.end()));
     return true;
 }

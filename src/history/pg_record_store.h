@@ -44,7 +44,9 @@ class CPgRecordStore final : public IRecordStore {
   private:
     bool fgExec(const char* sql, std::string& error);
     bool fgMigrate(std::string& error);
-    bool fgReadDetails(long long rowId, CDeviceRecord& record, std::string& error);
+    // The steps and files of records (rowIds[i] the row of records[i]), two queries.
+    bool fgReadDetails(const std::vector<long long>& rowIds, std::vector<CDeviceRecord>& records,
+                       std::string& error);
 
     std::unique_ptr<pg_conn, CCloser> m_connection;
 };

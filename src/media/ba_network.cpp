@@ -6,7 +6,6 @@
 #include <new>
 #include <optional>
 #include <string>
-#include <system_error>
 
 #include "app/dbg_print.h"
 #include "net/lan_interfaces.h"
@@ -100,7 +99,7 @@ int CBaNetwork::BaNetwork_StartStream(int streamId, IStreamOwner& owner,
                   strIpText(channel.m_uiAddrNet).c_str());
         vDbgPrint("camkit:%s, %d=>curr ip:%s\r\n", kWho, __LINE__, strIpText(addrNet).c_str());
     }
-    channel.m_manage.vStop(kManageStopWaitMs, kWho);
+    channel.m_manage.vStop(kManageStopWaitMs);
 
     channel.m_pOwner = &owner;
     channel.m_iStreamId = streamId;
@@ -111,12 +110,12 @@ int CBaNetwork::BaNetwork_StartStream(int streamId, IStreamOwner& owner,
     channel.m_password.back() = '\0';
     // Set here as well, so that a second start right after this one finds it playing.
     channel.m_fgPlaying = true;
-    try {
-        channel.m_manage.vStart(
-            [this, &channel](std::stop_token stop) { ManageProc(channel, stop); });
-    } catch (const std::system_error&) {
+    if (const auto started = channel.m_manage.sStart(
+            "stream-manage", [this, &channel](std::stop_token stop) { ManageProc(channel, stop); });
+        !started) {
         channel.m_fgPlaying = false;
-        vDbgPrint("camkit:%s, %d=>new fail\r\n", kWho, __LINE__);
+        vDbgPrint("camkit:%s, %d=>new fail: %s\r\n", kWho, __LINE__,
+                  started.error().m_strReason.c_str());
         return -2;
     }
     return 0;
@@ -125,7 +124,7 @@ int CBaNetwork::BaNetwork_StartStream(int streamId, IStreamOwner& owner,
 void CBaNetwork::BaNetwork_StopStream(EStreamChannel channel) {
     CChannel& record = sChannel(channel);
     record.m_fgPlaying = false;
-    record.m_manage.vStop(kManageStopWaitMs, "CBaNetwork::BaNetwork_StopStream");
+    record.m_manage.vStop(kManageStopWaitMs);
     vDbgPrint("camkit:%s, %d=>control exit,stream id=%d\r\n", "CBaNetwork::BaNetwork_StopStream",
               __LINE__, channel == EStreamChannel::kListen ? kStreamListen : kStreamMain);
 }
@@ -179,14 +178,13 @@ void CBaNetwork::BaNetwork_SwitchVideoStreamID(CChannel& channel, int streamId) 
 }
 
 void CBaNetwork::vStopConnection(CChannel& channel) {
-    constexpr const char* kWho = "CBaNetwork::vStopConnection";
-    channel.m_heartbeat.vStop(kWorkerStopWaitMs, kWho);
+    channel.m_heartbeat.vStop(kWorkerStopWaitMs);
     // Ending the connection wakes the receive thread from its wait at once.
     channel.m_receive.vRequestStop();
     if (channel.m_socket.fgValid()) {
         (void)iShutdown(channel.m_socket);
     }
-    channel.m_receive.vStop(kWorkerStopWaitMs, kWho);
+    channel.m_receive.vStop(kWorkerStopWaitMs);
     std::lock_guard guard(channel.m_sendLock);
     channel.m_socket.vClose();
 }
@@ -216,15 +214,17 @@ int CBaNetwork::BaNetwork_StartStreamHandle(CChannel& channel, const std::stop_t
     m_clock.fgSleepFor(kLoginPause, stop);
     BaNetwork_SendGetStreamCmd(channel, channel.m_iStreamId);
 
-    try {
-        channel.m_receive.vStart(
-            [this, &channel, startId = channel.m_iStreamId.load()](std::stop_token token) {
-                StreamProc(channel, startId, token);
-            });
-        channel.m_heartbeat.vStart(
+    auto started = channel.m_receive.sStart(
+        "stream-recv", [this, &channel, startId = channel.m_iStreamId.load()](
+                           std::stop_token token) { StreamProc(channel, startId, token); });
+    if (started) {
+        started = channel.m_heartbeat.sStart(
+            "stream-beat",
             [this, &channel](std::stop_token token) { HeartbeatProc(channel, token); });
-    } catch (const std::system_error&) {
-        vDbgPrint("camkit:%s, %d=>new fail\r\n", kWho, __LINE__);
+    }
+    if (!started) {
+        vDbgPrint("camkit:%s, %d=>new fail: %s\r\n", kWho, __LINE__,
+                  started.error().m_strReason.c_str());
         return -1;
     }
     channel.m_pOwner->vOnStreamStarted(channel.m_iStreamId);

@@ -30,9 +30,9 @@
 #include <span>
 #include <string_view>
 
+#include "app/worker.h"
 #include "media/stream_clock.h"
 #include "media/stream_wire.h"
-#include "media/stream_worker.h"
 #include "net/socket_layer.h"
 
 // What the owner of a channel is told. Each call must return quickly.
@@ -115,9 +115,9 @@ class CBaNetwork {
         std::atomic<std::uint32_t> m_uiAddrNet{0};
         std::atomic<int> m_iStreamId{0};
         int m_iAlive = 0;  // guarded by m_aliveLock
-        CStreamWorker m_heartbeat;
-        CStreamWorker m_receive;
-        CStreamWorker m_manage;
+        CWorker m_heartbeat;
+        CWorker m_receive;
+        CWorker m_manage;
     };
 
     CChannel& sChannel(EStreamChannel channel);

@@ -22,8 +22,9 @@
 #include <mutex>
 #include <stop_token>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "app/worker.h"
 
 class CStation;
 class IUdpSender;
@@ -135,6 +136,9 @@ struct CHornOptions {
 
 class CHornTest {
   public:
+    // How long a restart waits for the previous worker before saying so in a line.
+    static constexpr int kWorkerStopWaitMs = 1000;
+
     // link and view outlive the test.
     CHornTest(IHornLink& link, IHornView& view, CHornOptions options = {});
     // Stops a running worker and waits for it (it notices within about 50 ms). Sends
@@ -166,5 +170,5 @@ class CHornTest {
     mutable std::mutex m_lock;
     bool m_fgRunning = false;  // guarded by m_lock
     std::string m_strDevice;   // guarded by m_lock
-    std::jthread m_worker;
+    CWorker m_worker;          // last: stopped and joined before the members it uses go
 };

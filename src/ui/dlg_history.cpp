@@ -10,14 +10,14 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
-#include "app/text_conv.h"
+#include "app/shown_text.h"
 #include "ui/dialog_text.h"
 #include "ui/window_history.h"
 
 namespace {
 
 QString strQ(const std::string& text) {
-    return QString::fromStdString(strSanitizeUtf8(text));
+    return QString::fromStdString(strShownText(text));
 }
 
 QString strFailedSteps(const CDeviceRecord& record) {
