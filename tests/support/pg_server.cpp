@@ -92,6 +92,9 @@ bool CPgServer::fgRun(const std::string& command) const {
 }
 
 bool CPgServer::fgStart() {
+    if (m_fgRunning) {
+        return true;
+    }
     // No TCP at all: the socket lives in the server's own folder.
     m_fgRunning = fgRun(m_strBinDir + "pg_ctl -w -t 60 -D " + m_dir->file("data") + " -l " +
                         m_dir->file("server.log") + " -o \"-c listen_addresses= -c fsync=" +

@@ -25,7 +25,8 @@ class CPgServer {
     CPgServer(const CPgServer&) = delete;
     CPgServer& operator=(const CPgServer&) = delete;
 
-    // Stops the server (fast shutdown, connections cut) and starts it again.
+    // Stops the server (fast shutdown, connections cut) and starts it again (a running
+    // server is left running).
     bool fgStop();
     bool fgStart();
 
