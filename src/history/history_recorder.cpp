@@ -18,13 +18,17 @@ CHistoryRecorder::~CHistoryRecorder() {
 }
 
 void CHistoryRecorder::vRecord(std::vector<CDeviceRecord> records) {
+    vRecordLater([records = std::move(records)] { return records; });
+}
+
+void CHistoryRecorder::vRecordLater(std::function<std::vector<CDeviceRecord>()> build) {
     {
         const std::lock_guard guard(m_lock);
         if (m_queue.size() >= kQueueMax) {
             ++m_dropped;
             return;
         }
-        m_queue.push_back(std::move(records));
+        m_queue.push_back(std::move(build));
     }
     m_wake.notify_all();
 }
@@ -42,7 +46,7 @@ void CHistoryRecorder::vRun(const std::stop_token& stop) {
     std::unique_ptr<CHistoryStore> store;
     // A last pass after the stop writes what is queued (without trying the server).
     for (bool stopping = false; !stopping;) {
-        std::deque<std::vector<CDeviceRecord>> batches;
+        std::deque<std::function<std::vector<CDeviceRecord>()>> batches;
         std::size_t dropped = 0;
         {
             std::unique_lock guard(m_lock);
@@ -60,9 +64,9 @@ void CHistoryRecorder::vRun(const std::stop_token& stop) {
         if (!store) {
             report.m_strError = openError;
         } else {
-            for (const std::vector<CDeviceRecord>& batch : batches) {
+            for (const auto& build : batches) {
                 std::string error;
-                if (!store->fgRecord(batch, error)) {
+                if (!store->fgRecord(build(), error)) {
                     report.m_strError = error;
                 }
             }

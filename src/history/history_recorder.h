@@ -43,6 +43,9 @@ class CHistoryRecorder {
 
     // Queues the records of one job or run.
     void vRecord(std::vector<CDeviceRecord> records);
+    // Queues a job whose records take time to make (reading firmware files for their
+    // SHA-256): build runs on the recorder's thread.
+    void vRecordLater(std::function<std::vector<CDeviceRecord>()> build);
     // Tries the server now instead of at the next retry.
     void vForwardNow();
 
@@ -53,7 +56,7 @@ class CHistoryRecorder {
     const std::function<void(const CRecorderReport&)> m_report;
     std::mutex m_lock;
     std::condition_variable_any m_wake;
-    std::deque<std::vector<CDeviceRecord>> m_queue;
+    std::deque<std::function<std::vector<CDeviceRecord>()>> m_queue;
     bool m_fgForwardNow = true;  // the outbox of an earlier run is tried at start
     std::size_t m_dropped = 0;
     CWorker m_worker;  // last: started when everything it uses exists

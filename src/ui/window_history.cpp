@@ -1,8 +1,11 @@
 #include "ui/window_history.h"
 
 #include <QMetaObject>
+#include <optional>
 
 #include "app/settings.h"
+#include "net/socket_layer.h"
+#include "protocol/station.h"
 #include "ui/client_dlg.h"
 #include "ui/dialog_text.h"
 
@@ -58,6 +61,27 @@ void CWindowHistory::vRecordCheck(const std::vector<CDeviceCheck>& rows) {
     if (!records.empty()) {
         m_recorder->vRecord(std::move(records));
     }
+}
+
+void CWindowHistory::vRecordUpgrade(const std::vector<CUpgDeviceResult>& devices) {
+    // The MAC only the station's list knows, taken now on the UI thread.
+    std::vector<std::optional<CDevInfo>> known;
+    for (const CUpgDeviceResult& result : devices) {
+        std::uint32_t addr = 0;
+        CDevInfo device;
+        const bool found = m_window.pStation() != nullptr && fgParseIp(result.m_strDevice, addr) &&
+                           m_window.pStation()->registry().fgGetDevInfoByIp(device, addr);
+        known.push_back(found ? std::optional<CDevInfo>(device) : std::nullopt);
+    }
+    m_recorder->vRecordLater([who = context(), devices, known] {
+        std::vector<CDeviceRecord> records;
+        for (std::size_t i = 0; i < devices.size(); ++i) {
+            const CUpgDeviceResult& result = devices[i];
+            records.push_back(sUpgradeRecord(who, result, known[i] ? &*known[i] : nullptr,
+                                             vecDescribeFiles(result.m_files)));
+        }
+        return records;
+    });
 }
 
 void CWindowHistory::vOnReport(const CRecorderReport& report) {

@@ -33,6 +33,9 @@ class CWindowHistory : public QObject {
 
     // Records the rows of a line check run.
     void vRecordCheck(const std::vector<CDeviceCheck>& rows);
+    // Records the verdicts of an upgrade run; the files are described (SHA-256) on the
+    // recorder's thread.
+    void vRecordUpgrade(const std::vector<CUpgDeviceResult>& devices);
 
   private:
     void vStartRecorder();

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <set>
 #include <thread>
 
 #include "history/history_store.h"
