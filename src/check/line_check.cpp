@@ -44,28 +44,6 @@ CStepResult sSkip(std::string reason) {
     return {EStepOutcome::kSkipped, std::move(reason), 0};
 }
 
-// Waits for the one result of a horn test.
-class CHornWaiter final : public IHornView {
-  public:
-    void vOnHornDone(const CHornResult& result) override {
-        {
-            const std::lock_guard lock(m_lock);
-            m_result = result;
-        }
-        m_done.notify_all();
-    }
-    std::optional<CHornResult> sWait(Clock::time_point deadline) {
-        std::unique_lock lock(m_lock);
-        m_done.wait_until(lock, deadline, [this] { return m_result.has_value(); });
-        return m_result;
-    }
-
-  private:
-    std::mutex m_lock;
-    std::condition_variable m_done;
-    std::optional<CHornResult> m_result;
-};
-
 }  // namespace
 
 bool fgUidWellFormed(const std::string& uid) {
@@ -318,13 +296,13 @@ CStepResult CLineCheck::sAudioStep(std::uint32_t addrNet, const std::stop_token&
 
 CStepResult CLineCheck::sHornStep(const std::string& ip) {
     CUdpHornLink link(m_sender, {ip});
-    CHornWaiter waiter;
+    CHornEndWait waiter;
     CHornTest horn(link, waiter);
     if (horn.iStart(ip, m_options.m_strHornFile) != 0) {
         return sFail("the horn test could not start");
     }
     const std::optional<CHornResult> result =
-        waiter.sWait(Clock::now() + std::chrono::milliseconds(m_options.m_iHornLimitMs));
+        waiter.end().sWait(Clock::now() + std::chrono::milliseconds(m_options.m_iHornLimitMs));
     horn.vStop();
     if (!result) {
         return sFail("the test sound took longer than " + std::to_string(m_options.m_iHornLimitMs) +

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/line_limiter.h"
+#include "app/one_shot.h"
 #include "check/expected_bench.h"
 #include "cli/cli_options.h"
 #include "protocol/lan_station.h"
@@ -56,33 +57,6 @@ class CCliView final : public IStationView, public ILanReceiver {
     std::vector<std::string> m_lines;                             // to print
     std::set<int> m_codes;                                        // of the results not yet printed
     std::deque<std::pair<std::uint8_t, std::uint8_t>> m_replies;  // type, parameter byte
-};
-
-// One value a feature's view hands over from the receive thread (the first one counts),
-// and the command's thread waiting for it.
-template <typename T>
-class CCliMailbox {
-  public:
-    void vPut(T value) {
-        {
-            std::lock_guard guard(m_lock);
-            if (m_value) {
-                return;
-            }
-            m_value = std::move(value);
-        }
-        m_filled.notify_all();
-    }
-    std::optional<T> sWait(CliClock::time_point deadline) {
-        std::unique_lock guard(m_lock);
-        m_filled.wait_until(guard, deadline, [this] { return m_value.has_value(); });
-        return m_value;
-    }
-
-  private:
-    std::mutex m_lock;
-    std::condition_variable m_filled;
-    std::optional<T> m_value;
 };
 
 // Searches and turns replies into records until the deadline, or until stopWhen

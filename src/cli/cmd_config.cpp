@@ -13,11 +13,11 @@ namespace {
 // Takes the configuration text; the rest of the page's view is not needed here.
 class CConfigTextView final : public IConfigView {
   public:
-    void vShowConfigText(const std::string& text) override { m_text.vPut(text); }
+    void vShowConfigText(const std::string& text) override { m_text.fgPut(text); }
     void vShowKeyFunctions(const std::array<std::uint32_t, 4>&) override {}
     void vRefreshDefaultConfig() override {}
 
-    CCliMailbox<std::string> m_text;
+    COneShot<std::string> m_text;
 };
 
 }  // namespace

@@ -30,11 +30,11 @@ class CSensorListView final : public ISensorView {
             }
             entries.push_back(sParseSensorEntry(entry));
         }
-        m_entries.vPut(std::move(entries));
+        m_entries.fgPut(std::move(entries));
     }
     void vOpenSensorNameDialog(const std::string&) override {}
 
-    CCliMailbox<std::vector<CSensorEntry>> m_entries;
+    COneShot<std::vector<CSensorEntry>> m_entries;
 };
 
 void vPrintSensors(const std::vector<CSensorEntry>& entries, bool json, std::ostream& out) {

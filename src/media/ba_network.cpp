@@ -195,13 +195,24 @@ int CBaNetwork::BaNetwork_StartStreamHandle(CChannel& channel, const std::stop_t
     const std::uint32_t addrNet = channel.m_uiAddrNet;
     iBaNetwork_OpenStreamServer(addrNet);
 
-    CSocket socket = CSocket::Tcp();
-    if (!socket.fgValid()) {
-        vDbgPrint("camkit:err:%s, %d=>socket error !\r\n", kWho, __LINE__);
-    }
-    if (!socket.fgValid() || iSocketTcpConnect2(socket, addrNet, kPortStream) != 0) {
-        vDbgPrint("camkit:err:%s, %d=>Stream socket connect fail\n\r\n", kWho, __LINE__);
-        return -2;
+    CSocket socket;
+    // The device opens its stream server when the datagram above arrives, which may be
+    // a moment after a connect gets there: a refused connect is tried again at once, a
+    // few times, 20 ms apart (a connect that times out is not).
+    for (int attempt = 1;; ++attempt) {
+        socket = CSocket::Tcp();
+        if (!socket.fgValid()) {
+            vDbgPrint("camkit:err:%s, %d=>socket error !\r\n", kWho, __LINE__);
+        }
+        const int connected =
+            socket.fgValid() ? iSocketTcpConnect2(socket, addrNet, kPortStream) : -2;
+        if (connected == 0) {
+            break;
+        }
+        if (connected != -1 || attempt >= kQuickConnects || !m_clock.fgSleepFor(kTick, stop)) {
+            vDbgPrint("camkit:err:%s, %d=>Stream socket connect fail\n\r\n", kWho, __LINE__);
+            return -2;
+        }
     }
     {
         std::lock_guard guard(channel.m_sendLock);
@@ -282,7 +293,10 @@ void CBaNetwork::ManageProc(CChannel& channel, const std::stop_token& stop) {
         }
         const bool receiveEnded = !channel.m_receive.fgRunning();
         if (receiveEnded || lastAlive == 0) {
-            if (grace > 0) {
+            // A silent connection gets its grace; a connection that is gone (or was never
+            // made) is asked for again every second, so a device that answers again is
+            // streaming within about a second.
+            if (grace > 0 && !receiveEnded) {
                 --grace;
             } else {
                 if (lastAlive == 0) {
@@ -293,8 +307,10 @@ void CBaNetwork::ManageProc(CChannel& channel, const std::stop_token& stop) {
                 }
                 if (BaNetwork_StartStreamHandle(channel, stop) != 0) {
                     vDbgPrint("camkit:%s, %d=>start get stream fail\r\n", kWho, __LINE__);
+                    grace = 0;
+                } else {
+                    grace = 4;
                 }
-                grace = 4;
             }
         } else if (grace > 0) {
             --grace;

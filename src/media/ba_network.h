@@ -17,7 +17,9 @@
 //
 // When the device closes the connection, the receive thread ends at once (its line
 // says "peer closed"): polling a closed socket would only spin. The watchdog then
-// connects again, as for a thread that ended on a bad packet.
+// connects again at its next second, as for a thread that ended on a bad packet, and
+// keeps asking every second while the connect fails (each attempt waits 500 ms), so a
+// device that answers again is streaming within two seconds.
 //
 // A head whose magic is wrong, or whose payload could not fit the channel's receive
 // buffer (913,408 bytes for video, 1,024 for listen), ends the receive thread without

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "app/one_shot.h"
 #include "app/worker.h"
 
 class CStation;
@@ -118,6 +119,16 @@ class IHornView {
     }
     // The worker has ended; exactly once per started worker.
     virtual void vOnHornDone(const CHornResult& result) = 0;
+};
+
+// The view of a caller that only waits for the test's end (the CLI, the line check).
+class CHornEndWait final : public IHornView {
+  public:
+    void vOnHornDone(const CHornResult& result) override { m_end.fgPut(result); }
+    COneShot<CHornResult>& end() { return m_end; }
+
+  private:
+    COneShot<CHornResult> m_end;
 };
 
 // The translated result-pane line of a result, beginning with "\r\n".
