@@ -239,7 +239,7 @@ void CclientDlg::vInitDialog() {
             loop.exec(QEventLoop::ExcludeUserInputEvents);
         });
     }
-    if (m_pLan != nullptr && !m_pLan->fgStart(m_interfaces, &m_loginReplies)) {
+    if (m_pLan != nullptr && !m_pLan->fgStart(m_interfaces)) {
         vMessageBoxTipsOk(nullptr, strKey(kSocketInitFailText));
         vMessageBoxTipsOk(this, strKey("Socket init failed!"));
     }

@@ -12,7 +12,6 @@
 #include <utility>
 #include <vector>
 
-#include "check/login_replies.h"
 #include "net/lan_interfaces.h"
 #include "protocol/dev_registry.h"
 #include "ui/ac_edit.h"
@@ -143,7 +142,6 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     CDlgLineCheck* pLineCheck() const { return m_lineCheck.get(); }
     // The login replies of the window's transport (its tap), for the line check; null
     // in a window without a transport.
-    CLoginReplies* pLoginReplies() { return m_pLan != nullptr ? &m_loginReplies : nullptr; }
 
     // IRegistryObserver: keeps the device list, its ticks and the pool pane in step
     // with the registry. A change reported on another thread is shown later on the UI
@@ -234,7 +232,6 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     CLayoutRect m_recordedWindow;
     std::vector<std::pair<QPointer<QWidget>, CLayoutRect>> m_layoutTable;
 
-    CLoginReplies m_loginReplies;  // the transport's tap
     // Declared after the tap: its running check is stopped and joined first.
     std::unique_ptr<CDlgLineCheck> m_lineCheck;
 };
