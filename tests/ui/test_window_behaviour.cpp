@@ -87,14 +87,19 @@ TEST_F(WindowBehaviourTest, SensorButtonsAddressTheHighlightedRow) {
     EXPECT_TRUE(page->pButton(ESensorButton::kStartTest)->isEnabled()) << "nothing was sent";
 }
 
-// Enter in a field of another page never starts the hidden live video; on the live
-// view's tab it starts it.
+// Enter on the live view's tab plays and Escape stops; Enter in a field of another
+// page never starts the hidden live video, it applies that page.
 TEST_F(WindowBehaviourTest, EnterStartsVideoOnlyWhileTheLiveViewShows) {
     ASSERT_TRUE(m_bench.strStart(1).empty());
     ASSERT_TRUE(m_bench.fgSelectAndLogIn("127.0.0.2"));
     auto* live = qobject_cast<CDlgVideo*>(m_bench.window().pPage(kTabLiveView));
     auto* params = qobject_cast<CDlgVideoParam*>(m_bench.window().pPage(kTabVideoParam));
     auto* motor = qobject_cast<CDlgMotor*>(m_bench.window().pPage(kTabMotorPage));
+
+    QTest::keyClick(&m_bench.window(), Qt::Key_Return);
+    EXPECT_TRUE(QTest::qWaitFor([live] { return live->fgPlaying(); }, CFleetWindow::kWaitMs));
+    QTest::keyClick(&m_bench.window(), Qt::Key_Escape);
+    EXPECT_FALSE(live->fgPlaying());
 
     m_bench.window().pTabCtrl()->vSetCurSel(kTabVideoParam);
     QLineEdit* frameRate = params->mainStream().m_pFrameRate;
@@ -117,19 +122,6 @@ TEST_F(WindowBehaviourTest, EnterStartsVideoOnlyWhileTheLiveViewShows) {
         CFleetWindow::kWaitMs));
     EXPECT_FALSE(live->fgPlaying());
     EXPECT_FALSE(live->fgFullScreen());
-
-    // On the live view Enter plays (again while a stream of an earlier test still ends).
-    m_bench.window().pTabCtrl()->vSetCurSel(kTabLiveView);
-    EXPECT_TRUE(QTest::qWaitFor(
-        [this, live] {
-            if (!live->fgPlaying()) {
-                QTest::keyClick(&m_bench.window(), Qt::Key_Return);
-            }
-            return live->fgPlaying();
-        },
-        CFleetWindow::kWaitMs));
-    QTest::keyClick(&m_bench.window(), Qt::Key_Escape);
-    EXPECT_FALSE(live->fgPlaying());
 }
 
 // A tab switch puts the focus on the page's first field; the interval box takes only
