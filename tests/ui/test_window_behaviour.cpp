@@ -72,11 +72,22 @@ TEST_F(WindowBehaviourTest, SensorButtonsAddressTheHighlightedRow) {
         CFleetWindow::kWaitMs))
         << page->pResultText()->toPlainText().toStdString();
 
-    // A right click (its menu left unchosen) moves the highlight and the address.
+    // A right click (its menu left unchosen) moves the highlight and the address, once
+    // the page's delayed refresh after the row click has rebuilt the list.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this, list] {
+            return !m_bench.window().fgTimerActive(EDlgTimer::kTabRefresh) && list->rowCount() == 7;
+        },
+        CFleetWindow::kWaitMs));
     vPickFromNextMenu({});
     emit list->customContextMenuRequested(cellCentre(1));
     EXPECT_EQ(1, page->iSelectedRow());
-    EXPECT_TRUE(list->selectionModel()->isRowSelected(1, QModelIndex()));
+    // The page's delayed refresh may be rebuilding the list: the row comes back selected.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [list] {
+            return list->rowCount() == 7 && list->selectionModel()->isRowSelected(1, QModelIndex());
+        },
+        CFleetWindow::kWaitMs));
 
     ASSERT_TRUE(
         QTest::qWaitFor([page] { return page->pButton(ESensorButton::kStartTest)->isEnabled(); },
