@@ -140,8 +140,6 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     // first use and kept, so its settings stay; null before.
     void vOpenLineCheck();
     CDlgLineCheck* pLineCheck() const { return m_lineCheck.get(); }
-    // The login replies of the window's transport (its tap), for the line check; null
-    // in a window without a transport.
 
     // IRegistryObserver: keeps the device list, its ticks and the pool pane in step
     // with the registry. A change reported on another thread is shown later on the UI

@@ -147,11 +147,11 @@ bool fgSaveTabPictures(CFleetWindow& bench, const std::string& folder) {
         bench.window().pTabCtrl()->vSetCurSel(picture.m_iTab);
         // The page's requests are answered with result lines; a page that asks
         // nothing is drawn as it is.
-        QTest::qWaitFor(
+        static_cast<void>(QTest::qWaitFor(
             [&bench, linesBefore] {
                 return bench.window().pResultPane()->strText().count('\n') > linesBefore;
             },
-            kSettleMs);
+            kSettleMs));
         if (!bench.window().grab().save(QString::fromStdString(folder + picture.m_pszName))) {
             return false;
         }
@@ -171,7 +171,7 @@ int iChinesePicture(const std::string& folder) {
         return iFail("the first camera did not log in");
     }
     bench.window().pTabCtrl()->vSetCurSel(2);
-    QTest::qWaitFor([] { return false; }, kSettleMs);
+    static_cast<void>(QTest::qWaitFor([] { return false; }, kSettleMs));
     if (!bench.window().grab().save(QString::fromStdString(folder + "window-chinese.png"))) {
         return iFail("cannot save the Chinese window");
     }

@@ -197,6 +197,9 @@ TEST_P(TextFitTest, EveryTextShowsWholeAtStartUp) {
     const CLanguageScope language(GetParam());
     CclientDlg window(nullptr, nullptr, std::nullopt);
     window.vInitDialog();
+    ASSERT_EQ(GetParam() == kLangChinese,
+              window.pTabCtrl()->strItemText(1) != QStringLiteral("Modify UID"))
+        << "the language file is read";
     EXPECT_EQ(std::vector<std::string>{}, vecTextFaults(window)) << strJoin(vecTextFaults(window));
 
     // The UID is what an operator matches against a label: 20 characters show whole.
