@@ -6,7 +6,12 @@
 // By convention the format begins with "camkit:%s, %d=>" or "camkit:err:%s, %d=>",
 // followed by the class-and-method name and the source line.
 // Reentrant and safe from any thread; never fails, never blocks beyond one write.
-#if defined(__GNUC__)
+// MinGW's C library formats as GNU's does (%zu, %lld), so the checks follow GNU's rules
+// there rather than Microsoft's.
+#if defined(__MINGW32__)
+#define KESTREL_PRINTF_LIKE(fmtIndex, argIndex) \
+    __attribute__((format(gnu_printf, fmtIndex, argIndex)))
+#elif defined(__GNUC__)
 #define KESTREL_PRINTF_LIKE(fmtIndex, argIndex) __attribute__((format(printf, fmtIndex, argIndex)))
 #else
 #define KESTREL_PRINTF_LIKE(fmtIndex, argIndex)

@@ -1,7 +1,5 @@
 #include "cli/cmd_check.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -16,6 +14,8 @@
 #include "cli/cli_runner.h"
 #include "cli/cli_session.h"
 #include "media/horn_test.h"
+#include "platform/local_time.h"
+#include "platform/socket.h"
 #include "protocol/lan_station.h"
 
 namespace {
@@ -162,8 +162,7 @@ class CCheckPrinter final : public ICheckProgress {
 };
 
 std::string strLocalTime(std::time_t when) {
-    std::tm local{};
-    localtime_r(&when, &local);
+    const std::tm local = tmLocalTime(when);
     char text[32];
     std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
     return text;
@@ -231,7 +230,7 @@ int iCheckCommand(const CCliOptions& options, std::ostream& out, std::ostream& e
                  });
     std::vector<CDevInfo> found = station.registry().vecActiveView();
     std::sort(found.begin(), found.end(), [](const CDevInfo& a, const CDevInfo& b) {
-        return ntohl(a.m_uiIpAddr) < ntohl(b.m_uiIpAddr);
+        return iHostFromNet(a.m_uiIpAddr) < iHostFromNet(b.m_uiIpAddr);
     });
     std::vector<CCheckTarget> targets;
     if (args->m_addresses.empty()) {

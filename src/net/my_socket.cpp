@@ -29,25 +29,22 @@ std::vector<CInterfaceAddr> vecLocalInterfaces() {
     return interfaces;
 }
 
-// The announcement socket of one interface. A socket bound to a unicast address is
-// never handed multicast datagrams here, so each interface's socket is bound to the
-// group itself (shared with the other interfaces' sockets) and takes only the
-// datagrams of the membership it joins on its own interface.
+// The announcement socket of one interface: it shares the port with the other
+// interfaces' sockets and takes only the datagrams of the membership it joins on its
+// own interface.
 int iCreateAnnounceSocket(CSocket& created) {
     CSocket socket = CSocket::Udp();
     if (!socket.fgValid()) {
         return -1;
     }
-    (void)iSetReuseAddr(socket, true);
-    const int bound = iBind(socket, CEndpoint{kAnnounceGroupNet, kPortAnnounce});
+    const int bound = iBindMulticastReceiver(socket, kAnnounceGroupNet, kPortAnnounce);
     if (bound != 0) {
         vDbgPrint("camkit:err:%s, %d=>bind port %d fail:%s\r\n", "CMySocket::Init", __LINE__,
-                  kPortAnnounce, std::strerror(-bound));
+                  kPortAnnounce, pszSockErrText(eSockErr(bound)));
         return -1;
     }
-    (void)iSetMulticastAll(socket, false);
     created = std::move(socket);
-    return created.iHandle();
+    return 0;
 }
 
 }  // namespace
@@ -273,11 +270,11 @@ const CMySocket::CSockTabEntry* CMySocket::psFindSockEntry(std::uint32_t addrNet
     return firstMatch;
 }
 
-int CMySocket::iGetSockfd(std::uint32_t addrNet, std::uint32_t* broadcastNet) const {
+SocketHandle CMySocket::iGetSockfd(std::uint32_t addrNet, std::uint32_t* broadcastNet) const {
     const std::lock_guard lock(m_tabLock);
     const CSockTabEntry* entry = psFindSockEntry(addrNet);
     if (entry == nullptr) {
-        return -1;
+        return kInvalidSocket;
     }
     if (broadcastNet != nullptr) {
         *broadcastNet = entry->m_uiBroadcast;
@@ -308,7 +305,7 @@ int CMySocket::iSendUdpToDev(std::uint32_t addrNet, std::span<const std::uint8_t
     const int sent = iSendTo(entry->m_socket, data, CEndpoint{addrNet, kPortCommand});
     if (sent < 0) {
         vDbgPrint("camkit:err:%s, %d=>sendto %s fail:%s\r\n", "CMySocket::iSendUdpToDev", __LINE__,
-                  strIpText(addrNet).c_str(), std::strerror(-sent));
+                  strIpText(addrNet).c_str(), pszSockErrText(eSockErr(sent)));
         return -2;
     }
     return 0;
@@ -345,7 +342,7 @@ void CMySocket::vSearchDev() {
             iSendTo(entry.m_socket, kSearchDatagram, CEndpoint{entry.m_uiBroadcast, kPortSearch});
         if (sent < 0) {
             vDbgPrint("camkit:err:%s, %d=>search send fail:%s\r\n", "CMySocket::vSearchDev",
-                      __LINE__, std::strerror(-sent));
+                      __LINE__, pszSockErrText(eSockErr(sent)));
         }
     }
 }
@@ -399,7 +396,7 @@ int CMySocket::iReadUpgradeAccept(const CSocket& listener) {
     CSocket accepted = sAccept(listener, &peer);
     if (!accepted.fgValid()) {
         vDbgPrint("camkit:err:%s, %d=>accept fail:%s\r\n", "CMySocket::iReadUpgradeAccept",
-                  __LINE__, std::strerror(errno));
+                  __LINE__, pszSockErrText(eLastSockErr()));
         return -1;
     }
     UpgradeAcceptHandler handler;

@@ -1,8 +1,6 @@
 #include "net/socket_helpers.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <utility>
 
 #include "app/dbg_print.h"
@@ -35,7 +33,7 @@ int iCreateBroadcastSocketWithBindPortAddr(std::uint32_t addrNet, CSocket& creat
                   __LINE__);
     }
     created = std::move(socket);
-    return created.iHandle();
+    return 0;
 }
 
 int iCreateUdpSocketWithBindPortAddr(std::uint16_t port, std::uint32_t addrNet, CSocket& created) {
@@ -49,14 +47,14 @@ int iCreateUdpSocketWithBindPortAddr(std::uint16_t port, std::uint32_t addrNet, 
         return -1;
     }
     created = std::move(socket);
-    return created.iHandle();
+    return 0;
 }
 
 int iCreateTcpListenSocket(CSocket& entry, std::uint32_t addrNet) {
     CSocket socket = CSocket::Tcp();
     if (!socket.fgValid()) {
         std::printf("socket error !\n");
-        std::printf("create tcp socfd fail,ret=%d\r\n", socket.iHandle());
+        std::printf("create tcp socfd fail,ret=%lld\r\n", socket.iLogId());
         return -1;
     }
     // Lets a restarted station listen again while connections of the previous run
@@ -99,9 +97,10 @@ int iSocketTcpConnect2(const CSocket& socket, std::uint32_t addrNet, std::uint16
         (void)iSetNonBlocking(socket, false);
         return 0;
     }
-    if (started != -EINPROGRESS) {
-        vDbgPrint("camkit:%s, %d=>err:%d\r\n", "iSocketTcpConnect2", __LINE__, -started);
-        if (started == -EALREADY) {
+    if (eSockErr(started) != ESockErr::InProgress) {
+        vDbgPrint("camkit:%s, %d=>err:%s\r\n", "iSocketTcpConnect2", __LINE__,
+                  pszSockErrText(eSockErr(started)));
+        if (eSockErr(started) == ESockErr::AlreadyConnecting) {
             vDbgPrint("camkit:%s, %d=>already connect ok last time\r\n", "iSocketTcpConnect2",
                       __LINE__);
             return kConnectAlready;
@@ -121,10 +120,10 @@ int iSocketTcpConnect2(const CSocket& socket, std::uint32_t addrNet, std::uint16
         return -1;
     }
     // A failed connect may also show as writable; its pending error tells.
-    const int pending = iSocketError(socket);
-    if ((events & kEventWritable) == 0 || pending != 0) {
+    const ESockErr pending = eSocketError(socket);
+    if ((events & kEventWritable) == 0 || pending != ESockErr::None) {
         vDbgPrint("camkit:%s, %d=>other error when select:%s\n\r\n", "iSocketTcpConnect2", __LINE__,
-                  std::strerror(pending));
+                  pszSockErrText(pending));
         return -1;
     }
     (void)iSetNonBlocking(socket, false);
@@ -157,7 +156,7 @@ int iSELECT_Accept(CSocket& accepted, const CSocket& listener, CEndpoint* peer) 
     CSocket socket = sAccept(listener, peer);
     if (!socket.fgValid()) {
         vDbgPrint("camkit:err:%s, %d=>accept fail:%s\r\n", "iSELECT_Accept", __LINE__,
-                  std::strerror(errno));
+                  pszSockErrText(eLastSockErr()));
         return -1;
     }
     accepted = std::move(socket);

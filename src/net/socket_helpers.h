@@ -11,12 +11,12 @@
 #include "net/lan_interfaces.h"
 #include "net/socket_layer.h"
 
-// UDP socket bound to addrNet:24220 with broadcast sending switched on. Returns the
-// new socket's handle, or -1 when it cannot be created or bound. A failing broadcast
+// UDP socket bound to addrNet:24220 with broadcast sending switched on, stored into
+// created. Returns 0, or -1 when it cannot be created or bound. A failing broadcast
 // option only writes a line; the socket is still returned.
 int iCreateBroadcastSocketWithBindPortAddr(std::uint32_t addrNet, CSocket& created);
 
-// UDP socket bound to addrNet:port. Returns the new socket's handle or -1.
+// UDP socket bound to addrNet:port, stored into created. Returns 0 or -1.
 int iCreateUdpSocketWithBindPortAddr(std::uint16_t port, std::uint32_t addrNet, CSocket& created);
 
 // TCP socket bound to addrNet:24214, listening with a backlog of 60, stored into

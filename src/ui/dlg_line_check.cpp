@@ -24,6 +24,7 @@
 #include "app/text_conv.h"
 #include "check/check_report.h"
 #include "media/horn_test.h"
+#include "platform/local_time.h"
 #include "protocol/station.h"
 #include "ui/client_dlg.h"
 #include "ui/device_list_model.h"
@@ -47,8 +48,7 @@ QString strQ(const std::string& text) {
 }
 
 std::string strLocalTime(std::time_t when) {
-    std::tm local{};
-    localtime_r(&when, &local);
+    const std::tm local = tmLocalTime(when);
     std::array<char, 32> text{};
     std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &local);
     return text.data();

@@ -18,8 +18,8 @@ CUpgAcceptInfo::~CUpgAcceptInfo() {
         }
     }
     if (m_socket.fgValid()) {
-        vDbgPrint("camkit:%s, %d=>close sockfd =%d\r\n", "CUpgAcceptInfo::~CUpgAcceptInfo",
-                  __LINE__, m_socket.iHandle());
+        vDbgPrint("camkit:%s, %d=>close sockfd =%lld\r\n", "CUpgAcceptInfo::~CUpgAcceptInfo",
+                  __LINE__, m_socket.iLogId());
         m_socket.vClose();
     }
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <condition_variable>
 #include <functional>
 
@@ -107,8 +106,8 @@ int CUpgrader::iSendAll(CUpgAcceptInfo& record, std::span<const std::uint8_t> da
 }
 
 void CUpgrader::SendFile(CUpgAcceptInfo& record) {
-    vDbgPrint("camkit:%s, %d=>send start, fd=%d\r\n", "CUpgrader::SendFile", __LINE__,
-              record.m_socket.iHandle());
+    vDbgPrint("camkit:%s, %d=>send start, fd=%lld\r\n", "CUpgrader::SendFile", __LINE__,
+              record.m_socket.iLogId());
     // Reported here rather than by the binding thread, so that it comes before the
     // first file's line.
     CUpgEvent connected = sUpgEvent(EUpgEvent::kConnected, record.m_strAddress);
@@ -209,8 +208,8 @@ void CUpgrader::SendFile(CUpgAcceptInfo& record) {
 }
 
 void CUpgrader::Recv(CUpgAcceptInfo& record) {
-    vDbgPrint("camkit:%s, %d=>start...,fd=%d\r\n", "CUpgrader::Recv", __LINE__,
-              record.m_socket.iHandle());
+    vDbgPrint("camkit:%s, %d=>start...,fd=%lld\r\n", "CUpgrader::Recv", __LINE__,
+              record.m_socket.iLogId());
     std::array<std::uint8_t, kRecvBufferBytes> buffer{};
     CUpgAnswerParser parser;
     std::vector<EUpgAnswer> answers;
@@ -225,7 +224,7 @@ void CUpgrader::Recv(CUpgAcceptInfo& record) {
             continue;
         }
         const int got = ready > 0 ? iRecv(record.m_socket, buffer) : ready;
-        if (got == -EAGAIN || got == -EWOULDBLOCK || got == -EINTR) {
+        if (fgSockRetry(got)) {
             continue;
         }
         if (got < 0) {
@@ -274,8 +273,8 @@ void CUpgrader::Recv(CUpgAcceptInfo& record) {
     } else if (record.m_fgDeviceRefused.load()) {
         reason = EUpgReason::kDeviceRefused;
     }
-    vDbgPrint("camkit:%s, %d=>close sockfd =%d\r\n", "CUpgAcceptInfo::~CUpgAcceptInfo", __LINE__,
-              record.m_socket.iHandle());
+    vDbgPrint("camkit:%s, %d=>close sockfd =%lld\r\n", "CUpgAcceptInfo::~CUpgAcceptInfo", __LINE__,
+              record.m_socket.iLogId());
     record.m_socket.vClose();
     if (record.m_connectThread.joinable()) {
         record.m_connectThread.request_stop();

@@ -156,9 +156,9 @@ void CUpgrader::vSendFileHandle(std::uint32_t addrNet, CSocket connection, bool 
             // within one attempt; the receiver joins it.
             record.m_connectThread.request_stop();
         }
-        vDbgPrint("camkit:%s, %d=>new socket connect in, %s,fd=%d,as server=%d\r\n",
-                  "CUpgrader::vSendFileHandle", __LINE__, address.c_str(),
-                  record.m_socket.iHandle(), byListener ? 1 : 0);
+        vDbgPrint("camkit:%s, %d=>new socket connect in, %s,fd=%lld,as server=%d\r\n",
+                  "CUpgrader::vSendFileHandle", __LINE__, address.c_str(), record.m_socket.iLogId(),
+                  byListener ? 1 : 0);
         record.m_fgByListener = byListener;
         record.m_senderThread = std::jthread([this, &record] { SendFile(record); });
         record.m_receiverThread = std::jthread([this, &record] { Recv(record); });

@@ -71,7 +71,7 @@ TEST_F(SockTab, DeviceOnNoLocalSubnetSendsNothing) {
     iAdd("192.168.1.10", "255.255.255.0", kPortCommand);
     const std::vector<std::uint8_t> command(16, 0);
     CCaptureStderr capture;
-    EXPECT_EQ(m_transport.iGetSockfd(iIp("172.16.0.1")), -1);
+    EXPECT_EQ(m_transport.iGetSockfd(iIp("172.16.0.1")), kInvalidSocket);
     EXPECT_EQ(m_transport.iSendUdpToDev(iIp("172.16.0.1"), command), -2);
     EXPECT_FALSE(m_transport.fgSendUdpByIpStr("172.16.0.1", kPortSearch, command, true));
     EXPECT_FALSE(m_transport.fgSendUdpByIpStr("not an address", kPortSearch, command, false));
@@ -86,7 +86,7 @@ TEST_F(SockTab, ReleaseEmptiesTheTable) {
     EXPECT_EQ(m_transport.iAddRecvTab(CSocket(), iNoRead, 0, 0, kPortCommand), -1);
     EXPECT_EQ(m_transport.iReleaseRecvTab(), 0);
     EXPECT_TRUE(m_transport.vecSockTab().empty());
-    EXPECT_EQ(m_transport.iGetSockfd(iIp("192.168.1.20")), -1);
+    EXPECT_EQ(m_transport.iGetSockfd(iIp("192.168.1.20")), kInvalidSocket);
 }
 
 // With no interface the thread still runs without spinning, and UnInit ends it at

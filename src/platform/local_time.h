@@ -1,0 +1,6 @@
+#pragma once
+
+#include <ctime>
+
+// The broken-down local time of `when` in the process's time zone. Safe from any thread.
+std::tm tmLocalTime(std::time_t when);

@@ -1,0 +1,9 @@
+#include "platform/local_time.h"
+
+#include <ctime>
+
+std::tm tmLocalTime(std::time_t when) {
+    std::tm local{};
+    localtime_r(&when, &local);
+    return local;
+}
