@@ -19,6 +19,9 @@ if(NOT KESTREL_WINDOWS_DEPS)
 endif()
 set(KESTREL_WINDOWS_DEPS "${KESTREL_WINDOWS_DEPS}" CACHE PATH
     "Third-party libraries built for Windows by scripts/build-windows")
+# try_compile reads this file again in the same process: the folder must reach it, or its
+# default would replace the pkg-config folder set below for the whole configure.
+list(APPEND CMAKE_TRY_COMPILE_PLATFORM_VARIABLES KESTREL_WINDOWS_DEPS)
 
 set(CMAKE_FIND_ROOT_PATH /usr/${KESTREL_MINGW_TRIPLE} ${KESTREL_WINDOWS_DEPS})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
