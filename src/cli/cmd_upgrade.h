@@ -1,7 +1,8 @@
 #pragma once
 
-// kestrel-cli upgrade FILE... --to IP... | --all [--type KIND]: the station's firmware
-// upgrade without a window.
+// kestrel-cli upgrade FILE... --to IP... | --all [--type KIND] [--wave N] [--stop-after K]
+// [--expect-version V [--verify-timeout S]]: the station's firmware upgrade without a
+// window.
 
 #include <functional>
 #include <optional>
@@ -10,6 +11,7 @@
 #include <vector>
 
 #include "cli/cli_options.h"
+#include "upgrade/upgrader.h"
 
 class CLanStation;
 
@@ -18,18 +20,23 @@ struct CUpgradeArgs {
     std::vector<std::string> m_targets;  // dotted addresses; empty with m_fgAll
     bool m_fgAll = false;                // every device that answers a search
     int m_iType = -1;                    // requested type; -1 classifies by path
+    CUpgPlan m_plan;                     // waves, failure limit, expected version
 };
 
 // Parses the arguments after "upgrade"; nullopt with the reason in error.
 std::optional<CUpgradeArgs> sParseUpgradeArgs(const std::vector<std::string>& args,
                                               std::string& error);
 
-// Runs the upgrade on the started station and prints the result lines as they come,
-// a progress line per running device at most once a second and the final table (or
-// JSON with --json). searchAll lists the devices that answer a search (for --all).
-// Exit code: 0 every device succeeded, 4 none answered, 3 otherwise; 2 when no file
-// is of an accepted type or no device is targeted. Stops the station's transport
-// before it returns.
+// Each named file that cannot be sent, as "PATH: why" (missing, not a regular file,
+// unreadable, empty, 2 GiB or larger, of no accepted type or not of the requested one).
+std::vector<std::string> vecUpgFileFaults(const CUpgradeArgs& args);
+
+// Runs the upgrade on the started station: the files are vetted first (any fault:
+// each is named on err, exit 2, nothing is sent); then one run over every target,
+// with one line per device state change, the summary, and the final table (or a JSON
+// array with --json). searchAll lists the devices that answer a search (for --all).
+// Exit code: 0 every device confirmed, 4 none was reached, 3 otherwise. Stops the
+// station's transport before it returns.
 int iUpgradeCommand(const CCliOptions& options, CLanStation& lan,
                     const std::function<std::vector<std::string>()>& searchAll, std::ostream& out,
-                    std::ostream& err);
+                    std::ostream& err, const CUpgOptions& upgOptions = {});

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <string>
+#include <string_view>
 
 struct CFileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -29,3 +31,14 @@ int iFlushToDisk(std::FILE* file);
 // entry is put on the disk too where the system allows. 0 on success, -1 on failure
 // (from then still exists).
 int iReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+
+// Who may read a file written by iWriteFileReplacing (POSIX modes; on Windows the folder's
+// protection applies either way).
+enum class EReplaceAccess { kOwnerOnly, kEveryone };
+
+// Replaces the file at path by bytes in the steps above: a new temporary file beside it
+// (created exclusively, never someone else's), the whole write, flushed to the disk,
+// closed, moved over path, the folder synced. 0 when path holds the new bytes; else the
+// C library error number (errno value) of the step that failed, the temporary file gone
+// and path as it was.
+int iWriteFileReplacing(const std::string& path, std::string_view bytes, EReplaceAccess access);

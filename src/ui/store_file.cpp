@@ -1,9 +1,7 @@
 #include "ui/store_file.h"
 
-#include <cstdio>
-#include <system_error>
-
-#include "platform/files.h"
+#include "app/atomic_file.h"
+#include "app/dbg_print.h"
 
 EStoreLine eReadStoreLine(std::istream& stream, std::string& line) {
     line.clear();
@@ -35,24 +33,10 @@ EStoreLine eReadStoreLine(std::istream& stream, std::string& line) {
 }
 
 int iRewriteStoreFile(const std::filesystem::path& path, std::string_view content) {
-    std::filesystem::path tempPath;
-    FilePtr temp = sCreatePrivateTemp(path, tempPath);
-    if (!temp) {
-        return -1;
+    std::string error;
+    if (fgWriteFileAtomic(path.string(), content, error, EFileAccess::kPrivate)) {
+        return 0;
     }
-    std::error_code ignored;
-    const bool written =
-        std::fwrite(content.data(), 1, content.size(), temp.get()) == content.size() &&
-        iFlushToDisk(temp.get()) == 0;
-    // A late write error shows at the close.
-    const bool closed = std::fclose(temp.release()) == 0;
-    if (!written || !closed) {
-        std::filesystem::remove(tempPath, ignored);
-        return -2;
-    }
-    if (iReplaceFile(tempPath, path) != 0) {
-        std::filesystem::remove(tempPath, ignored);
-        return -3;
-    }
-    return 0;
+    vDbgPrint("camkit:err:%s, %d=>%s\r\n", "iRewriteStoreFile", __LINE__, error.c_str());
+    return -1;
 }

@@ -9,21 +9,6 @@ CUpgAcceptInfo::CUpgAcceptInfo(std::string addressText, std::uint32_t addrNet,
     iAddUpgInfo(files);
 }
 
-CUpgAcceptInfo::~CUpgAcceptInfo() {
-    iSetState(kStateStop, false);
-    m_connectThread.request_stop();
-    for (std::jthread* thread : {&m_receiverThread, &m_senderThread, &m_connectThread}) {
-        if (thread->joinable()) {
-            thread->join();
-        }
-    }
-    if (m_socket.fgValid()) {
-        vDbgPrint("camkit:%s, %d=>close sockfd =%lld\r\n", "CUpgAcceptInfo::~CUpgAcceptInfo",
-                  __LINE__, m_socket.iLogId());
-        m_socket.vClose();
-    }
-}
-
 int CUpgAcceptInfo::iAddUpgInfo(const std::vector<CUpgFile>& files) {
     if (m_iFileCount + static_cast<int>(files.size()) > kUpgFilesMax) {
         vDbgPrint("camkit:%s, %d=>ns err\r\n", "CUpgAcceptInfo::iAddUpgInfo", __LINE__);
@@ -38,21 +23,4 @@ int CUpgAcceptInfo::iAddUpgInfo(const std::vector<CUpgFile>& files) {
                   file.m_strPath.c_str());
     }
     return 0;
-}
-
-int CUpgAcceptInfo::iSetState(int state, bool onlyFromRunning) {
-    int expected = kStateRunning;
-    if (onlyFromRunning) {
-        m_iState.compare_exchange_strong(expected, state);
-    } else {
-        m_iState.store(state);
-    }
-    m_iState.notify_all();
-    vNotifyAnswer();
-    return m_iState.load();
-}
-
-void CUpgAcceptInfo::vNotifyAnswer() {
-    { const std::lock_guard lock(m_waitLock); }
-    m_waitCv.notify_all();
 }

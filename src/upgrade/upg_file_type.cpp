@@ -2,9 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "app/dbg_print.h"
+#include "app/file_util.h"
 
 namespace {
 
@@ -93,4 +97,37 @@ int iUpgTypeFromName(std::string_view name) {
         }
     }
     return -2;
+}
+
+std::string strUpgFileProblem(const std::string& path) {
+    // Largest size the file head's signed 32-bit field holds.
+    constexpr std::uintmax_t kBytesMax = 0x7FFFFFFF;
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::status(path, error);
+    if (error || !std::filesystem::exists(status)) {
+        return "does not exist";
+    }
+    if (!std::filesystem::is_regular_file(status)) {
+        return "is not a regular file";
+    }
+    const FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        return "cannot be read";
+    }
+    const std::uintmax_t size = std::filesystem::file_size(path, error);
+    if (error) {
+        return "cannot be read";
+    }
+    if (size == 0) {
+        return "is empty";
+    }
+    if (size > kBytesMax) {
+        return "is 2 GiB or larger";
+    }
+    // A folder of some file systems opens as a file; a read tells.
+    std::uint8_t byte = 0;
+    if (std::fread(&byte, 1, 1, file.get()) != 1) {
+        return "cannot be read";
+    }
+    return {};
 }

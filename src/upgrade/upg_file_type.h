@@ -50,6 +50,11 @@ struct CUpgChoice {
 // classify as that code. Diagnostics name each accepted file.
 CUpgChoice sChooseUpgFiles(const std::vector<std::string>& paths, int requestedType);
 
+// Why a file cannot be sent, checked before any device is contacted: "does not
+// exist", "is not a regular file", "cannot be read", "is empty" or "is 2 GiB or
+// larger"; an empty text when it can be sent.
+std::string strUpgFileProblem(const std::string& path);
+
 // The requested type of a command-line name: uboot, env, kernel, rootfs, config, app,
 // others; -2 for an unknown name.
 int iUpgTypeFromName(std::string_view name);

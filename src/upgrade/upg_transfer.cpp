@@ -1,25 +1,26 @@
-// The threads of one device's transfer: the connect thread, the sender and the receiver.
+// One device's upgrade on a worker: the request, the connection, the transfer with the
+// device's answers read on the same thread, and the verification of the new version.
 
 #include <algorithm>
 #include <array>
-#include <condition_variable>
-#include <functional>
+#include <optional>
 
 #include "app/dbg_print.h"
 #include "app/file_util.h"
-#include "net/socket_helpers.h"
+#include "protocol/cmd_header.h"
+#include "protocol/dev_info.h"
 #include "upgrade/upg_accept_info.h"
 #include "upgrade/upg_wire.h"
 #include "upgrade/upgrader.h"
 
 namespace {
 
-constexpr std::size_t kRecvBufferBytes = 1024;
-constexpr int kRecvSliceMs = 50;
+using Clock = std::chrono::steady_clock;
 
-unsigned iThreadTag() {
-    return static_cast<unsigned>(std::hash<std::thread::id>{}(std::this_thread::get_id()));
-}
+constexpr std::size_t kRecvBufferBytes = 1024;
+// Longest single wait of a worker on a socket: its stop flag is seen this often.
+constexpr int kSliceMs = 50;
+constexpr std::array<std::uint8_t, 16> kSearchDatagram{0xA8, 0x01};
 
 // Size of the file at path, or -1 (diagnostic) when it cannot be opened.
 std::int64_t iGetFileSize(const std::string& path) {
@@ -31,260 +32,415 @@ std::int64_t iGetFileSize(const std::string& path) {
     return std::ftell(file.get());
 }
 
+bool fgTransient(int result) {
+    return fgSockRetry(result);
+}
+
+int iMs(Clock::duration span) {
+    return static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(span).count());
+}
+
 }  // namespace
 
-void CUpgrader::ConnectThreadProc(const std::stop_token& stop, CUpgAcceptInfo& record) {
-    vDbgPrint("%s:[%s, %d]=>MY Thread ID = 0x%x\r\n", "camkit", "CUpgrader::ConnectThreadProc",
-              __LINE__, iThreadTag());
-    std::mutex pauseLock;
-    std::condition_variable_any pause;
-    CSocket connection;
+void CUpgrader::vRunDevice(CUpgAcceptInfo& record) {
+    if (m_options.m_fnOnDeviceStart) {
+        m_options.m_fnOnDeviceStart(record.m_strAddress);
+    }
+    const CUpgPlan plan = sPlan();
+    CUpgDeviceResult facts;
+    // The device's search answers come to a socket of this worker's own.
+    CSocket probe = CSocket::Udp();
+    if (probe.fgValid() && iSetNonBlocking(probe, true) != 0) {
+        probe.vClose();
+    }
+    vSetPhase(record, EUpgPhase::kContacting, facts);
+    vAskVersion(probe, record.m_uiDevAddr);
+    const auto request = bufBuildUpgRequest();
+    if (m_sender.iSendUdpToDev(record.m_uiDevAddr, request) != 0) {
+        vDbgPrint("camkit:err:%s, %d=>send cmd to dev %s fail, len=%d,\r\n",
+                  "CUpgrader::vRunDevice", __LINE__, record.m_strAddress.c_str(),
+                  static_cast<int>(request.size()));
+    }
+    CSocket connection = sConnect(record, probe, facts);
+    if (!connection.fgValid()) {
+        if (record.m_fgStop.load()) {
+            vFinish(record, EUpgOutcome::kFailed, EUpgReason::kStopped, facts);
+            return;
+        }
+        vDbgPrint("camkit:err:%s, %d=>upg timeout 22\r\n", "CUpgrader::iConnectHandle", __LINE__);
+        vReport(sUpgEvent(EUpgEvent::kTimeout, record.m_strAddress));
+        vFinish(record, EUpgOutcome::kNoAnswer, EUpgReason::kConnectTimeout, facts);
+        return;
+    }
+    CTransferEnd end = sTransfer(record, connection, probe, facts);
+    vDbgPrint("camkit:%s, %d=>close sockfd =%lld\r\n", "CUpgAcceptInfo::~CUpgAcceptInfo", __LINE__,
+              connection.iLogId());
+    connection.vClose();
+    if (end.m_eOutcome == EUpgOutcome::kSucceeded && !plan.m_strExpectVersion.empty()) {
+        end = sVerify(record, probe, facts, plan);
+    }
+    vFinish(record, end.m_eOutcome, end.m_eReason, facts);
+}
+
+CSocket CUpgrader::sConnect(CUpgAcceptInfo& record, const CSocket& probe, CUpgDeviceResult& facts) {
+    const auto takeHanded = [this, &record, &facts]() -> CSocket {
+        const std::lock_guard lock(m_tableLock);
+        if (!record.m_handed.fgValid()) {
+            return {};
+        }
+        record.m_fgBound = true;
+        facts.m_fgByListener = true;
+        return std::move(record.m_handed);
+    };
+    const auto handedWaiting = [this, &record] {
+        const std::lock_guard lock(m_tableLock);
+        return record.m_handed.fgValid();
+    };
+    const auto readProbe = [&probe, &record, &facts] {
+        std::string version;
+        if (fgReadProbe(probe, record.m_uiDevAddr, facts, version) &&
+            facts.m_strVersionBefore.empty()) {
+            facts.m_strVersionBefore = version;
+        }
+    };
     for (int attempt = 1; attempt <= m_options.m_iConnectAttempts; ++attempt) {
-        if (stop.stop_requested()) {
-            break;
+        if (record.m_fgStop.load()) {
+            return {};
+        }
+        if (CSocket handed = takeHanded(); handed.fgValid()) {
+            return handed;
         }
         // A socket whose connect failed cannot connect again: each attempt has its own.
         CSocket socket = CSocket::Tcp();
-        if (socket.fgValid() &&
-            iSocketTcpConnect2(socket, record.m_uiDevAddr, m_options.m_usDevicePort) == 0) {
+        bool connected = false;
+        if (socket.fgValid() && iSetNonBlocking(socket, true) == 0) {
+            const int started =
+                iConnect(socket, CEndpoint{record.m_uiDevAddr, m_options.m_usDevicePort});
+            connected = started == 0;
+            const Clock::time_point deadline =
+                Clock::now() + std::chrono::milliseconds(m_options.m_iConnectWaitMs);
+            while (eSockErr(started) == ESockErr::InProgress && Clock::now() < deadline &&
+                   !record.m_fgStop.load() && !handedWaiting()) {
+                int events = 0;
+                const int ready = iWaitOne(socket, false, true, kSliceMs, events);
+                readProbe();
+                if (ready < 0) {
+                    break;
+                }
+                if (ready > 0) {
+                    connected =
+                        (events & kEventWritable) != 0 && eSocketError(socket) == ESockErr::None;
+                    break;
+                }
+            }
+        }
+        if (connected) {
             vDbgPrint("camkit:%s, %d=>connect ok\r\n", "CUpgrader::iConnectHandle", __LINE__);
-            connection = std::move(socket);
-            break;
+            const std::lock_guard lock(m_tableLock);
+            // A connection the listener took meanwhile is closed: the first one bound
+            // carries the transfer.
+            record.m_handed.vClose();
+            record.m_fgBound = true;
+            return socket;
         }
         if (attempt < m_options.m_iConnectAttempts) {
-            std::unique_lock lock(pauseLock);
-            pause.wait_for(lock, stop, std::chrono::milliseconds(m_options.m_iConnectRetryMs),
-                           [] { return false; });
+            std::unique_lock lock(m_tableLock);
+            m_changed.wait_for(
+                lock, std::chrono::milliseconds(m_options.m_iConnectRetryMs),
+                [&record] { return record.m_handed.fgValid() || record.m_fgStop.load(); });
+            lock.unlock();
+            readProbe();
         }
-    }
-    if (connection.fgValid()) {
-        vSendFileHandle(record.m_uiDevAddr, std::move(connection), false);
-        vDbgPrint("camkit:%s, %d=>exit\r\n", "CUpgrader::iConnectHandle", __LINE__);
-        return;
-    }
-    if (stop.stop_requested()) {
-        vDbgPrint("camkit:%s, %d=>exit\r\n", "CUpgrader::iConnectHandle", __LINE__);
-        return;
     }
     vDbgPrint("camkit:%s, %d=>connect upg server timeout\r\n", "CUpgrader::iConnectHandle",
               __LINE__);
-    const CUpgEvent timeout = sUpgEvent(EUpgEvent::kTimeout, record.m_strAddress);
-    if (fgRetire(record, EUpgOutcome::kNoAnswer, EUpgReason::kConnectTimeout, &timeout, true)) {
-        vDbgPrint("camkit:err:%s, %d=>upg timeout 22\r\n", "CUpgrader::iConnectHandle", __LINE__);
-        // Last touch: the record may be destroyed as soon as this is seen.
-        record.m_fgFinished.store(true);
-    }
+    return takeHanded();
 }
 
-int CUpgrader::iSendAll(CUpgAcceptInfo& record, std::span<const std::uint8_t> data,
-                        bool fileBytes) {
-    std::size_t done = 0;
-    int errors = 0;
-    while (done < data.size()) {
-        if (record.m_iState.load() != CUpgAcceptInfo::kStateRunning) {
-            return -2;
-        }
-        int events = 0;
-        const int ready = iWaitOne(record.m_socket, false, true, m_options.m_iSendWaitMs, events);
-        const int sent = ready > 0 ? iSend(record.m_socket, data.subspan(done)) : 0;
-        if (sent > 0) {
-            done += static_cast<std::size_t>(sent);
-            errors = 0;
-            if (fileBytes) {
-                record.m_ulBytesSent.fetch_add(static_cast<std::uint64_t>(sent));
-            }
-            continue;
-        }
-        vDbgPrint("camkit:%s, %d=>send err\r\n", "CUpgrader::SendFile", __LINE__);
-        if (++errors >= m_options.m_iSendErrorsMax) {
-            vDbgPrint("camkit:%s, %d=>send err 1\r\n", "CUpgrader::SendFile", __LINE__);
-            return -1;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(m_options.m_iSendRetryMs));
-    }
-    return 0;
-}
-
-void CUpgrader::SendFile(CUpgAcceptInfo& record) {
-    vDbgPrint("camkit:%s, %d=>send start, fd=%lld\r\n", "CUpgrader::SendFile", __LINE__,
-              record.m_socket.iLogId());
-    // Reported here rather than by the binding thread, so that it comes before the
-    // first file's line.
+CUpgrader::CTransferEnd CUpgrader::sTransfer(CUpgAcceptInfo& record, CSocket& connection,
+                                             const CSocket& probe, CUpgDeviceResult& facts) {
+    (void)iSetNonBlocking(connection, true);
     CUpgEvent connected = sUpgEvent(EUpgEvent::kConnected, record.m_strAddress);
-    connected.m_fgByListener = record.m_fgByListener;
+    connected.m_fgByListener = facts.m_fgByListener;
     vReport(connected);
-    const auto fail = [&record](EUpgReason reason) {
-        record.m_eFailReason.store(reason);
-        record.iSetState(CUpgAcceptInfo::kStateFailed, true);
+    const auto fail = [this, &record](EUpgReason reason) {
+        CUpgEvent event = sUpgEvent(EUpgEvent::kUpgradeFailed, record.m_strAddress);
+        event.m_eReason = reason;
+        vReport(event);
         vDbgPrint("camkit:%s, %d=>err exit\r\n", "CUpgrader::SendFile", __LINE__);
+        return CTransferEnd{EUpgOutcome::kFailed, reason};
     };
-    const auto count = static_cast<std::size_t>(record.m_iFileCount);
+
+    // The record's files are fixed from the moment it is bound.
+    std::vector<std::string> paths;
     std::vector<CUpgHeadEntry> entries;
+    {
+        const std::lock_guard lock(m_tableLock);
+        for (int i = 0; i < record.m_iFileCount; ++i) {
+            const auto slot = static_cast<std::size_t>(i);
+            paths.push_back(record.m_strPaths[slot]);
+            entries.push_back(CUpgHeadEntry{0, record.m_uiTypes[slot], record.m_strNames[slot]});
+        }
+    }
+    const std::size_t count = entries.size();
     std::uint64_t totalBytes = 0;
     std::uint64_t largest = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        const std::int64_t size = iGetFileSize(record.m_strPaths[i]);
+        const std::int64_t size = iGetFileSize(paths[i]);
         if (size < 1 || static_cast<std::uint64_t>(size) > kUpgFileBytesMax) {
             vDbgPrint("camkit:%s, %d=>file len err,%s\r\n", "CUpgrader::SendFile", __LINE__,
-                      record.m_strPaths[i].c_str());
-            fail(EUpgReason::kFileUnreadable);
-            return;
+                      paths[i].c_str());
+            return fail(EUpgReason::kFileUnreadable);
         }
-        entries.push_back(CUpgHeadEntry{static_cast<std::uint32_t>(size), record.m_uiTypes[i],
-                                        record.m_strNames[i]});
+        entries[i].m_uiSize = static_cast<std::uint32_t>(size);
         totalBytes += static_cast<std::uint64_t>(size);
         largest = std::max(largest, static_cast<std::uint64_t>(size));
     }
     record.m_ulBytesTotal.store(totalBytes);
+    vSetPhase(record, EUpgPhase::kSending, facts);
+    vDbgPrint("camkit:%s, %d=>send start, fd=%lld\r\n", "CUpgrader::SendFile", __LINE__,
+              connection.iLogId());
 
     const std::vector<std::uint8_t> head = bufBuildFileHead(entries);
-    if (iSendAll(record, head, false) != 0) {
-        CUpgEvent event = sUpgEvent(EUpgEvent::kHeadNotSent, record.m_strAddress);
-        vReport(event);
-        vDbgPrint("camkit:%s, %d=>send file head info fail\r\n", "CUpgrader::SendFile", __LINE__);
-        fail(EUpgReason::kHeadNotSent);
-        return;
-    }
-
-    // One chunk per transfer, whatever the file sizes: a fleet costs its device count
+    // One chunk per transfer, whatever the file sizes: a fleet costs its worker count
     // times the chunk, never times the files.
     std::vector<std::uint8_t> chunk(
         static_cast<std::size_t>(std::min<std::uint64_t>(m_options.m_iChunkBytes, largest)));
-    bool lastComplete = false;
-    int answersBeforeEnd = 0;
-    for (std::size_t i = 0; i < count && record.m_iState.load() == CUpgAcceptInfo::kStateRunning;
-         ++i) {
-        lastComplete = false;
-        const std::uint64_t size = entries[i].m_uiSize;
-        const FilePtr file(std::fopen(record.m_strPaths[i].c_str(), "rb"));
-        std::uint64_t remaining = size;
-        while (remaining > 0 && record.m_iState.load() == CUpgAcceptInfo::kStateRunning) {
+    std::span<const std::uint8_t> pending(head);
+    bool headPending = true;
+    std::size_t fileIndex = 0;
+    FilePtr file;
+    std::uint64_t fileUnread = 0;  // of the current file, not yet read from disk
+    std::uint64_t fileUnsent = 0;  // of the current file, not yet sent
+    int filesSent = 0;
+    int filesConfirmed = 0;
+    bool refused = false;
+    std::optional<Clock::time_point> lastByteAt;
+    Clock::time_point lastProgress = Clock::now();
+    CUpgAnswerParser parser;
+    std::vector<EUpgAnswer> answers;
+    std::array<std::uint8_t, kRecvBufferBytes> received{};
+    std::uint64_t repeatedAnswers = 0;
+    std::string version;
+
+    for (;;) {
+        if (record.m_fgStop.load()) {
+            return fail(EUpgReason::kStopped);
+        }
+        if (pending.empty() && !headPending && fileUnsent == 0 && fileIndex < count) {
+            file.reset(std::fopen(paths[fileIndex].c_str(), "rb"));
+            fileUnread = entries[fileIndex].m_uiSize;
+            fileUnsent = fileUnread;
+        }
+        if (pending.empty() && fileUnread > 0) {
             const auto wanted =
-                static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), remaining));
+                static_cast<std::size_t>(std::min<std::uint64_t>(chunk.size(), fileUnread));
             const std::size_t got = file ? std::fread(chunk.data(), 1, wanted, file.get()) : 0;
             if (got == 0) {
                 vDbgPrint("camkit:%s, %d=>read file fail\r\n", "CUpgrader::SendFile", __LINE__);
-                fail(EUpgReason::kFileUnreadable);
-                return;
+                return fail(EUpgReason::kFileUnreadable);
             }
-            if (i + 1 == count && got == remaining) {
-                answersBeforeEnd = record.m_iAnswers.load();
-            }
-            const int sent = iSendAll(record, std::span(chunk.data(), got), true);
-            if (sent == -1) {
-                fail(EUpgReason::kSendFailed);
-                return;
-            }
-            if (sent == 0) {
-                remaining -= got;
+            fileUnread -= got;
+            pending = std::span<const std::uint8_t>(chunk.data(), got);
+        }
+        if (pending.empty() && fileIndex >= count && !lastByteAt) {
+            lastByteAt = Clock::now();
+            vDbgPrint("camkit:%s, %d=>wait recv\r\n", "CUpgrader::SendFile", __LINE__);
+            if (!refused) {
+                vSetPhase(record, EUpgPhase::kConfirming, facts);
             }
         }
-        vDbgPrint("camkit:%s, %d=>filelen=%d,%d\r\n", "CUpgrader::SendFile", __LINE__,
-                  static_cast<int>(size - remaining), static_cast<int>(size));
-        if (remaining == 0) {
-            CUpgEvent event = sUpgEvent(EUpgEvent::kFileSent, record.m_strAddress);
-            event.m_strFile = record.m_strNames[i];
-            event.m_uiType = entries[i].m_uiType;
-            event.m_ulBytes = size;
-            vReport(event);
-            vDbgPrint("camkit:%s, %d=>send file success, type=%x\r\n", "CUpgrader::SendFile",
-                      __LINE__, entries[i].m_uiType);
-            record.m_iFilesSent.fetch_add(1);
-            lastComplete = true;
+
+        int events = 0;
+        const int ready = iWaitOne(connection, true, !pending.empty(), kSliceMs, events);
+        if (fgReadProbe(probe, record.m_uiDevAddr, facts, version) &&
+            facts.m_strVersionBefore.empty()) {
+            facts.m_strVersionBefore = version;
+        }
+        if (ready < 0 && !fgTransient(ready)) {
+            return fail(EUpgReason::kDeviceReset);
+        }
+        if ((events & kEventReadable) != 0) {
+            const int got = iRecv(connection, received);
+            if (got == 0) {
+                if (filesConfirmed == static_cast<int>(count)) {
+                    break;
+                }
+                vDbgPrint("camkit:%s, %d=>peer closed\r\n", "CUpgrader::Recv", __LINE__);
+                return fail(refused ? EUpgReason::kDeviceRefused : EUpgReason::kDeviceClosed);
+            }
+            if (got < 0 && !fgTransient(got)) {
+                vDbgPrint("camkit:%s, %d=>socet err\r\n", "CUpgrader::Recv", __LINE__);
+                return fail(refused ? EUpgReason::kDeviceRefused : EUpgReason::kDeviceReset);
+            }
+            answers.clear();
+            if (got > 0) {
+                parser.vFeed(std::span(received.data(), static_cast<std::size_t>(got)), answers);
+            }
+            for (const EUpgAnswer answer : answers) {
+                if (answer == EUpgAnswer::kFailed) {
+                    if (!refused) {
+                        refused = true;
+                        vReport(sUpgEvent(EUpgEvent::kDeviceFailed, record.m_strAddress));
+                    }
+                } else if (filesSent > filesConfirmed) {
+                    // An answer confirms the files that went out whole before it.
+                    filesConfirmed = filesSent;
+                    record.m_iFilesConfirmed.store(filesConfirmed);
+                    vReport(sUpgEvent(EUpgEvent::kDeviceOk, record.m_strAddress));
+                } else if (repeatedAnswers++ == 0) {
+                    vDbgPrint("camkit:%s, %d=>%s: answer confirms nothing new\r\n",
+                              "CUpgrader::Recv", __LINE__, record.m_strAddress.c_str());
+                }
+            }
+            if (filesConfirmed == static_cast<int>(count) && !refused) {
+                break;
+            }
+        }
+        if (!pending.empty() && (events & kEventWritable) != 0) {
+            const int sent = iSend(connection, pending);
+            if (sent < 0 && !fgTransient(sent)) {
+                vDbgPrint("camkit:%s, %d=>send err 1\r\n", "CUpgrader::SendFile", __LINE__);
+                if (refused) {
+                    return fail(EUpgReason::kDeviceRefused);
+                }
+                return fail(sent == -EPIPE        ? EUpgReason::kDeviceClosed
+                            : sent == -ECONNRESET ? EUpgReason::kDeviceReset
+                                                  : EUpgReason::kSendFailed);
+            }
+            if (sent > 0) {
+                lastProgress = Clock::now();
+                pending = pending.subspan(static_cast<std::size_t>(sent));
+                if (headPending) {
+                    headPending = !pending.empty();
+                } else {
+                    fileUnsent -= static_cast<std::uint64_t>(sent);
+                    record.m_ulBytesSent.fetch_add(static_cast<std::uint64_t>(sent));
+                    if (fileUnsent == 0) {
+                        CUpgEvent event = sUpgEvent(EUpgEvent::kFileSent, record.m_strAddress);
+                        event.m_strFile = entries[fileIndex].m_strName;
+                        event.m_uiType = entries[fileIndex].m_uiType;
+                        event.m_ulBytes = entries[fileIndex].m_uiSize;
+                        vReport(event);
+                        vDbgPrint("camkit:%s, %d=>send file success, type=%x\r\n",
+                                  "CUpgrader::SendFile", __LINE__, entries[fileIndex].m_uiType);
+                        file.reset();
+                        ++filesSent;
+                        ++fileIndex;
+                    }
+                }
+            }
+        }
+        const Clock::time_point now = Clock::now();
+        if (!pending.empty() && iMs(now - lastProgress) > m_options.m_iStallMs) {
+            if (headPending) {
+                vReport(sUpgEvent(EUpgEvent::kHeadNotSent, record.m_strAddress));
+                vDbgPrint("camkit:%s, %d=>send file head info fail\r\n", "CUpgrader::SendFile",
+                          __LINE__);
+                return fail(EUpgReason::kHeadNotSent);
+            }
+            return fail(EUpgReason::kSendFailed);
+        }
+        if (lastByteAt && refused) {
+            // The files went out as the wire contract has it; the device did not take them.
+            return fail(EUpgReason::kDeviceRefused);
+        }
+        if (lastByteAt && iMs(now - *lastByteAt) > m_options.m_iAnswerWaitMs) {
+            return fail(EUpgReason::kUnconfirmed);
         }
     }
-    vDbgPrint("camkit:%s, %d=>exit\r\n", "CUpgrader::SendFile", __LINE__);
-    if (lastComplete) {
-        vDbgPrint("camkit:%s, %d=>wait recv\r\n", "CUpgrader::SendFile", __LINE__);
-        // Time for the device's answer; it ends early once the device has answered
-        // after the last bytes, has closed, or the record stops.
-        std::unique_lock lock(record.m_waitLock);
-        record.m_waitCv.wait_for(lock, std::chrono::milliseconds(m_options.m_iAnswerWaitMs), [&] {
-            return record.m_iState.load() != CUpgAcceptInfo::kStateRunning ||
-                   record.m_iAnswers.load() > answersBeforeEnd || record.m_fgPeerClosed.load();
-        });
-    }
-    record.iSetState(CUpgAcceptInfo::kStateSent, true);
+    vDbgPrint("camkit:%s, %d=>exit\r\n", "CUpgrader::Recv", __LINE__);
+    return CTransferEnd{EUpgOutcome::kSucceeded, EUpgReason::kNone};
 }
 
-void CUpgrader::Recv(CUpgAcceptInfo& record) {
-    vDbgPrint("camkit:%s, %d=>start...,fd=%lld\r\n", "CUpgrader::Recv", __LINE__,
-              record.m_socket.iLogId());
-    std::array<std::uint8_t, kRecvBufferBytes> buffer{};
-    CUpgAnswerParser parser;
-    std::vector<EUpgAnswer> answers;
-    bool lostConnection = false;
-    while (record.m_iState.load() == CUpgAcceptInfo::kStateRunning) {
-        // Waited for in short slices, so that the end of the sender is seen at once
-        // instead of after the whole wait.
+CUpgrader::CTransferEnd CUpgrader::sVerify(CUpgAcceptInfo& record, const CSocket& probe,
+                                           CUpgDeviceResult& facts, const CUpgPlan& plan) {
+    vSetPhase(record, EUpgPhase::kVerifying, facts);
+    const Clock::time_point deadline = Clock::now() + plan.m_verifyTimeout;
+    const auto period = std::chrono::milliseconds(std::max(1, m_options.m_iProbePeriodMs));
+    // The device restarts after it confirmed: an answer before it went silent may be
+    // the old firmware's, so only an answer after a silence, or the expected version,
+    // decides before the deadline.
+    bool wentSilent = false;
+    bool answered = true;
+    std::optional<std::string> heard;  // last version heard, with no silence after it
+    Clock::time_point nextAsk = Clock::now();
+    while (Clock::now() < deadline) {
+        if (record.m_fgStop.load()) {
+            return CTransferEnd{EUpgOutcome::kFailed, EUpgReason::kStopped};
+        }
+        if (Clock::now() >= nextAsk) {
+            if (!answered) {
+                wentSilent = true;
+                heard.reset();
+            }
+            answered = false;
+            vAskVersion(probe, record.m_uiDevAddr);
+            nextAsk = Clock::now() + period;
+        }
         int events = 0;
-        const int ready = iWaitOne(record.m_socket, true, false,
-                                   std::min(m_options.m_iRecvWaitMs, kRecvSliceMs), events);
-        if (ready == 0) {
-            continue;
-        }
-        const int got = ready > 0 ? iRecv(record.m_socket, buffer) : ready;
-        if (fgSockRetry(got)) {
-            continue;
-        }
-        if (got < 0) {
-            vDbgPrint("camkit:%s, %d=>socet err\r\n", "CUpgrader::Recv", __LINE__);
-            lostConnection = true;
-            break;
-        }
-        if (got == 0) {
-            // A closed connection stays readable: wait for the sender instead of polling.
-            record.m_fgPeerClosed.store(true);
-            record.vNotifyAnswer();
-            record.m_iState.wait(CUpgAcceptInfo::kStateRunning);
-            break;
-        }
-        answers.clear();
-        parser.vFeed(std::span(buffer.data(), static_cast<std::size_t>(got)), answers);
-        for (const EUpgAnswer answer : answers) {
-            const bool ok = answer == EUpgAnswer::kOk;
-            (ok ? record.m_fgDeviceConfirmed : record.m_fgDeviceRefused).store(true);
-            vReport(sUpgEvent(ok ? EUpgEvent::kDeviceOk : EUpgEvent::kDeviceFailed,
-                              record.m_strAddress));
-        }
-        if (!answers.empty()) {
-            record.m_iAnswers.fetch_add(static_cast<int>(answers.size()));
-            record.vNotifyAnswer();
-        }
-    }
-    // A receiver that leaves on a socket error stops the sender.
-    const int endState = record.iSetState(CUpgAcceptInfo::kStateStop, true);
-    record.m_senderThread.join();
-
-    const bool allSent = record.m_iFilesSent.load() >= record.m_iFileCount;
-    EUpgReason reason = EUpgReason::kNone;
-    if (!allSent) {
-        if (record.m_fgPeerClosed.load() || lostConnection) {
-            reason = EUpgReason::kDeviceClosed;
-        } else if (endState == CUpgAcceptInfo::kStateStop) {
-            reason = EUpgReason::kStopped;
+        if (probe.fgValid()) {
+            (void)iWaitOne(probe, true, false, kSliceMs, events);
         } else {
-            reason = record.m_eFailReason.load() != EUpgReason::kNone ? record.m_eFailReason.load()
-                                                                      : EUpgReason::kSendFailed;
+            std::this_thread::sleep_for(std::chrono::milliseconds(kSliceMs));
         }
-        CUpgEvent event = sUpgEvent(EUpgEvent::kUpgradeFailed, record.m_strAddress);
-        event.m_eReason = reason;
-        vReport(event);
-    } else if (record.m_fgDeviceRefused.load()) {
-        reason = EUpgReason::kDeviceRefused;
+        std::string version;
+        if (!fgReadProbe(probe, record.m_uiDevAddr, facts, version)) {
+            continue;
+        }
+        answered = true;
+        if (version == plan.m_strExpectVersion) {
+            facts.m_strVersionAfter = version;
+            return CTransferEnd{EUpgOutcome::kSucceeded, EUpgReason::kNone};
+        }
+        if (wentSilent) {
+            facts.m_strVersionAfter = version;
+            return CTransferEnd{EUpgOutcome::kFailed, EUpgReason::kVersionMismatch};
+        }
+        heard = version;
     }
-    vDbgPrint("camkit:%s, %d=>close sockfd =%lld\r\n", "CUpgAcceptInfo::~CUpgAcceptInfo", __LINE__,
-              record.m_socket.iLogId());
-    record.m_socket.vClose();
-    if (record.m_connectThread.joinable()) {
-        record.m_connectThread.request_stop();
-        record.m_connectThread.join();
+    if (heard) {
+        // It never restarted: it still runs the version it reports.
+        facts.m_strVersionAfter = *heard;
+        return CTransferEnd{EUpgOutcome::kFailed, EUpgReason::kVersionMismatch};
     }
-    const EUpgOutcome outcome =
-        reason == EUpgReason::kNone ? EUpgOutcome::kSucceeded : EUpgOutcome::kFailed;
-    vDbgPrint("camkit:%s, %d=>exit\r\n", "CUpgrader::Recv", __LINE__);
-    if (fgRetire(record, outcome, reason, nullptr, false)) {
-        // Last touch: the record may be destroyed as soon as this is seen.
-        record.m_fgFinished.store(true);
+    return CTransferEnd{EUpgOutcome::kFailed, EUpgReason::kDidNotComeBack};
+}
+
+void CUpgrader::vAskVersion(const CSocket& probe, std::uint32_t addrNet) const {
+    if (probe.fgValid()) {
+        (void)iSendTo(probe, kSearchDatagram, CEndpoint{addrNet, m_options.m_usSearchPort});
+    }
+}
+
+bool CUpgrader::fgReadProbe(const CSocket& probe, std::uint32_t addrNet, CUpgDeviceResult& facts,
+                            std::string& version) {
+    if (!probe.fgValid()) {
+        return false;
+    }
+    bool heard = false;
+    std::array<std::uint8_t, kDiscoveryReplyBytes + 1> datagram{};
+    for (;;) {
+        CEndpoint from;
+        const int got = iRecvFrom(probe, datagram, from);
+        if (got < 0) {
+            return heard;  // nothing more waiting
+        }
+        // Only the device's own search answer counts: its type, its exact length.
+        if (from.m_uiAddr != addrNet || got != static_cast<int>(kDiscoveryReplyBytes) ||
+            datagram[0] != 0xA8 || datagram[1] != kReplyDiscovery) {
+            continue;
+        }
+        const auto item = sMakeDiscoveryItem(
+            std::span(datagram.data(), static_cast<std::size_t>(got)), from.m_uiAddr);
+        const std::optional<CDevInfo> info = item ? vBuildDevInfo(*item) : std::nullopt;
+        if (!info) {
+            continue;
+        }
+        if (facts.m_strUid.empty()) {
+            facts.m_strUid = info->m_strUid;
+        }
+        version = info->m_strVersion;
+        heard = true;
     }
 }

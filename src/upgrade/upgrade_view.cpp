@@ -57,10 +57,22 @@ std::string strUpgReasonKey(EUpgReason reason) {
             return "connection stalled or failed";
         case EUpgReason::kDeviceClosed:
             return "device closed the connection";
+        case EUpgReason::kDeviceReset:
+            return "connection reset";
+        case EUpgReason::kUnconfirmed:
+            return "device did not confirm";
         case EUpgReason::kDeviceRefused:
             return "Send file failed";
         case EUpgReason::kStopped:
             return "stopped";
+        case EUpgReason::kNotStarted:
+            return "not started";
+        case EUpgReason::kNoWorker:
+            return "no thread for the transfer";
+        case EUpgReason::kVersionMismatch:
+            return "wrong version after the upgrade";
+        case EUpgReason::kDidNotComeBack:
+            return "did not come back";
     }
     return {};
 }
@@ -75,8 +87,95 @@ std::string strUpgOutcomeName(EUpgOutcome outcome) {
             return "failed";
         case EUpgOutcome::kNoAnswer:
             return "no answer";
+        case EUpgOutcome::kNotStarted:
+            return "not started";
     }
     return {};
+}
+
+std::string strUpgPhaseName(EUpgPhase phase) {
+    switch (phase) {
+        case EUpgPhase::kWaiting:
+            return "waiting";
+        case EUpgPhase::kContacting:
+            return "contacting";
+        case EUpgPhase::kSending:
+            return "sending";
+        case EUpgPhase::kConfirming:
+            return "confirming";
+        case EUpgPhase::kVerifying:
+            return "verifying";
+        case EUpgPhase::kEnded:
+            return "ended";
+    }
+    return {};
+}
+
+std::string strGroupedNumber(std::uint64_t value) {
+    std::string digits = std::to_string(value);
+    for (auto at = static_cast<std::ptrdiff_t>(digits.size()) - 3; at > 0; at -= 3) {
+        digits.insert(static_cast<std::size_t>(at), ",");
+    }
+    return digits;
+}
+
+std::string strUpgReasonText(const CUpgDeviceResult& device) {
+    const std::string sent = strGroupedNumber(device.m_ulBytesSent) + " " + strTranslate("of") +
+                             " " + strGroupedNumber(device.m_ulBytesTotal) + " " +
+                             strTranslate("bytes");
+    switch (device.m_eReason) {
+        case EUpgReason::kDeviceClosed:
+            return strTranslate("device closed after") + " " + sent + " " +
+                   strTranslate("without confirming");
+        case EUpgReason::kDeviceReset:
+            return strTranslate("connection reset after") + " " + sent + " " +
+                   strTranslate("without confirming");
+        case EUpgReason::kSendFailed:
+            return strTranslate("connection stalled or failed after") + " " + sent;
+        case EUpgReason::kUnconfirmed:
+            return strTranslate("device silent after the last of") + " " +
+                   strGroupedNumber(device.m_ulBytesTotal) + " " + strTranslate("bytes");
+        case EUpgReason::kDeviceRefused:
+            return strTranslate("device answered RECVFILE FAILED");
+        case EUpgReason::kVersionMismatch:
+            return strTranslate("came back with version") + " " + device.m_strVersionAfter + ", " +
+                   strTranslate("expected") + " " + device.m_strVersionExpected;
+        default:
+            return strTranslate(strUpgReasonKey(device.m_eReason));
+    }
+}
+
+std::string strUpgStateLine(const CUpgDeviceResult& device) {
+    std::string line = device.m_strDevice + " ";
+    switch (device.m_ePhase) {
+        case EUpgPhase::kSending:
+            line += strTranslate("sending") + " " + std::to_string(device.m_files.size()) + " " +
+                    strTranslate(device.m_files.size() == 1 ? "file" : "files") +
+                    (device.m_fgByListener ? " (" + strTranslate("device called in") + ")" : "");
+            break;
+        case EUpgPhase::kConfirming:
+            line += strTranslate("sent") + " " + strGroupedNumber(device.m_ulBytesSent) + " " +
+                    strTranslate("bytes") + ", " + strTranslate("waiting for confirmation");
+            break;
+        case EUpgPhase::kVerifying:
+            line += strTranslate("confirmed") + ", " + strTranslate("waiting for version") + " " +
+                    device.m_strVersionExpected;
+            break;
+        case EUpgPhase::kEnded:
+            line += strTranslate(strUpgOutcomeName(device.m_eOutcome));
+            if (device.m_eOutcome == EUpgOutcome::kSucceeded) {
+                if (!device.m_strVersionAfter.empty()) {
+                    line += " (" + strTranslate("version") + " " + device.m_strVersionAfter + ")";
+                }
+            } else if (device.m_eReason != EUpgReason::kNone) {
+                line += ": " + strUpgReasonText(device);
+            }
+            break;
+        default:
+            line += strTranslate(strUpgPhaseName(device.m_ePhase));
+            break;
+    }
+    return line;
 }
 
 std::string strUpgSummaryLine(const CUpgSummary& summary) {
@@ -84,15 +183,17 @@ std::string strUpgSummaryLine(const CUpgSummary& summary) {
                        std::to_string(summary.m_iSucceeded) + " " + strTranslate("succeeded") +
                        ", " + std::to_string(summary.m_iFailed) + " " + strTranslate("failed") +
                        ", " + std::to_string(summary.m_iNoAnswer) + " " + strTranslate("no answer");
+    if (summary.m_iNotStarted > 0) {
+        text += ", " + std::to_string(summary.m_iNotStarted) + " " + strTranslate("not started");
+    }
     for (const CUpgDeviceResult& device : summary.m_devices) {
         if (device.m_eOutcome == EUpgOutcome::kSucceeded) {
             continue;
         }
         text += "\r\n  " + device.m_strDevice + " " +
                 strTranslate(strUpgOutcomeName(device.m_eOutcome));
-        const std::string reason = strUpgReasonKey(device.m_eReason);
-        if (!reason.empty()) {
-            text += ": " + strTranslate(reason);
+        if (device.m_eReason != EUpgReason::kNone && device.m_eReason != EUpgReason::kNotStarted) {
+            text += ": " + strUpgReasonText(device);
         }
     }
     return text;

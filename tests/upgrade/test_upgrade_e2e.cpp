@@ -111,19 +111,25 @@ TEST_F(UpgradeBench, EachFailureEndsWithItsLineAndNoRecord) {
     m_upgrader->iStartUpgrade({big, small}, {strDevice(2), strDevice(4)});
     ASSERT_TRUE(m_view.fgWaitSummaries(1));
 
+    // A device that closes with bytes unread makes its side reset the connection.
+    const std::vector<EUpgReason> closed{EUpgReason::kDeviceClosed, EUpgReason::kDeviceReset};
     const struct {
         std::size_t device;
         EUpgOutcome outcome;
-        EUpgReason reason;
+        std::vector<EUpgReason> reasons;
         std::string line;  // the line that ends the device's transfer
     } rows[] = {
-        {0, EUpgOutcome::kNoAnswer, EUpgReason::kConnectTimeout,
+        {0,
+         EUpgOutcome::kNoAnswer,
+         {EUpgReason::kConnectTimeout},
          "\r\ndev 127.0.0.2 update timeout"},
-        {1, EUpgOutcome::kFailed, EUpgReason::kFileUnreadable, "\r\n127.0.0.3 Upgrade failed"},
-        {2, EUpgOutcome::kFailed, EUpgReason::kSendFailed, "\r\n127.0.0.4 Upgrade failed"},
-        {3, EUpgOutcome::kFailed, EUpgReason::kDeviceRefused, "\r\n127.0.0.5 Send file failed"},
-        {4, EUpgOutcome::kFailed, EUpgReason::kDeviceClosed, "\r\n127.0.0.6 Upgrade failed"},
-        {5, EUpgOutcome::kSucceeded, EUpgReason::kNone,
+        {1, EUpgOutcome::kFailed, {EUpgReason::kFileUnreadable}, "\r\n127.0.0.3 Upgrade failed"},
+        {2, EUpgOutcome::kFailed, {EUpgReason::kSendFailed}, "\r\n127.0.0.4 Upgrade failed"},
+        {3, EUpgOutcome::kFailed, {EUpgReason::kDeviceRefused}, "\r\n127.0.0.5 Send file failed"},
+        {4, EUpgOutcome::kFailed, closed, "\r\n127.0.0.6 Upgrade failed"},
+        {5,
+         EUpgOutcome::kSucceeded,
+         {EUpgReason::kNone},
          "\r\nrecv dev resp,127.0.0.7 Upgrade success"},
     };
     for (const auto& row : rows) {
@@ -131,7 +137,9 @@ TEST_F(UpgradeBench, EachFailureEndsWithItsLineAndNoRecord) {
         const auto done = m_view.sDone(device);
         ASSERT_TRUE(done.has_value()) << device;
         EXPECT_EQ(done->m_eOutcome, row.outcome) << device;
-        EXPECT_EQ(done->m_eReason, row.reason) << device;
+        EXPECT_NE(std::find(row.reasons.begin(), row.reasons.end(), done->m_eReason),
+                  row.reasons.end())
+            << device << " " << strUpgReasonKey(done->m_eReason);
         // The sender's lines may still follow the receiver's last one.
         const std::vector<std::string> lines = m_view.vecLines(device);
         EXPECT_NE(std::find(lines.begin(), lines.end(), row.line), lines.end()) << device;
@@ -142,19 +150,21 @@ TEST_F(UpgradeBench, EachFailureEndsWithItsLineAndNoRecord) {
     const std::string summary = strUpgSummaryLine(m_view.m_summaries.front());
     EXPECT_TRUE(summary.starts_with("\r\nUpgrade: 1 succeeded, 4 failed, 1 no answer")) << summary;
     EXPECT_NE(summary.find("\r\n  127.0.0.2 no answer: update timeout"), std::string::npos);
-    EXPECT_NE(summary.find("\r\n  127.0.0.6 failed: device closed the connection"),
-              std::string::npos);
+    EXPECT_NE(summary.find("\r\n  127.0.0.6 failed: "), std::string::npos) << summary;
+    EXPECT_NE(summary.find("without confirming"), std::string::npos) << summary;
 }
 
-TEST_F(UpgradeBench, AnswersInOneOrTwoSegmentsAreEachReported) {
+TEST_F(UpgradeBench, AnAnswerInOneOrTwoSegmentsConfirmsOnceHoweverOftenRepeated) {
     vStart(2, [](std::size_t i, devsim::CSimBehaviour& b) {
         b.m_eUpgFault = i == 0 ? EUpgFault::kDoubleAnswer : EUpgFault::kSplitAnswer;
     });
     m_upgrader->iStartUpgrade({{strFile("kernel.bin", 3000), kUpgTypeKernel}},
                               {strDevice(0), strDevice(1)});
     ASSERT_TRUE(m_view.fgWaitSummaries(1));
-    EXPECT_EQ(m_view.iCount(EUpgEvent::kDeviceOk, strDevice(0)), 2);
-    EXPECT_EQ(m_view.iCount(EUpgEvent::kDeviceOk, strDevice(1)), 1);
+    for (std::size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(m_view.iCount(EUpgEvent::kDeviceOk, strDevice(i)), 1) << i;
+        EXPECT_EQ(m_view.sDone(strDevice(i))->m_eOutcome, EUpgOutcome::kSucceeded) << i;
+    }
 }
 
 TEST_F(UpgradeBench, ExtraConnectionsAndCommandsDoNotDisturbARunningTransfer) {

@@ -28,6 +28,11 @@ class CRecordingView final : public IUpgradeView {
         m_events.push_back(event);
         m_changed.notify_all();
     }
+    void vOnUpgradeDeviceState(const CUpgDeviceResult& device) override {
+        const std::lock_guard lock(m_lock);
+        m_states.push_back(device);
+        m_changed.notify_all();
+    }
     void vOnUpgradeDeviceDone(const CUpgDeviceResult& result) override {
         const std::lock_guard lock(m_lock);
         m_done.push_back(result);
@@ -81,6 +86,7 @@ class CRecordingView final : public IUpgradeView {
     mutable std::mutex m_lock;
     std::condition_variable m_changed;
     std::vector<CUpgEvent> m_events;
+    std::vector<CUpgDeviceResult> m_states;
     std::vector<CUpgDeviceResult> m_done;
     std::vector<CUpgSummary> m_summaries;
 };
@@ -100,9 +106,10 @@ class UpgradeBench : public ::testing::Test {
         CUpgOptions options;
         options.m_iConnectAttempts = 3;
         options.m_iConnectRetryMs = 100;
-        options.m_iSendWaitMs = 50;
-        options.m_iSendErrorsMax = 20;
-        options.m_iRecvWaitMs = 200;
+        options.m_iConnectWaitMs = 1000;
+        options.m_iStallMs = 1500;
+        options.m_iAnswerWaitMs = 3000;
+        options.m_iProbePeriodMs = 200;
         return options;
     }
 
@@ -125,7 +132,7 @@ class UpgradeBench : public ::testing::Test {
 
     // count devices from 127.0.0.2 and the station on 127.0.0.1/8.
     void vStart(std::size_t count, const FUpgTweak& tweak = {},
-                CUpgOptions options = sFastOptions()) {
+                const CUpgOptions& options = sFastOptions()) {
         std::string error;
         devsim::CDevSimConfig config;
         config.m_addresses = *devsim::sConsecutiveAddresses("127.0.0.2", count, error);

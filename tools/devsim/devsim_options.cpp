@@ -15,6 +15,7 @@ namespace {
 
 constexpr int kDelayMaxMs = 60000;
 constexpr int kCopiesMax = 10;
+constexpr std::size_t kUpgVersionMax = 31;  // the version field of the search answer
 
 // Whole text as a decimal number in [low, high].
 std::optional<long long> sParseNumber(const std::string& text, long long low, long long high) {
@@ -153,6 +154,17 @@ int iApplyTweak(const CDeviceTweak& tweak, CSimDeviceState& state, CSimBehaviour
                 "wants listen, connect-back, refuse, fail, close, stall, double-answer "
                 "or split-answer");
         }
+    } else if (kind == "upgrade-restart-ms") {
+        const std::optional<int> ms = sParseMs(value);
+        if (!ms) {
+            return bad("needs milliseconds from 0 to " + std::to_string(kDelayMaxMs));
+        }
+        behaviour.m_iUpgRestartMs = *ms;
+    } else if (kind == "upgrade-version") {
+        if (value.empty() || value.size() > kUpgVersionMax) {
+            return bad("needs 1 to " + std::to_string(kUpgVersionMax) + " characters");
+        }
+        behaviour.m_strUpgVersion = value;
     } else if (kind == "lower-uid") {
         std::transform(
             state.m_strUid.begin(), state.m_strUid.end(), state.m_strUid.begin(),
@@ -362,6 +374,8 @@ Behaviour (INDEX is a device number counted from 0, or "all"; repeatable):
                                    connect-back (to the station's TCP 24214), refuse;
                                    fail (answer RECVFILE FAILED), close (halfway), stall
                                    (stop reading), double-answer, split-answer
+  --behave INDEX:upgrade-restart-ms=MS  after a confirmed transfer, restart: silent for MS
+  --behave INDEX:upgrade-version=TEXT   after a confirmed transfer, report this version
 
 Horn receiver (TCP 24222):
   --behave INDEX:horn=refuse       never open the receiver: every connection is refused

@@ -146,8 +146,8 @@ bool CSimDevice::fgAnswers(CSimTime now) const {
     return !m_behaviour.m_fgSilent && now >= m_silentUntil;
 }
 
-void CSimDevice::vRestart(CSimTime now) {
-    m_silentUntil = now + std::chrono::milliseconds(m_behaviour.m_iRestartMs);
+void CSimDevice::vRestart(CSimTime now, std::optional<int> silenceMs) {
+    m_silentUntil = now + std::chrono::milliseconds(silenceMs.value_or(m_behaviour.m_iRestartMs));
     m_printTarget.reset();
     m_pendingLog.clear();
     ++m_state.m_uiRestarts;

@@ -144,7 +144,11 @@ struct CSimBehaviour {
     CSimStreamBehaviour m_stream;              // the live stream service
     EUpgMode m_eUpgMode = EUpgMode::kListen;   // how the firmware transfer connects
     EUpgFault m_eUpgFault = EUpgFault::kNone;  // what goes wrong during it
-    CSimHornBehaviour m_horn;                  // the horn receiver
+    // After a transfer it confirmed, the device restarts: silent this long (0: it
+    // does not restart), then reporting m_strUpgVersion (empty: its old version).
+    int m_iUpgRestartMs = 0;
+    std::string m_strUpgVersion;
+    CSimHornBehaviour m_horn;  // the horn receiver
 };
 
 // The default device number `index` of a fleet: cameras of the four types and
@@ -190,8 +194,8 @@ class CSimDevice {
 
     // False while the device is switched silent or restarting.
     bool fgAnswers(CSimTime now) const;
-    // Starts a restart: silent until the restart time has passed.
-    void vRestart(CSimTime now);
+    // Starts a restart: silent until the restart time (or silenceMs) has passed.
+    void vRestart(CSimTime now, std::optional<int> silenceMs = std::nullopt);
     // The device now listens on addrNet; its reported address follows.
     void vMovedTo(std::uint32_t addrNet);
     // Remembers the current state as the factory state a reset returns to.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <span>
 
 #include "app/dbg_print.h"
@@ -273,6 +274,13 @@ void CUpgradeService::vSession(const std::stop_token& stop, std::size_t index, C
         state.m_upgFiles = received;
         ++state.m_uiUpgTransfers;
     }
+    // Ground truth for tests that push transfers through faults: what arrived whole.
+    for (const CSimUpgFile& file : received) {
+        std::printf("devsim: %s received %s %llu bytes sha256 %s\n", strIpText(deviceNet).c_str(),
+                    file.m_strName.c_str(), static_cast<unsigned long long>(file.m_ulSize),
+                    file.m_strSha256.c_str());
+    }
+    std::fflush(stdout);
 
     switch (fault) {
         case EUpgFault::kAnswerFailed:
@@ -289,6 +297,18 @@ void CUpgradeService::vSession(const std::stop_token& stop, std::size_t index, C
         default:
             fgSendText(connection, kRecvFileOk);
             break;
+    }
+    if (fault != EUpgFault::kAnswerFailed) {
+        // The new firmware takes over: a restart, and the version it brings.
+        const std::lock_guard lock(m_core.m_mutex);
+        CSimDevice& device = m_core.m_devices[index];
+        const CSimBehaviour& behaviour = device.sBehaviour();
+        if (behaviour.m_iUpgRestartMs > 0) {
+            device.vRestart(CSimClock::now(), behaviour.m_iUpgRestartMs);
+        }
+        if (!behaviour.m_strUpgVersion.empty()) {
+            device.sState().m_strVersion = behaviour.m_strUpgVersion;
+        }
     }
     // The station closes when it has read the answer.
     const auto until = std::chrono::steady_clock::now() + kLingerAfterAnswer;

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <cerrno>
 #include <vector>
 
 FilePtr sCreatePrivateTemp(const std::filesystem::path& finalPath,
@@ -41,6 +43,59 @@ int iReplaceFile(const std::filesystem::path& from, const std::filesystem::path&
     const std::filesystem::path folder = to.parent_path();
     const int dir =
         ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);
+        ::close(dir);
+    }
+    return 0;
+}
+
+namespace {
+std::atomic<unsigned> g_uiTempSerial{0};
+}  // namespace
+
+int iWriteFileReplacing(const std::string& path, std::string_view bytes, EReplaceAccess access) {
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder =
+        slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string temp = (slash == std::string::npos ? std::string() : folder) + "." + name +
+                             ".tmp-" + std::to_string(::getpid()) + "-" +
+                             std::to_string(g_uiTempSerial.fetch_add(1));
+    const mode_t mode = access == EReplaceAccess::kOwnerOnly
+                            ? S_IRUSR | S_IWUSR
+                            : S_IRUSR | S_IWUSR | S_IRGRP | S_IWGRP | S_IROTH | S_IWOTH;
+    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+    if (fd < 0) {
+        return errno;
+    }
+    int failure = 0;
+    while (failure == 0 && !bytes.empty()) {
+        const ssize_t count = ::write(fd, bytes.data(), bytes.size());
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            failure = count == 0 ? ENOSPC : errno;
+        } else {
+            bytes.remove_prefix(static_cast<std::size_t>(count));
+        }
+    }
+    if (failure == 0 && ::fsync(fd) != 0) {
+        failure = errno;
+    }
+    // A late write error of a network or full file system shows at close.
+    if (::close(fd) != 0 && failure == 0) {
+        failure = errno;
+    }
+    if (failure == 0 && ::rename(temp.c_str(), path.c_str()) != 0) {
+        failure = errno;
+    }
+    if (failure != 0) {
+        ::unlink(temp.c_str());
+        return failure;
+    }
+    const int dir = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);

@@ -1,3 +1,5 @@
+#include "platform/socket.h"
+
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -7,8 +9,6 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-
-#include "platform/socket.h"
 
 namespace {
 

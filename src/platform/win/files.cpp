@@ -4,6 +4,7 @@
 #include <io.h>
 #include <windows.h>
 
+#include <cerrno>
 #include <random>
 
 FilePtr sCreatePrivateTemp(const std::filesystem::path& finalPath,
@@ -58,4 +59,46 @@ int iReplaceFile(const std::filesystem::path& from, const std::filesystem::path&
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0
                ? 0
                : -1;
+}
+
+namespace {
+int iErrnoOf(DWORD error) {
+    switch (error) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+            return EACCES;
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_FILE_NOT_FOUND:
+            return ENOENT;
+        default:
+            return EIO;
+    }
+}
+}  // namespace
+
+int iWriteFileReplacing(const std::string& path, std::string_view bytes,
+                        EReplaceAccess /*access*/) {
+    std::filesystem::path tempPath;
+    FilePtr file = sCreatePrivateTemp(path, tempPath);
+    if (!file) {
+        return iErrnoOf(GetLastError());
+    }
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size() &&
+                         iFlushToDisk(file.get()) == 0;
+    const int writeError = written ? 0 : (errno != 0 ? errno : EIO);
+    // A late write error shows at the close.
+    const bool closed = std::fclose(file.release()) == 0;
+    if (!written || !closed) {
+        DeleteFileA(tempPath.string().c_str());
+        return writeError != 0 ? writeError : EIO;
+    }
+    if (iReplaceFile(tempPath, path) != 0) {
+        const int moveError = iErrnoOf(GetLastError());
+        DeleteFileA(tempPath.string().c_str());
+        return moveError;
+    }
+    return 0;
 }
