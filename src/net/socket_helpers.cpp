@@ -17,7 +17,8 @@ constexpr int kListenBacklog = 60;
 constexpr std::uint32_t kGroupFirstHost = 0xE0000100U;  // 224.0.1.0
 constexpr std::uint32_t kGroupLastHost = 0xEFFFFFFFU;   // 239.255.255.255
 
-// The reason a step on addrNet:port failed, from its negative socket result.
+// The reason a step on addrNet:port failed, from its negative socket result; the
+// error's number is the portable ESockErr.
 CError sSocketFault(const char* what, std::uint32_t addrNet, std::uint16_t port, int rc) {
     return sError(std::string(what) + " " + strIpText(addrNet) + ":" + std::to_string(port) + ": " +
                       pszSockErrText(eSockErr(rc)),

@@ -155,9 +155,9 @@ TEST_F(MySocketNs, TakenCommandOrSearchPortFailsInit) {
         EXPECT_FALSE(initialised);
         EXPECT_EQ(transport.sInitFault(), (CInitFault{row.m_step, iIp("10.200.6.1"), ""}));
         // The reason names the socket and what the system said, for the operator.
-        EXPECT_EQ(
-            transport.sInitFault()->m_strReason,
-            "UDP 10.200.6.1:" + std::to_string(row.m_takenPort) + ": " + std::strerror(EADDRINUSE));
+        EXPECT_EQ(transport.sInitFault()->m_strReason,
+                  "UDP 10.200.6.1:" + std::to_string(row.m_takenPort) + ": " +
+                      pszSockErrText(ESockErr::AddrInUse));
         EXPECT_NE(log.find("camkit:err:net:CMySocket::fgOpenInterface, "), std::string::npos);
         EXPECT_NE(log.find("=>create socket fail\r\n"), std::string::npos);
 
