@@ -62,13 +62,12 @@ struct CRunTimes {
 // Searches the bench and checks it with `parallel` devices at once (in a child).
 CRunTimes sCheckOnce(int parallel, const std::string& snapshotDir) {
     CCliView view;
-    CLoginReplies replies;
     CLanStation lan(view);
     CInterfaceAddr loopback;
     fgParseIp("127.0.0.1", loopback.m_uiAddr);
     fgParseIp("255.0.0.0", loopback.m_uiMask);
     CRunTimes result;
-    if (!lan.fgStart(std::vector<CInterfaceAddr>{loopback}, &replies)) {
+    if (!lan.fgStart(std::vector<CInterfaceAddr>{loopback})) {
         return result;
     }
     vSearchUntil(lan.station(), CliClock::now() + std::chrono::seconds(10),
@@ -84,7 +83,7 @@ CRunTimes sCheckOnce(int parallel, const std::string& snapshotDir) {
     }
     options.m_iParallel = parallel;
     options.m_strSnapshotDir = snapshotDir;
-    CLineCheck check(lan.transport(), replies, options);
+    CLineCheck check(lan.transport(), options);
     const auto start = std::chrono::steady_clock::now();
     const std::vector<CDeviceCheck> rows = check.vecRun(targets, nullptr);
     result.m_dSeconds =

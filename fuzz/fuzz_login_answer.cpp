@@ -1,5 +1,6 @@
 // Login replies list Wi-Fi networks whose count the device states: the line check's
-// reader must count only the entries the datagram holds.
+// reader (which its login check runs on every answer) must count only the entries the
+// datagram holds.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -11,7 +12,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     const std::span<const std::uint8_t> datagram(data, size);
-    if (const auto answer = sParseLoginAnswer(datagram)) {
+    const auto answer = sParseLoginAnswer(datagram);
+    if (answer) {
         const std::size_t held = size > 20 ? (size - 20) / 36 : 0;
         if (answer->m_iWifiNetworks < 0 ||
             static_cast<std::size_t>(answer->m_iWifiNetworks) > held) {

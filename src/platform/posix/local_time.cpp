@@ -7,3 +7,9 @@ std::tm tmLocalTime(std::time_t when) {
     localtime_r(&when, &local);
     return local;
 }
+
+std::tm tmUtcTime(std::time_t when) {
+    std::tm utc{};
+    gmtime_r(&when, &utc);
+    return utc;
+}

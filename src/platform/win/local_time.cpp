@@ -7,3 +7,9 @@ std::tm tmLocalTime(std::time_t when) {
     localtime_s(&local, &when);
     return local;
 }
+
+std::tm tmUtcTime(std::time_t when) {
+    std::tm utc{};
+    gmtime_s(&utc, &when);
+    return utc;
+}
