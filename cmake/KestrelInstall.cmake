@@ -34,4 +34,12 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # The translated texts need a font with Chinese characters.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei")
+if(WIN32)
+  # The Windows programs travel as a zip, kestrel-<version>-win64.zip, holding bin/
+  # and share/ at its top.
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME win64)
+  set(CPACK_PACKAGING_INSTALL_PREFIX "")
+  set(CPACK_STRIP_FILES OFF)
+endif()
 include(CPack)

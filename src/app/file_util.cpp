@@ -1,14 +1,10 @@
 #include "app/file_util.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <filesystem>
 
 #include "app/log.h"
+#include "platform/paths.h"
 
 int iReadFileBuf(const char* path, int size, void* buffer) {
     if (path == nullptr || buffer == nullptr) {
@@ -70,26 +66,8 @@ std::filesystem::path sDataDir(const std::string& programDir) {
 
 // The per-user folder for this program; empty when the environment names none.
 std::filesystem::path sUserDir() {
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg != nullptr && *xdg == '/') {
-        return std::filesystem::path(xdg) / "kestrel";
-    }
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home == '/') {
-        return std::filesystem::path(home) / ".local" / "share" / "kestrel";
-    }
-    return {};
-}
-
-// Creates every missing folder of dir, each readable by its owner only.
-bool fgMakeUserDirs(const std::filesystem::path& dir) {
-    std::filesystem::path partial;
-    for (const auto& part : dir) {
-        partial /= part;
-        if (::mkdir(partial.c_str(), S_IRWXU) != 0 && errno != EEXIST) {
-            return false;
-        }
-    }
-    std::error_code error;
-    return std::filesystem::is_directory(dir, error);
+    const std::filesystem::path home = sUserDataHome();
+    return home.empty() ? home : home / "kestrel";
 }
 
 }  // namespace
@@ -97,12 +75,12 @@ bool fgMakeUserDirs(const std::filesystem::path& dir) {
 std::string strGetWritableDir(const std::string& programDir) {
     std::error_code error;
     const bool installed = std::filesystem::is_directory(sDataDir(programDir), error);
-    if (!installed && ::access(programDir.c_str(), W_OK) == 0) {
+    if (!installed && fgCanWriteDir(programDir)) {
         return programDir;
     }
     const std::filesystem::path userDir = sUserDir();
-    if (userDir.empty() || !fgMakeUserDirs(userDir)) {
-        KLOG_ERR("no user folder:%s", userDir.c_str());
+    if (userDir.empty() || !fgMakePrivateDirs(userDir)) {
+        KLOG_ERR("no user folder:%s", userDir.string().c_str());
         return programDir;
     }
     return (userDir / "").string();

@@ -1,14 +1,9 @@
 #pragma once
 
 #include <cstdio>
-#include <memory>
 #include <string>
 
-struct CFileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-// An open file, closed by its owner.
-using FilePtr = std::unique_ptr<std::FILE, CFileCloser>;
+#include "platform/files.h"
 
 // Reads up to `size` bytes of the file into buffer, in chunks of at most 128 KiB.
 // Returns the number of bytes read, 0 on any failure (missing path or buffer, file
@@ -34,9 +29,9 @@ extern const char* const kDataDirFromProgramDir;
 // The folder for the files the station writes (saved passwords, exports, recordings),
 // with one trailing separator. programDir itself when the program is not installed
 // and the process may write there. Otherwise the per-user folder: "kestrel" in
-// $XDG_DATA_HOME when that is an absolute path, else in $HOME/.local/share; created
-// (mode 0700, parents as needed) when missing. When no per-user folder can be found or
-// made, programDir, so that writes fail where they always did and report it.
+// sUserDataHome() ($XDG_DATA_HOME or $HOME/.local/share; %LOCALAPPDATA% on Windows),
+// created (private to the user, parents as needed) when missing. When no per-user folder can be
+// found or made, programDir, so that writes fail where they always did and report it.
 std::string strGetWritableDir(const std::string& programDir);
 
 // Path of a file the station only reads (the language file, the horn test's sound):

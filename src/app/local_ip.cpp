@@ -1,44 +1,27 @@
 #include "app/local_ip.h"
 
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <netinet/in.h>
-
-#include <cstring>
-#include <memory>
-
-namespace {
-struct CIfAddrsFree {
-    void operator()(ifaddrs* list) const { freeifaddrs(list); }
-};
-}  // namespace
+#include "platform/interfaces.h"
+#include "platform/socket.h"
 
 int iGetLocalIpTab(std::uint32_t* addresses, std::uint32_t* masks) {
     if (addresses == nullptr) {
         return -1;
     }
-    ifaddrs* raw = nullptr;
-    if (getifaddrs(&raw) != 0) {
+    const std::optional<std::vector<CIpv4Interface>> interfaces = sListIpv4Interfaces();
+    if (!interfaces) {
         return -2;
     }
-    const std::unique_ptr<ifaddrs, CIfAddrsFree> list(raw);
     int count = 0;
-    for (const ifaddrs* it = list.get(); it != nullptr && count < kLocalIpMax; it = it->ifa_next) {
-        if (it->ifa_addr == nullptr || it->ifa_addr->sa_family != AF_INET) {
+    for (const CIpv4Interface& entry : *interfaces) {
+        if (count >= kLocalIpMax) {
+            break;
+        }
+        if (entry.m_uiAddr == iIpv4Net(127, 0, 0, 1)) {
             continue;
         }
-        sockaddr_in address{};
-        std::memcpy(&address, it->ifa_addr, sizeof address);
-        if (address.sin_addr.s_addr == htonl(INADDR_LOOPBACK)) {
-            continue;
-        }
-        addresses[count] = address.sin_addr.s_addr;
+        addresses[count] = entry.m_uiAddr;
         if (masks != nullptr) {
-            sockaddr_in mask{};
-            if (it->ifa_netmask != nullptr) {
-                std::memcpy(&mask, it->ifa_netmask, sizeof mask);
-            }
-            masks[count] = mask.sin_addr.s_addr;
+            masks[count] = entry.m_uiMask;
         }
         ++count;
     }

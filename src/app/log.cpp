@@ -1,8 +1,5 @@
 #include "app/log.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cstdarg>
@@ -13,29 +10,9 @@
 #include <optional>
 #include <vector>
 
-#ifdef _WIN32
-#include <windows.h>
-#endif
+#include "platform/log_sink.h"
 
 namespace {
-
-// The one place a line leaves the process: standard error, or the KESTREL_LOG file
-// (opened once, on the first line, and kept like standard error). One write per line.
-void vLogSinkWrite(std::string_view line) {
-    static const int fd = [] {
-        const char* path = std::getenv("KESTREL_LOG");
-        if (path == nullptr || *path == '\0') {
-            return STDERR_FILENO;
-        }
-        const int opened = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        return opened >= 0 ? opened : STDERR_FILENO;
-    }();
-#ifdef _WIN32
-    OutputDebugStringA(std::string(line).c_str());
-#endif
-    const ssize_t written = ::write(fd, line.data(), line.size());
-    (void)written;
-}
 
 std::optional<ELogLevel> sParseLevel(std::string_view text) {
     static const std::map<std::string_view, ELogLevel> kNames{

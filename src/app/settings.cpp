@@ -1,7 +1,5 @@
 #include "app/settings.h"
 
-#include <arpa/inet.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -11,6 +9,8 @@
 #include "app/log.h"
 #include "app/str_util.h"
 #include "app/translate.h"
+#include "platform/env.h"
+#include "platform/socket.h"
 
 namespace {
 constexpr const char* kDefaultIpFile = "SelectDefaultIp.ini";
@@ -30,19 +30,11 @@ int iQueryUiLang() {
             return static_cast<int>(value);
         }
     }
-    // The first of these that is set decides, as for LC_MESSAGES itself.
-    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
-        const char* value = std::getenv(name);
-        if (value == nullptr || *value == '\0') {
-            continue;
+    const std::string locale = strMessagesLocale();
+    for (const std::string_view chinese : {"zh_CN", "zh_SG", "zh_Hans"}) {
+        if (locale.starts_with(chinese)) {
+            return kLangChinese;
         }
-        const std::string_view locale(value);
-        for (const std::string_view chinese : {"zh_CN", "zh_SG", "zh_Hans"}) {
-            if (locale.starts_with(chinese)) {
-                return kLangChinese;
-            }
-        }
-        return kLangEnglish;
     }
     return kLangEnglish;
 }
@@ -71,11 +63,8 @@ std::uint32_t uiParseDefaultIp(const char* text, int length) {
         }
         address.push_back(c);
     }
-    in_addr parsed{};
-    if (inet_pton(AF_INET, address.c_str(), &parsed) != 1) {
-        return 0;
-    }
-    return parsed.s_addr;
+    std::uint32_t addrNet = 0;
+    return fgParseIp(address, addrNet) ? addrNet : 0;
 }
 
 void vSettingInit(CSettings& settings, const std::string& programDir) {

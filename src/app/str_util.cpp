@@ -1,13 +1,12 @@
 #include "app/str_util.h"
 
-#include <unistd.h>
-
 #include <cctype>
-#include <climits>
 #include <cstdio>
 #include <ctime>
 
 #include "app/log.h"
+#include "platform/local_time.h"
+#include "platform/paths.h"
 
 unsigned int iHexStrToVal(const char* text, int digits) {
     if (text == nullptr) {
@@ -44,9 +43,7 @@ bool fgIsAllDigits(const char* text) {
 }
 
 std::string strGetTimeStr() {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
+    const std::tm local = tmLocalTime(std::time(nullptr));
     char text[128] = {};
     std::snprintf(text, sizeof text, "%4d-%02d-%02d-%02d-%02d-%02d", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
@@ -62,12 +59,7 @@ std::string strDirOfPath(const std::string& modulePath) {
 }
 
 std::string strGetExeDir() {
-    char path[PATH_MAX] = {};
-    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
-    if (length <= 0) {
-        return {};
-    }
-    return strDirOfPath(std::string(path, static_cast<size_t>(length)));
+    return strDirOfPath(strExecutablePath());
 }
 
 std::string strMaskSecret(const std::string& secret) {

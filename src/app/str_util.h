@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "platform/paths.h"
+
 // Value of at most `digits` hexadecimal digits at the start of text (0 when none).
 // digits above 8 or a missing text give 0 and a diagnostic line.
 unsigned int iHexStrToVal(const char* text, int digits);
@@ -23,11 +25,3 @@ std::string strGetExeDir();
 // The part of strGetExeDir that needs no system call: cut a module path after its
 // last separator.
 std::string strDirOfPath(const std::string& modulePath);
-
-// The platform's path separator.
-inline constexpr char kPathSep =
-#ifdef _WIN32
-    '\\';
-#else
-    '/';
-#endif

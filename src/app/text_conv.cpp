@@ -1,63 +1,16 @@
 #include "app/text_conv.h"
 
-#include <iconv.h>
-#include <langinfo.h>
-
 #include <cstring>
 #include <vector>
 
 #include "app/log.h"
+#include "platform/text_codec.h"
 
 namespace {
-
-// One iconv conversion descriptor, closed with its owner.
-class CIconv {
-  public:
-    CIconv(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
-    ~CIconv() {
-        if (fgValid()) {
-            iconv_close(m_cd);
-        }
-    }
-    CIconv(const CIconv&) = delete;
-    CIconv& operator=(const CIconv&) = delete;
-
-    bool fgValid() const { return m_cd != reinterpret_cast<iconv_t>(-1); }
-
-    // Converts all of `in`; false on invalid, incomplete or unmappable input.
-    bool fgConvert(std::string_view in, std::string& out) const {
-        out.assign(in.size() * 4 + 16, '\0');
-        // iconv takes a non-const input pointer but never writes through it.
-        char* inPtr =
-            const_cast<char*>(in.data());  // NOLINT(cppcoreguidelines-pro-type-const-cast)
-        size_t inLeft = in.size();
-        char* outPtr = out.data();
-        size_t outLeft = out.size();
-        iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
-        if (iconv(m_cd, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1)) {
-            return false;
-        }
-        out.resize(out.size() - outLeft);
-        return true;
-    }
-
-  private:
-    iconv_t m_cd;
-};
 
 bool fgIsUtf8Charset(const std::string& charset) {
     return charset == "UTF-8" || charset == "utf8" || charset == "ANSI_X3.4-1968" ||
            charset == "ASCII";
-}
-
-// Converts the whole input; nullopt on invalid or incomplete input.
-std::optional<std::string> strConvert(std::string_view text, const char* to, const char* from) {
-    const CIconv cd(to, from);
-    std::string out;
-    if (!cd.fgValid() || !cd.fgConvert(text, out)) {
-        return std::nullopt;
-    }
-    return out;
 }
 
 // Decodes UTF-8 leniently: every invalid sequence becomes U+FFFD.
@@ -130,12 +83,8 @@ int iUtf16Units(std::string_view utf8) {
 
 }  // namespace
 
-std::string strLocalCharset() {
-    return nl_langinfo(CODESET);
-}
-
 std::optional<std::string> strToUtf8(std::string_view text, const char* fromCharset) {
-    return strConvert(text, "UTF-8", fromCharset);
+    return strConvertCharset(text, "UTF-8", fromCharset);
 }
 
 std::string strSanitizeUtf8(std::string_view text) {
@@ -148,7 +97,7 @@ std::string strSanitizeUtf8(std::string_view text) {
 }
 
 std::optional<std::string> strFromUtf8(std::string_view text, const char* toCharset) {
-    return strConvert(text, toCharset, "UTF-8");
+    return strConvertCharset(text, toCharset, "UTF-8");
 }
 
 int iAnsi2Utf8(int length, const char* source, char* destination, int destinationSize) {
@@ -196,7 +145,7 @@ void vUtf82Ansi(char* destination, const char* source, int length, int destinati
 
     const std::string charset = strLocalCharset();
     const bool toUtf8 = fgIsUtf8Charset(charset);
-    const CIconv cd(charset.c_str(), "UTF-8");
+    const CCharsetConverter converter(charset.c_str(), "UTF-8");
 
     const auto capacity = static_cast<size_t>(destinationSize - 1);
     size_t written = 0;
@@ -211,7 +160,9 @@ void vUtf82Ansi(char* destination, const char* source, int length, int destinati
         std::string local;
         if (toUtf8) {
             local = std::move(utf8);
-        } else if (!cd.fgValid() || !cd.fgConvert(utf8, local)) {
+        } else if (std::optional<std::string> converted = converter.strConvert(utf8)) {
+            local = std::move(*converted);
+        } else {
             local.assign(1, '?');
         }
         if (written + local.size() > capacity) {

@@ -42,6 +42,3 @@ std::optional<std::string> strFromUtf8(std::string_view text, const char* toChar
 // The text with every invalid UTF-8 sequence replaced by U+FFFD, so that it can be
 // written where valid UTF-8 is required (JSON, CSV, Qt).
 std::string strSanitizeUtf8(std::string_view text);
-
-// The character set of the local code page as iconv names it.
-std::string strLocalCharset();

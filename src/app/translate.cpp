@@ -1,5 +1,6 @@
 #include "app/translate.h"
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -12,13 +13,18 @@
 namespace {
 constexpr size_t kValueMaxBytes = 199;
 constexpr size_t kLangFileMaxBytes = 4U << 20U;
+// Coarser than any file system's modification time (FAT keeps 2 s, some keep 1 s).
+constexpr auto kStampGrain = std::chrono::seconds(3);
 }  // namespace
 
 namespace {
 
-// The language file as last read, and the answers given from it. Read again only when
-// the file's modification time or size changes, so that an edit made while the
-// program runs still takes effect without a read per lookup.
+// The language file as last read, and the answers given from it. Read again when the
+// file's modification time or size changes, so that an edit made while the program
+// runs still takes effect without a read per lookup. A time that has a grain of a
+// second or more may not change for an edit of the same size within that second, so
+// a read made less than kStampGrain after the file's time is not trusted: the file
+// is read again until its time is older than that.
 class CLangFileCache {
   public:
     std::string strLookup(const std::string& path, const std::string& key) {
@@ -30,7 +36,9 @@ class CLangFileCache {
             m_strPath.clear();
             return key;
         }
-        if (path != m_strPath || stamp != m_stamp || bytes != m_iBytes) {
+        if (path != m_strPath || stamp != m_stamp || bytes != m_iBytes ||
+            m_loadedAt < stamp + kStampGrain) {
+            m_loadedAt = std::filesystem::file_time_type::clock::now();
             vLoad(path);
             m_strPath = path;
             m_stamp = stamp;
@@ -77,6 +85,7 @@ class CLangFileCache {
     std::mutex m_lock;
     std::string m_strPath;
     std::filesystem::file_time_type m_stamp;
+    std::filesystem::file_time_type m_loadedAt;
     std::uintmax_t m_iBytes = 0;
     std::string m_strText;
     std::unordered_map<std::string, std::string> m_answers;

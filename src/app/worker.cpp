@@ -6,19 +6,10 @@
 #include <system_error>
 
 #include "app/log.h"
-
-#if defined(__linux__)
-#include <pthread.h>
-#endif
+#include "platform/thread_name.h"
 
 void vNameThisThread(std::string_view name) {
-#if defined(__linux__)
-    char shortName[CWorker::kNameMax + 1] = {};
-    std::memcpy(shortName, name.data(), std::min(name.size(), CWorker::kNameMax));
-    (void)pthread_setname_np(pthread_self(), shortName);
-#else
-    (void)name;
-#endif
+    vSetThreadName(name.substr(0, std::min(name.size(), CWorker::kNameMax)));
 }
 
 CResult<void> CWorker::sStart(std::string_view name, Body body) {

@@ -9,6 +9,7 @@
 #include "app/shown_text.h"
 #include "app/text_conv.h"
 #include "check/line_check.h"
+#include "platform/local_time.h"
 #include "protocol/dev_list_format.h"
 
 namespace {
@@ -202,8 +203,7 @@ std::string strCheckHtml(const CCheckReport& report) {
 }
 
 std::string strMakeReportFolder(const std::string& base, std::time_t when, std::string& error) {
-    std::tm local{};
-    localtime_r(&when, &local);
+    const std::tm local = tmLocalTime(when);
     std::array<char, 32> stamp{};
     std::strftime(stamp.data(), stamp.size(), "check-%Y%m%d-%H%M%S", &local);
     std::error_code code;

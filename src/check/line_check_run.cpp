@@ -6,14 +6,14 @@
 #include <filesystem>
 
 #include "check/check_report.h"
+#include "platform/local_time.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 std::string strLocalTime(std::time_t when) {
-    std::tm local{};
-    localtime_r(&when, &local);
+    const std::tm local = tmLocalTime(when);
     std::array<char, 32> text{};
     std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &local);
     return text.data();

@@ -1,7 +1,5 @@
 #include "cli/cmd_check.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -16,6 +14,7 @@
 #include "cli/cli_session.h"
 #include "cli/cmd_history.h"
 #include "media/horn_test.h"
+#include "platform/socket.h"
 #include "protocol/lan_station.h"
 
 namespace {
@@ -215,7 +214,7 @@ int iCheckCommand(const CCliOptions& options, std::ostream& out, std::ostream& e
     }
     std::vector<CDevInfo> found = station.registry().vecActiveView();
     std::sort(found.begin(), found.end(), [](const CDevInfo& a, const CDevInfo& b) {
-        return ntohl(a.m_uiIpAddr) < ntohl(b.m_uiIpAddr);
+        return iHostFromNet(a.m_uiIpAddr) < iHostFromNet(b.m_uiIpAddr);
     });
     std::vector<CCheckTarget> targets;
     if (args->m_addresses.empty()) {

@@ -1,5 +1,4 @@
 // kestrel-cli: the headless station for production-line scripts and support staff.
-#include <cstdlib>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -8,6 +7,8 @@
 #include "app/log.h"
 #include "cli/cli_options.h"
 #include "cli/cli_runner.h"
+#include "platform/env.h"
+#include "platform/paths.h"
 
 int main(int argc, char** argv) {
     const std::vector<std::string> args(argv + 1, argv + argc);
@@ -22,7 +23,7 @@ int main(int argc, char** argv) {
     }
     // Scripts read standard error for the station's own problems; the diagnostic
     // lines go there only when asked for.
-    if (!parsed.m_options->m_fgVerbose && std::getenv("KESTREL_LOG") == nullptr) {
+    if (!parsed.m_options->m_fgVerbose && !strGetEnv("KESTREL_LOG")) {
         vSetLogLevel({}, ELogLevel::kOff);
     }
     try {

@@ -8,6 +8,8 @@
 #include <random>
 #include <vector>
 
+#include "platform/local_time.h"
+
 namespace {
 
 constexpr std::array<std::string_view, 5> kOutcomeNames{"pass", "fail", "no-answer", "skipped",
@@ -172,8 +174,7 @@ std::optional<long long> sParseUtcDateMs(std::string_view text) {
 
 std::string strUtcTime(long long timeMs) {
     const auto seconds = static_cast<std::time_t>(timeMs / 1000);
-    std::tm when{};
-    gmtime_r(&seconds, &when);
+    const std::tm when = tmUtcTime(seconds);
     char text[40] = {};
     const std::size_t length = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &when);
     std::snprintf(text + length, sizeof text - length, ".%03dZ", static_cast<int>(timeMs % 1000));

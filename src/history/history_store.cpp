@@ -1,7 +1,5 @@
 #include "history/history_store.h"
 
-#include <unistd.h>
-
 #include <array>
 
 #include "history/pg_record_store.h"

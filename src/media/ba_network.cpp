@@ -1,7 +1,6 @@
 #include "media/ba_network.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -20,10 +19,6 @@ constexpr std::chrono::milliseconds kLoginPause{20};
 constexpr int kReadWaitMs = 1000;
 // Written in place of the password in the login line.
 constexpr const char* kPasswordMask = "******";
-
-bool fgTryAgain(int error) {
-    return error == -EINTR || error == -EAGAIN || error == -EWOULDBLOCK;
-}
 
 }  // namespace
 
@@ -346,7 +341,7 @@ void CBaNetwork::StreamProc(CChannel& channel, int startStreamId, const std::sto
             break;
         }
         if (got < 0) {
-            if (fgTryAgain(got)) {
+            if (fgSockRetry(got)) {
                 KLOG_INFO("<0");
                 m_clock.fgSleepFor(kTick, stop);
                 continue;

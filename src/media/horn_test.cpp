@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -40,36 +39,39 @@ int iMsLeft(Clock::time_point deadline) {
     return static_cast<int>(std::clamp<long long>(left, 0, kStepMs));
 }
 
-// One connect attempt within waitMs: 0 connected, kStoppedDuringConnect, else the
-// positive system error number.
-constexpr int kStoppedDuringConnect = -1;
-int iConnectOnce(const std::stop_token& stop, const CSocket& socket, const CEndpoint& target,
-                 int waitMs) {
-    if (iSetNonBlocking(socket, true) != 0) {
-        return EINVAL;
+// How one connect attempt ended: connected, stopped, or failed for a reason.
+struct CConnectEnd {
+    bool m_fgStopped = false;
+    ESockErr m_eError = ESockErr::None;
+};
+CConnectEnd sConnectOnce(const std::stop_token& stop, const CSocket& socket,
+                         const CEndpoint& target, int waitMs) {
+    const int nonBlocking = iSetNonBlocking(socket, true);
+    if (nonBlocking != 0) {
+        return CConnectEnd{false, eSockErr(nonBlocking)};
     }
     const int started = iConnect(socket, target);
     if (started == 0) {
-        return 0;
+        return {};
     }
-    if (started != -EINPROGRESS) {
-        return -started;
+    if (eSockErr(started) != ESockErr::InProgress) {
+        return CConnectEnd{false, eSockErr(started)};
     }
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(waitMs);
     while (Clock::now() < deadline) {
         if (stop.stop_requested()) {
-            return kStoppedDuringConnect;
+            return CConnectEnd{true, ESockErr::None};
         }
         int events = 0;
         const int ready = iWaitOne(socket, false, true, iMsLeft(deadline), events);
-        if (ready < 0 && ready != -EINTR) {
-            return -ready;
+        if (ready < 0 && !fgSockRetry(ready)) {
+            return CConnectEnd{false, eSockErr(ready)};
         }
         if (ready > 0) {
-            return iSocketError(socket);
+            return CConnectEnd{false, eSocketError(socket)};
         }
     }
-    return ETIMEDOUT;
+    return CConnectEnd{false, ESockErr::TimedOut};
 }
 
 // Size of the file, or -1 when it cannot be opened or measured.
@@ -79,10 +81,6 @@ long long iFileSize(const std::string& path) {
         return -1;
     }
     return std::ftell(file.get());
-}
-
-std::string strErrorText(int error) {
-    return std::system_category().message(error);
 }
 
 }  // namespace
@@ -243,16 +241,16 @@ CHornResult CHornTest::sPushFile(const std::stop_token& stop, std::uint32_t addr
             return result;
         }
         ++result.m_iConnectAttempts;
-        const int error = iConnectOnce(stop, socket, target, m_options.m_iConnectWaitMs);
-        if (error == 0) {
-            break;
-        }
-        if (error == kStoppedDuringConnect) {
+        const CConnectEnd end = sConnectOnce(stop, socket, target, m_options.m_iConnectWaitMs);
+        if (end.m_fgStopped) {
             continue;  // stopped during the attempt: the check above ends the worker
         }
-        KLOG_ERR("connect fail: %s", strErrorText(error).c_str());
-        result.m_iError = error;
-        m_view.vOnHornConnectFailed(result.m_strDevice, result.m_iConnectAttempts, error);
+        if (end.m_eError == ESockErr::None) {
+            break;
+        }
+        KLOG_ERR("connect fail: %s", pszSockErrText(end.m_eError));
+        result.m_eError = end.m_eError;
+        m_view.vOnHornConnectFailed(result.m_strDevice, result.m_iConnectAttempts, end.m_eError);
         // The device may have missed the first request or closed its receiver since.
         m_link.vSendOpenHorn();
         if (result.m_iConnectAttempts >= m_options.m_iConnectAttempts) {
@@ -262,7 +260,7 @@ CHornResult CHornTest::sPushFile(const std::stop_token& stop, std::uint32_t addr
         }
         (void)fgPauseStopped(stop, m_options.m_iConnectRetryMs);
     }
-    result.m_iError = 0;
+    result.m_eError = ESockErr::None;
 
     const FilePtr file(std::fopen(filePath.c_str(), "rb"));
     std::array<std::uint8_t, kHornPieceBytes> piece{};
@@ -288,7 +286,7 @@ CHornResult CHornTest::sPushFile(const std::stop_token& stop, std::uint32_t addr
         }
         int events = 0;
         const int ready = iWaitOne(socket, false, true, kStepMs, events);
-        if (ready == 0 || ready == -EINTR) {
+        if (ready == 0 || eSockErr(ready) == ESockErr::Interrupted) {
             if (Clock::now() - lastProgress > std::chrono::milliseconds(m_options.m_iSendStallMs)) {
                 KLOG_ERR("send stalled");
                 result.m_eOutcome = EHornOutcome::kStalled;
@@ -299,14 +297,14 @@ CHornResult CHornTest::sPushFile(const std::stop_token& stop, std::uint32_t addr
         const int sent =
             ready < 0 ? ready
                       : iSend(socket, std::span(piece.data() + pieceSent, pieceBytes - pieceSent));
-        if (sent == -EAGAIN || sent == -EINTR) {
+        if (fgSockRetry(sent)) {
             continue;
         }
         if (sent <= 0) {
             // A broken connection does not mend itself: retrying would only repeat
             // this line until the operator stops the test.
-            result.m_iError = sent < 0 ? -sent : EPIPE;
-            KLOG_INFO("send err: %s", strErrorText(result.m_iError).c_str());
+            result.m_eError = sent < 0 ? eSockErr(sent) : ESockErr::Reset;
+            KLOG_INFO("send err: %s", pszSockErrText(result.m_eError));
             result.m_eOutcome = EHornOutcome::kConnectionLost;
             break;
         }

@@ -26,6 +26,7 @@
 
 #include "app/one_shot.h"
 #include "app/worker.h"
+#include "platform/socket.h"
 
 class CStation;
 class IUdpSender;
@@ -83,7 +84,7 @@ enum class EHornOutcome : std::uint8_t {
     kReadFailed,      // the file ended early or could not be read while sending
     kNoSocket,        // no TCP socket could be made
     kConnectFailed,   // every connect attempt failed
-    kConnectionLost,  // the connection failed while sending (m_iError)
+    kConnectionLost,  // the connection failed while sending (m_eError)
     kStalled,         // the device took nothing for the send limit
 };
 
@@ -93,9 +94,9 @@ struct CHornResult {
     std::string m_strDevice;  // dotted address text
     std::string m_strFile;    // the path looked for or sent
     std::uint64_t m_ulBytesSent = 0;
-    std::uint64_t m_ulBytesTotal = 0;  // the file's size; 0 when unknown
-    int m_iConnectAttempts = 0;        // attempts made
-    int m_iError = 0;                  // system error number of the failure; 0: none
+    std::uint64_t m_ulBytesTotal = 0;    // the file's size; 0 when unknown
+    int m_iConnectAttempts = 0;          // attempts made
+    ESockErr m_eError = ESockErr::None;  // why the connection failed; None: it did not
     bool operator==(const CHornResult&) const = default;
 };
 
@@ -104,8 +105,8 @@ struct CHornResult {
 class IHornView {
   public:
     virtual ~IHornView() = default;
-    // Connect attempt `attempt` (1-based) failed with the system error number `error`.
-    virtual void vOnHornConnectFailed(const std::string& device, int attempt, int error) {
+    // Connect attempt `attempt` (1-based) failed for `error`.
+    virtual void vOnHornConnectFailed(const std::string& device, int attempt, ESockErr error) {
         (void)device;
         (void)attempt;
         (void)error;

@@ -28,24 +28,21 @@ std::vector<CInterfaceAddr> vecLocalInterfaces() {
     return interfaces;
 }
 
-// The announcement socket of one interface. A socket bound to a unicast address is
-// never handed multicast datagrams here, so each interface's socket is bound to the
-// group itself (shared with the other interfaces' sockets) and takes only the
-// datagrams of the membership it joins on its own interface.
+// The announcement socket of one interface: it shares the port with the other
+// interfaces' sockets and takes only the datagrams of the membership it joins on its
+// own interface.
 int iCreateAnnounceSocket(CSocket& created) {
     CSocket socket = CSocket::Udp();
     if (!socket.fgValid()) {
         return -1;
     }
-    (void)iSetReuseAddr(socket, true);
-    const int bound = iBind(socket, CEndpoint{kAnnounceGroupNet, kPortAnnounce});
+    const int bound = iBindMulticastReceiver(socket, kAnnounceGroupNet, kPortAnnounce);
     if (bound != 0) {
-        KLOG_ERR("bind port %d fail:%s", kPortAnnounce, std::strerror(-bound));
+        KLOG_ERR("bind port %d fail:%s", kPortAnnounce, pszSockErrText(eSockErr(bound)));
         return -1;
     }
-    (void)iSetMulticastAll(socket, false);
     created = std::move(socket);
-    return created.iHandle();
+    return 0;
 }
 
 }  // namespace
@@ -267,11 +264,11 @@ const CMySocket::CSockTabEntry* CMySocket::psFindSockEntry(std::uint32_t addrNet
     return firstMatch;
 }
 
-int CMySocket::iGetSockfd(std::uint32_t addrNet, std::uint32_t* broadcastNet) const {
+SocketHandle CMySocket::iGetSockfd(std::uint32_t addrNet, std::uint32_t* broadcastNet) const {
     const std::lock_guard lock(m_tabLock);
     const CSockTabEntry* entry = psFindSockEntry(addrNet);
     if (entry == nullptr) {
-        return -1;
+        return kInvalidSocket;
     }
     if (broadcastNet != nullptr) {
         *broadcastNet = entry->m_uiBroadcast;
@@ -300,7 +297,7 @@ int CMySocket::iSendUdpToDev(std::uint32_t addrNet, std::span<const std::uint8_t
     }
     const int sent = iSendTo(entry->m_socket, data, CEndpoint{addrNet, kPortCommand});
     if (sent < 0) {
-        KLOG_ERR("sendto %s fail:%s", strIpText(addrNet).c_str(), std::strerror(-sent));
+        KLOG_ERR("sendto %s fail:%s", strIpText(addrNet).c_str(), pszSockErrText(eSockErr(sent)));
         return -2;
     }
     return 0;
@@ -334,7 +331,7 @@ void CMySocket::vSearchDev() {
         const int sent =
             iSendTo(entry.m_socket, kSearchDatagram, CEndpoint{entry.m_uiBroadcast, kPortSearch});
         if (sent < 0) {
-            KLOG_ERR("search send fail:%s", std::strerror(-sent));
+            KLOG_ERR("search send fail:%s", pszSockErrText(eSockErr(sent)));
         }
     }
 }
@@ -385,7 +382,7 @@ int CMySocket::iReadUpgradeAccept(const CSocket& listener) {
     CEndpoint peer;
     CSocket accepted = sAccept(listener, &peer);
     if (!accepted.fgValid()) {
-        KLOG_ERR("accept fail:%s", std::strerror(errno));
+        KLOG_ERR("accept fail:%s", pszSockErrText(eLastSockErr()));
         return -1;
     }
     UpgradeAcceptHandler handler;

@@ -112,8 +112,8 @@ class CMySocket final : public IUdpSender {
     // The local socket on addrNet's subnet: among the entries whose subnet holds the
     // address, the first command socket in ascending handle order, else the first
     // such entry. broadcastNet receives that entry's broadcast address when given.
-    // -1 (and the "err sockfd info" line) when no interface is on that subnet.
-    int iGetSockfd(std::uint32_t addrNet, std::uint32_t* broadcastNet = nullptr) const;
+    // kInvalidSocket (and the "err sockfd info" line) when no interface is on that subnet.
+    SocketHandle iGetSockfd(std::uint32_t addrNet, std::uint32_t* broadcastNet = nullptr) const;
     // A copy of the table in ascending handle order.
     std::vector<CSockTabInfo> vecSockTab() const;
 

@@ -16,18 +16,19 @@ constexpr int kListenBacklog = 60;
 constexpr std::uint32_t kGroupFirstHost = 0xE0000100U;  // 224.0.1.0
 constexpr std::uint32_t kGroupLastHost = 0xEFFFFFFFU;   // 239.255.255.255
 
-// The reason a step on addrNet:port failed, from its negative system error.
-CError sSocketFault(const char* what, std::uint32_t addrNet, std::uint16_t port, int negErr) {
+// The reason a step on addrNet:port failed, from its negative socket result; the
+// error's number is the portable ESockErr.
+CError sSocketFault(const char* what, std::uint32_t addrNet, std::uint16_t port, int rc) {
     return sError(std::string(what) + " " + strIpText(addrNet) + ":" + std::to_string(port) + ": " +
-                      std::strerror(-negErr),
-                  -negErr);
+                      pszSockErrText(eSockErr(rc)),
+                  -rc);
 }
 
 // A new socket bound to addrNet:port, or why not.
 CResult<CSocket> sBoundSocket(CSocket socket, const char* kind, std::uint32_t addrNet,
                               std::uint16_t port) {
     if (!socket.fgValid()) {
-        const CError fault = sSocketFault(kind, addrNet, port, -errno);
+        const CError fault = sSocketFault(kind, addrNet, port, iSockErrRc(eLastSockErr()));
         KLOG_ERR("no socket: %s", fault.m_strReason.c_str());
         return fault;
     }
@@ -84,7 +85,7 @@ int iAddMulticastGroup(const CSocket& socket, std::uint32_t interfaceNet, std::u
     }
     (void)iLeaveMulticast(socket, groupNet, interfaceNet);
     if (const int joined = iJoinMulticast(socket, groupNet, interfaceNet); joined != 0) {
-        KLOG_ERR("add multicast error: %s", std::strerror(-joined));
+        KLOG_ERR("add multicast error: %s", pszSockErrText(eSockErr(joined)));
         return -3;
     }
     return 0;
@@ -97,9 +98,9 @@ int iSocketTcpConnect2(const CSocket& socket, std::uint32_t addrNet, std::uint16
         (void)iSetNonBlocking(socket, false);
         return 0;
     }
-    if (started != -EINPROGRESS) {
-        KLOG_INFO("err:%d", -started);
-        if (started == -EALREADY) {
+    if (eSockErr(started) != ESockErr::InProgress) {
+        KLOG_INFO("err:%s", pszSockErrText(eSockErr(started)));
+        if (eSockErr(started) == ESockErr::AlreadyConnecting) {
             KLOG_INFO("already connect ok last time");
             return kConnectAlready;
         }
@@ -118,9 +119,9 @@ int iSocketTcpConnect2(const CSocket& socket, std::uint32_t addrNet, std::uint16
         return -1;
     }
     // A failed connect may also show as writable; its pending error tells.
-    const int pending = iSocketError(socket);
-    if ((events & kEventWritable) == 0 || pending != 0) {
-        KLOG_INFO("other error when select:%s", std::strerror(pending));
+    const ESockErr pending = eSocketError(socket);
+    if ((events & kEventWritable) == 0 || pending != ESockErr::None) {
+        KLOG_INFO("other error when select:%s", pszSockErrText(pending));
         return -1;
     }
     (void)iSetNonBlocking(socket, false);
@@ -152,7 +153,7 @@ int iSELECT_Accept(CSocket& accepted, const CSocket& listener, CEndpoint* peer) 
     }
     CSocket socket = sAccept(listener, peer);
     if (!socket.fgValid()) {
-        KLOG_ERR("accept fail:%s", std::strerror(errno));
+        KLOG_ERR("accept fail:%s", pszSockErrText(eLastSockErr()));
         return -1;
     }
     accepted = std::move(socket);

@@ -1,13 +1,12 @@
 #include "protocol/dev_registry.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
 #include <cctype>
 #include <numeric>
 
 #include "app/log.h"
 #include "net/socket_layer.h"
+#include "platform/socket.h"
 
 namespace {
 
@@ -58,7 +57,7 @@ std::uint32_t uiAddrSortKey(const CDevInfo& devInfo) {
     if (!fgParseIp(devInfo.m_strIp, parsed)) {
         return 0xFFFFFFFFU;
     }
-    return ntohl(parsed);
+    return iHostFromNet(parsed);
 }
 
 }  // namespace

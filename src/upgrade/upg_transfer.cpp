@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <optional>
 
 #include "app/file_util.h"
@@ -34,7 +33,7 @@ std::int64_t iGetFileSize(const std::string& path) {
 }
 
 bool fgTransient(int result) {
-    return result == -EAGAIN || result == -EWOULDBLOCK || result == -EINTR;
+    return fgSockRetry(result);
 }
 
 int iMs(Clock::duration span) {
@@ -73,7 +72,7 @@ void CUpgrader::vRunDevice(CUpgAcceptInfo& record) {
         return;
     }
     CTransferEnd end = sTransfer(record, connection, probe, facts);
-    KLOG_INFO("close sockfd =%d", connection.iHandle());
+    KLOG_INFO("close sockfd =%lld", connection.iLogId());
     connection.vClose();
     if (end.m_eOutcome == EUpgOutcome::kSucceeded && !plan.m_strExpectVersion.empty()) {
         end = sVerify(record, probe, facts, plan);
@@ -118,8 +117,8 @@ CSocket CUpgrader::sConnect(CUpgAcceptInfo& record, const CSocket& probe, CUpgDe
             connected = started == 0;
             const Clock::time_point deadline =
                 Clock::now() + std::chrono::milliseconds(m_options.m_iConnectWaitMs);
-            while (started == -EINPROGRESS && Clock::now() < deadline && !record.m_fgStop.load() &&
-                   !handedWaiting()) {
+            while (eSockErr(started) == ESockErr::InProgress && Clock::now() < deadline &&
+                   !record.m_fgStop.load() && !handedWaiting()) {
                 int events = 0;
                 const int ready = iWaitOne(socket, false, true, kSliceMs, events);
                 readProbe();
@@ -127,7 +126,8 @@ CSocket CUpgrader::sConnect(CUpgAcceptInfo& record, const CSocket& probe, CUpgDe
                     break;
                 }
                 if (ready > 0) {
-                    connected = (events & kEventWritable) != 0 && iSocketError(socket) == 0;
+                    connected =
+                        (events & kEventWritable) != 0 && eSocketError(socket) == ESockErr::None;
                     break;
                 }
             }
@@ -194,7 +194,7 @@ CUpgrader::CTransferEnd CUpgrader::sTransfer(CUpgAcceptInfo& record, CSocket& co
     }
     record.m_ulBytesTotal.store(totalBytes);
     vSetPhase(record, EUpgPhase::kSending, facts);
-    KLOG_INFO("send start, fd=%d", connection.iHandle());
+    KLOG_INFO("send start, fd=%lld", connection.iLogId());
 
     const std::vector<std::uint8_t> head = bufBuildFileHead(entries);
     // One chunk per transfer, whatever the file sizes: a fleet costs its worker count

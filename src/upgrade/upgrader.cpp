@@ -5,11 +5,8 @@
 #include <system_error>
 #include <utility>
 
-#if defined(__linux__)
-#include <pthread.h>
-#endif
-
 #include "app/log.h"
+#include "platform/thread_name.h"
 #include "upgrade/upg_accept_info.h"
 #include "upgrade/upg_wire.h"
 
@@ -17,13 +14,7 @@ namespace {
 
 // Names the calling thread (visible in /proc/PID/task/*/comm and in debuggers).
 void vNameThisThread(int number) {
-#if defined(__linux__)
-    char name[16] = {};
-    std::snprintf(name, sizeof name, "kst-upgrade-%d", number);
-    (void)pthread_setname_np(pthread_self(), name);
-#else
-    (void)number;
-#endif
+    vSetThreadName("kst-upgrade-" + std::to_string(number));
 }
 
 bool fgCountsAsFailure(EUpgOutcome outcome) {
@@ -169,8 +160,8 @@ void CUpgrader::vOnAccepted(CSocket connection, const CEndpoint& peer) {
             return;
         }
         record.m_handed = std::move(connection);
-        KLOG_INFO("new socket connect in, %s,fd=%d,as server=1", address.c_str(),
-                  record.m_handed.iHandle());
+        KLOG_INFO("new socket connect in, %s,fd=%lld,as server=1", address.c_str(),
+                  record.m_handed.iLogId());
     }
     m_changed.notify_all();
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "app/profile.h"
@@ -83,6 +84,17 @@ TEST_F(TranslateFile, ReadsTheFileAnewOnEveryCall) {
     const std::string path = write("Clear=one\r\n");
     EXPECT_EQ(strTranslateWith(kLangChinese, path, "Clear"), "one");
     write("Clear=two\r\n");
+    EXPECT_EQ(strTranslateWith(kLangChinese, path, "Clear"), "two");
+}
+
+TEST_F(TranslateFile, SeesAnEditThatKeepsTheSizeAndTheModificationTime) {
+    // A file system with a coarse clock gives an edit within the same second the same
+    // time; the edit must show all the same.
+    const std::string path = write("Clear=one\r\n");
+    const auto stamp = std::filesystem::last_write_time(path);
+    EXPECT_EQ(strTranslateWith(kLangChinese, path, "Clear"), "one");
+    write("Clear=two\r\n");
+    std::filesystem::last_write_time(path, stamp);
     EXPECT_EQ(strTranslateWith(kLangChinese, path, "Clear"), "two");
 }
 

@@ -33,7 +33,7 @@ using namespace std::chrono_literals;
 
 class CHornRecorder final : public IHornView {
   public:
-    void vOnHornConnectFailed(const std::string& device, int attempt, int error) override {
+    void vOnHornConnectFailed(const std::string& device, int attempt, ESockErr error) override {
         (void)device;
         (void)error;
         const std::lock_guard lock(m_lock);
@@ -239,7 +239,7 @@ TEST_F(HornTest, EachFaultEndsTheWorkerWithOneResult) {
                     0, [](const devsim::CSimDeviceState& s) { return s.m_uiHornOpens >= 5; }));
                 break;
             case EHornOutcome::kConnectionLost:
-                EXPECT_NE(result.m_iError, 0);
+                EXPECT_NE(result.m_eError, ESockErr::None);
                 EXPECT_LT(result.m_ulBytesSent, result.m_ulBytesTotal);
                 EXPECT_TRUE(fgWaitDevice(
                     0, [](const devsim::CSimDeviceState& s) { return s.m_horn.m_uiDropped == 1; }));

@@ -73,7 +73,7 @@ TEST_F(SockTab, DeviceOnNoLocalSubnetSendsNothing) {
     iAdd("192.168.1.10", "255.255.255.0", kPortCommand);
     const std::vector<std::uint8_t> command(16, 0);
     CCaptureStderr capture;
-    EXPECT_EQ(m_transport.iGetSockfd(iIp("172.16.0.1")), -1);
+    EXPECT_EQ(m_transport.iGetSockfd(iIp("172.16.0.1")), kInvalidSocket);
     EXPECT_EQ(m_transport.iSendUdpToDev(iIp("172.16.0.1"), command), -2);
     EXPECT_FALSE(m_transport.fgSendUdpByIpStr("172.16.0.1", kPortSearch, command, true));
     EXPECT_FALSE(m_transport.fgSendUdpByIpStr("not an address", kPortSearch, command, false));
@@ -88,7 +88,7 @@ TEST_F(SockTab, ReleaseEmptiesTheTable) {
     EXPECT_EQ(m_transport.iAddRecvTab(CSocket(), iNoRead, 0, 0, kPortCommand), -1);
     EXPECT_EQ(m_transport.iReleaseRecvTab(), 0);
     EXPECT_TRUE(m_transport.vecSockTab().empty());
-    EXPECT_EQ(m_transport.iGetSockfd(iIp("192.168.1.20")), -1);
+    EXPECT_EQ(m_transport.iGetSockfd(iIp("192.168.1.20")), kInvalidSocket);
 }
 
 // With no interface the thread still runs without spinning, and UnInit ends it at
@@ -155,9 +155,9 @@ TEST_F(MySocketNs, TakenCommandOrSearchPortFailsInit) {
         EXPECT_FALSE(initialised);
         EXPECT_EQ(transport.sInitFault(), (CInitFault{row.m_step, iIp("10.200.6.1"), ""}));
         // The reason names the socket and what the system said, for the operator.
-        EXPECT_EQ(
-            transport.sInitFault()->m_strReason,
-            "UDP 10.200.6.1:" + std::to_string(row.m_takenPort) + ": " + std::strerror(EADDRINUSE));
+        EXPECT_EQ(transport.sInitFault()->m_strReason,
+                  "UDP 10.200.6.1:" + std::to_string(row.m_takenPort) + ": " +
+                      pszSockErrText(ESockErr::AddrInUse));
         EXPECT_NE(log.find("camkit:err:net:CMySocket::fgOpenInterface, "), std::string::npos);
         EXPECT_NE(log.find("=>create socket fail\r\n"), std::string::npos);
 

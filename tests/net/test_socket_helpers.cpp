@@ -56,8 +56,9 @@ TEST_F(SocketHelpers, CreatorsBindTheirPortAndSayWhyWhenItIsTaken) {
             const CResult<CSocket> again = row.m_create();
             EXPECT_EQ(out.text(), "");
             ASSERT_FALSE(again) << where;
-            EXPECT_EQ(again.error().m_strReason, where + ": " + std::strerror(EADDRINUSE));
-            EXPECT_EQ(again.error().m_iErrno, EADDRINUSE);
+            EXPECT_EQ(again.error().m_strReason,
+                      where + ": " + pszSockErrText(ESockErr::AddrInUse));
+            EXPECT_EQ(again.error().m_iErrno, static_cast<int>(ESockErr::AddrInUse));
         }
     });
 }

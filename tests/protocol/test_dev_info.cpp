@@ -1,4 +1,3 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -6,13 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/socket.h"
 #include "protocol/cmd_header.h"
 #include "protocol/dev_info.h"
 
 namespace {
 
 std::uint32_t Addr(const char* text) {
-    return ::inet_addr(text);
+    std::uint32_t addrNet = 0;
+    return fgParseIp(text, addrNet) ? addrNet : 0xFFFFFFFFU;
 }
 
 // A discovery reply with every field set, as a device on 192.168.1.50 sends it.

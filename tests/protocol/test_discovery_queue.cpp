@@ -1,9 +1,9 @@
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <vector>
 
+#include "platform/socket.h"
 #include "protocol/cmd_header.h"
 #include "protocol/discovery_queue.h"
 
@@ -18,7 +18,7 @@ std::array<std::uint8_t, kDiscoveryReplyBytes> Reply() {
 
 // Sender 10.0.x.y for device number i.
 std::uint32_t Sender(int i) {
-    return htonl(0x0A000000U | static_cast<std::uint32_t>(i));
+    return iNetFromHost(0x0A000000U | static_cast<std::uint32_t>(i));
 }
 
 }  // namespace

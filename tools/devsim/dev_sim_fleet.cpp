@@ -1,7 +1,5 @@
 #include "devsim/dev_sim_fleet.h"
 
-#include <sys/resource.h>
-
 #include <algorithm>
 #include <set>
 
@@ -10,6 +8,7 @@
 #include "devsim/sim_stream.h"
 #include "devsim/sim_upgrade.h"
 #include "devsim/udp_service.h"
+#include "platform/process.h"
 
 namespace devsim {
 
@@ -19,7 +18,7 @@ namespace {
 constexpr int kSocketsPerDevice = 5;
 constexpr int kSocketsPerNet = 2;
 // Descriptors left for everything else the process opens.
-constexpr rlim_t kSpareDescriptors = 256;
+constexpr std::size_t kSpareDescriptors = 256;
 
 int iDefaultPrefix(std::uint32_t addrNet) {
     return fgIsLoopback(addrNet) ? 8 : 24;
@@ -28,24 +27,7 @@ int iDefaultPrefix(std::uint32_t addrNet) {
 // Makes sure the process may open `needed` more descriptors than it has spare room
 // for; raises the soft limit up to the hard one when not.
 int iEnsureDescriptors(std::size_t needed, std::string& error) {
-    rlimit limit{};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0) {
-        return 0;
-    }
-    const rlim_t wanted = static_cast<rlim_t>(needed) + kSpareDescriptors;
-    if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < wanted) {
-        if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max < wanted) {
-            error = "the fleet needs " + std::to_string(wanted) + " open files but the limit is " +
-                    std::to_string(limit.rlim_max);
-            return -1;
-        }
-        limit.rlim_cur = wanted;
-        if (::setrlimit(RLIMIT_NOFILE, &limit) != 0) {
-            error = "cannot raise the open-file limit to " + std::to_string(wanted);
-            return -1;
-        }
-    }
-    return 0;
+    return fgEnsureHandleLimit(needed + kSpareDescriptors, error) ? 0 : -1;
 }
 
 }  // namespace

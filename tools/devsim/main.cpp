@@ -1,6 +1,4 @@
-// kestrel-devsim: a fleet of simulated devices until SIGINT or SIGTERM.
-
-#include <signal.h>
+// kestrel-devsim: a fleet of simulated devices until SIGINT or SIGTERM (Ctrl+C).
 
 #include <cstdio>
 #include <string>
@@ -8,6 +6,7 @@
 
 #include "devsim/dev_sim_fleet.h"
 #include "devsim/devsim_options.h"
+#include "platform/process.h"
 
 namespace {
 
@@ -30,14 +29,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    // Signals are taken by sigwait below; block them before any thread starts so
-    // that none of the fleet's threads receives them.
-    sigset_t signals;
-    sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
-    sigaddset(&signals, SIGUSR1);
-    pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+    // Before any thread starts, so that none of the fleet's threads takes a request.
+    vPrepareProcessRequests();
 
     CDevSimFleet fleet(options.m_config);
     for (const CDeviceTweak& tweak : options.m_tweaks) {
@@ -68,18 +61,10 @@ int main(int argc, char** argv) {
         fleet.iAnnounceAll(options.m_uiAnnounceType);
     }
 
-    for (;;) {
-        int received = 0;
-        if (sigwait(&signals, &received) != 0) {
-            continue;
-        }
-        if (received == SIGUSR1) {
-            const std::size_t sent = fleet.iAnnounceAll(options.m_uiAnnounceType);
-            std::printf("devsim: %zu announcements sent\n", sent);
-            std::fflush(stdout);
-            continue;
-        }
-        break;
+    while (eWaitProcessRequest() == EProcessRequest::Announce) {
+        const std::size_t sent = fleet.iAnnounceAll(options.m_uiAnnounceType);
+        std::printf("devsim: %zu announcements sent\n", sent);
+        std::fflush(stdout);
     }
     fleet.vStop();
     std::printf("devsim: stopped\n");

@@ -1,7 +1,6 @@
 #include "devsim/sim_horn.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <span>
 
 namespace devsim {
@@ -155,7 +154,7 @@ bool CHornService::fgRead(CConnection& connection, std::vector<std::uint8_t>& bu
         }
     }
     const int got = iRecv(connection.m_socket, std::span(buffer.data(), want));
-    if (got == -EAGAIN || got == -EINTR) {
+    if (fgSockRetry(got)) {
         return true;
     }
     if (got <= 0) {

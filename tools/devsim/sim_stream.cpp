@@ -1,7 +1,6 @@
 #include "devsim/sim_stream.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <utility>
 
@@ -246,7 +245,7 @@ void CStreamService::vAccept(CListener& listener) {
 void CStreamService::vRead(CConnection& connection, CSimTime now) {
     std::array<std::uint8_t, 2048> chunk{};
     const int got = iRecv(connection.m_socket, chunk);
-    if (got == 0 || (got < 0 && got != -EAGAIN && got != -EWOULDBLOCK && got != -EINTR)) {
+    if (got == 0 || (got < 0 && !fgSockRetry(got))) {
         connection.m_fgClose = true;
         return;
     }
@@ -458,7 +457,7 @@ void CStreamService::vFlush(CConnection& connection, CSimTime now) {
         const int sent =
             iSend(connection.m_socket, std::span(front.m_bytes).subspan(connection.m_iOutOffset));
         if (sent < 0) {
-            if (sent != -EAGAIN && sent != -EWOULDBLOCK && sent != -EINTR) {
+            if (!fgSockRetry(sent)) {
                 connection.m_fgClose = true;
             }
             return;

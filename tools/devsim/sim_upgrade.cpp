@@ -1,7 +1,6 @@
 #include "devsim/sim_upgrade.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <span>
@@ -37,7 +36,7 @@ int iReceive(
             continue;
         }
         const int got = iRecv(socket, buffer);
-        if (got == -EAGAIN || got == -EINTR) {
+        if (fgSockRetry(got)) {
             continue;
         }
         return got < 0 ? -1 : got;
@@ -54,7 +53,7 @@ bool fgSendText(const CSocket& socket, std::string_view text) {
             return false;
         }
         const int sent = iSend(socket, std::span(bytes + done, text.size() - done));
-        if (sent <= 0 && sent != -EAGAIN) {
+        if (sent <= 0 && !fgSockRetry(sent)) {
             return false;
         }
         done += static_cast<std::size_t>(std::max(sent, 0));
@@ -70,10 +69,10 @@ CSocket sConnectBack(std::uint32_t deviceNet, std::uint32_t stationNet) {
         return {};
     }
     const int started = iConnect(socket, CEndpoint{stationNet, kPortUpgradeStation});
-    if (started == -EINPROGRESS) {
+    if (eSockErr(started) == ESockErr::InProgress) {
         int events = 0;
         if (iWaitOne(socket, false, true, kConnectWaitMs, events) <= 0 ||
-            iSocketError(socket) != 0) {
+            eSocketError(socket) != ESockErr::None) {
             return {};
         }
     } else if (started != 0) {

@@ -1,7 +1,6 @@
 #include "devsim/udp_service.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <thread>
 
@@ -27,14 +26,16 @@ constexpr int kCopiesMax = 10;
 
 std::string strSocketError(const std::string& what, std::uint32_t addrNet, std::uint16_t port,
                            int rc) {
-    return what + " " + strIpText(addrNet) + ":" + std::to_string(port) + ": " + std::strerror(-rc);
+    return what + " " + strIpText(addrNet) + ":" + std::to_string(port) + ": " +
+           pszSockErrText(eSockErr(rc));
 }
 
 // A non-blocking UDP socket bound to addr:port; invalid with error set on failure.
 CSocket sBindUdp(std::uint32_t addrNet, std::uint16_t port, std::string& error) {
     CSocket socket = CSocket::Udp();
     if (!socket.fgValid()) {
-        error = strSocketError("cannot open a socket for", addrNet, port, -errno);
+        error =
+            strSocketError("cannot open a socket for", addrNet, port, iSockErrRc(eLastSockErr()));
         return {};
     }
     int rc = iBind(socket, CEndpoint{addrNet, port});
@@ -157,25 +158,19 @@ std::optional<std::size_t> CUdpService::sNetOf(std::uint32_t addrNet) const {
 }
 
 void CUdpService::vRegister(const CSocket& socket, ERole role, std::size_t index) {
-    const auto handle = static_cast<std::size_t>(socket.iHandle());
-    if (m_owners.size() <= handle) {
-        m_owners.resize(handle + 1);
-    }
-    m_owners[handle] = COwner{role, static_cast<std::uint32_t>(index)};
+    m_owners[socket.iHandle()] = COwner{role, static_cast<std::uint32_t>(index)};
     m_fgHandlesChanged = true;
 }
 
 void CUdpService::vUnregister(const CSocket& socket) {
-    const auto handle = static_cast<std::size_t>(socket.iHandle());
-    if (socket.fgValid() && handle < m_owners.size()) {
-        m_owners[handle] = COwner{};
+    if (socket.fgValid() && m_owners.erase(socket.iHandle()) != 0) {
         m_fgHandlesChanged = true;
     }
 }
 
 int CUdpService::iAnnounceLocked(std::size_t index, std::uint32_t messageType) {
     if (!m_fgRunning || index >= m_sockets.size()) {
-        return -ENOTCONN;
+        return iSockErrRc(ESockErr::NotConnected);
     }
     const CBytes datagram = sBuildAnnouncement(messageType, m_core.m_devices[index].iAddr());
     // The socket is bound to the device's own address, so the kernel sends the group
@@ -194,16 +189,16 @@ void CUdpService::vRun(const std::stop_token& stop) {
             std::lock_guard lock(m_core.m_mutex);
             if (m_fgHandlesChanged) {
                 handles.clear();
-                for (std::size_t handle = 0; handle < m_owners.size(); ++handle) {
-                    if (m_owners[handle].m_eRole != ERole::None) {
-                        handles.push_back(static_cast<SocketHandle>(handle));
+                for (const auto& [handle, owner] : m_owners) {
+                    if (owner.m_eRole != ERole::None) {
+                        handles.push_back(handle);
                     }
                 }
                 m_fgHandlesChanged = false;
             }
         }
         const int rc = iWaitReadable(handles, waitMs, ready);
-        if (rc < 0 && rc != -EINTR) {
+        if (rc < 0 && eSockErr(rc) != ESockErr::Interrupted) {
             KLOG_ERR("poll failed, %d", rc);
             // A wait that keeps failing would come straight back: rest a moment.
             std::this_thread::sleep_for(std::chrono::milliseconds(kPollErrorRestMs));
@@ -222,11 +217,11 @@ void CUdpService::vRun(const std::stop_token& stop) {
 void CUdpService::vDrain(SocketHandle handle, CSimTime now) {
     for (int reads = 0; reads < kReadsPerSocket; ++reads) {
         // A move while handling may close this socket: look its owner up every time.
-        const auto slot = static_cast<std::size_t>(handle);
-        if (slot >= m_owners.size() || m_owners[slot].m_eRole == ERole::None) {
+        const auto found = m_owners.find(handle);
+        if (found == m_owners.end() || found->second.m_eRole == ERole::None) {
             return;
         }
-        const COwner owner = m_owners[slot];
+        const COwner owner = found->second;
         const CSocket* socket = nullptr;
         switch (owner.m_eRole) {
             case ERole::DeviceCommand:

@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <optional>
 #include <queue>
 #include <span>
@@ -99,7 +100,7 @@ class CUdpService {
     std::vector<CNet> m_nets;
     std::vector<CDeviceSockets> m_sockets;
     std::optional<CDeviceSockets> m_pendingMove;
-    std::vector<COwner> m_owners;  // by socket handle
+    std::map<SocketHandle, COwner> m_owners;
     std::vector<SocketHandle> m_handles;
     bool m_fgHandlesChanged = true;
     std::priority_queue<CDelayed, std::vector<CDelayed>, std::greater<>> m_delayed;

@@ -12,6 +12,7 @@
 
 #include "app/log.h"
 #include "app/settings.h"
+#include "platform/local_time.h"
 #include "protocol/station.h"
 #include "ui/dialog_text.h"
 #include "ui/ownerdraw_tab_ctrl.h"
@@ -48,8 +49,7 @@ namespace {
 // folder, safe UID, "_", the local time "YYYY-MM-DD-hh-mm-ss", then the ending.
 std::string strRecordPath(const std::string& folder, std::string_view uid, std::time_t startTime,
                           std::string_view ending) {
-    std::tm local{};
-    localtime_r(&startTime, &local);
+    const std::tm local = tmLocalTime(startTime);
     std::array<char, 80> stamp{};
     std::snprintf(stamp.data(), stamp.size(), "%4d-%02d-%02d-%02d-%02d-%02d", local.tm_year + 1900,
                   local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);

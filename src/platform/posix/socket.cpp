@@ -1,6 +1,5 @@
-#include "net/socket_layer.h"
+#include "platform/socket.h"
 
-#include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
@@ -10,9 +9,64 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <cstring>
 
 namespace {
+
+int iDescriptor(const CSocket& socket) {
+    return static_cast<int>(socket.iHandle());
+}
+
+SocketHandle iOwnHandle(int descriptor) {
+    return descriptor < 0 ? kInvalidSocket : static_cast<SocketHandle>(descriptor);
+}
+
+ESockErr eFromErrno(int error) {
+    switch (error) {
+        case 0:
+            return ESockErr::None;
+        case EAGAIN:
+#if EWOULDBLOCK != EAGAIN
+        case EWOULDBLOCK:
+#endif
+            return ESockErr::WouldBlock;
+        case EINPROGRESS:
+            return ESockErr::InProgress;
+        case EINTR:
+            return ESockErr::Interrupted;
+        case ETIMEDOUT:
+            return ESockErr::TimedOut;
+        case ECONNREFUSED:
+            return ESockErr::Refused;
+        case ECONNRESET:
+        case EPIPE:
+        case ECONNABORTED:
+            return ESockErr::Reset;
+        case EADDRINUSE:
+            return ESockErr::AddrInUse;
+        case EADDRNOTAVAIL:
+            return ESockErr::AddrNotAvailable;
+        case EALREADY:
+            return ESockErr::AlreadyConnecting;
+        case ENOTCONN:
+            return ESockErr::NotConnected;
+        case ENETUNREACH:
+        case EHOSTUNREACH:
+            return ESockErr::Unreachable;
+        case EACCES:
+        case EPERM:
+            return ESockErr::Access;
+        default:
+            return ESockErr::Other;
+    }
+}
+
+int iFailure() {
+    return iSockErrRc(eFromErrno(errno));
+}
+
+int iResult(int rc) {
+    return rc < 0 ? iFailure() : rc;
+}
 
 sockaddr_in sToSockaddr(const CEndpoint& endpoint) {
     sockaddr_in address{};
@@ -26,15 +80,23 @@ CEndpoint sFromSockaddr(const sockaddr_in& address) {
     return CEndpoint{address.sin_addr.s_addr, ntohs(address.sin_port)};
 }
 
-int iResult(int rc) {
-    return rc < 0 ? -errno : rc;
+int iSetIntOption(const CSocket& socket, int level, int name, int value) {
+    return iResult(::setsockopt(iDescriptor(socket), level, name, &value, sizeof value));
 }
 
-int iSetIntOption(const CSocket& socket, int level, int name, int value) {
-    return iResult(::setsockopt(socket.iHandle(), level, name, &value, sizeof value));
+int iSetMembership(const CSocket& socket, int option, std::uint32_t groupNet,
+                   std::uint32_t interfaceNet) {
+    ip_mreq request{};
+    request.imr_multiaddr.s_addr = groupNet;
+    request.imr_interface.s_addr = interfaceNet;
+    return iResult(::setsockopt(iDescriptor(socket), IPPROTO_IP, option, &request, sizeof request));
 }
 
 }  // namespace
+
+ESockErr eLastSockErr() {
+    return eFromErrno(errno);
+}
 
 CSocket& CSocket::operator=(CSocket&& other) noexcept {
     if (this != &other) {
@@ -45,11 +107,11 @@ CSocket& CSocket::operator=(CSocket&& other) noexcept {
 }
 
 CSocket CSocket::Udp() {
-    return CSocket(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0));
+    return CSocket(iOwnHandle(::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0)));
 }
 
 CSocket CSocket::Tcp() {
-    return CSocket(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    return CSocket(iOwnHandle(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)));
 }
 
 SocketHandle CSocket::release() {
@@ -59,33 +121,16 @@ SocketHandle CSocket::release() {
 }
 
 void CSocket::vClose() {
-    if (m_handle >= 0) {
-        ::close(m_handle);
+    if (fgValid()) {
+        ::close(static_cast<int>(m_handle));
         m_handle = kInvalidSocket;
     }
-}
-
-std::string strIpText(std::uint32_t addrNet) {
-    in_addr address{};
-    address.s_addr = addrNet;
-    char text[INET_ADDRSTRLEN] = {};
-    ::inet_ntop(AF_INET, &address, text, sizeof text);
-    return text;
-}
-
-bool fgParseIp(const std::string& text, std::uint32_t& addrNet) {
-    in_addr address{};
-    if (::inet_pton(AF_INET, text.c_str(), &address) != 1) {
-        return false;
-    }
-    addrNet = address.s_addr;
-    return true;
 }
 
 int iBind(const CSocket& socket, const CEndpoint& local) {
     const sockaddr_in address = sToSockaddr(local);
     return iResult(
-        ::bind(socket.iHandle(), reinterpret_cast<const sockaddr*>(&address), sizeof address));
+        ::bind(iDescriptor(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address));
 }
 
 int iSetBroadcast(const CSocket& socket, bool enabled) {
@@ -97,27 +142,17 @@ int iSetReuseAddr(const CSocket& socket, bool enabled) {
 }
 
 int iSetNonBlocking(const CSocket& socket, bool enabled) {
-    const int flags = ::fcntl(socket.iHandle(), F_GETFL, 0);
+    const int flags = ::fcntl(iDescriptor(socket), F_GETFL, 0);
     if (flags < 0) {
-        return -errno;
+        return iFailure();
     }
     const int wanted = enabled ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK);
-    return iResult(::fcntl(socket.iHandle(), F_SETFL, wanted));
+    return iResult(::fcntl(iDescriptor(socket), F_SETFL, wanted));
 }
 
 int iListen(const CSocket& socket, int backlog) {
-    return iResult(::listen(socket.iHandle(), backlog));
+    return iResult(::listen(iDescriptor(socket), backlog));
 }
-
-namespace {
-int iSetMembership(const CSocket& socket, int option, std::uint32_t groupNet,
-                   std::uint32_t interfaceNet) {
-    ip_mreq request{};
-    request.imr_multiaddr.s_addr = groupNet;
-    request.imr_interface.s_addr = interfaceNet;
-    return iResult(::setsockopt(socket.iHandle(), IPPROTO_IP, option, &request, sizeof request));
-}
-}  // namespace
 
 int iJoinMulticast(const CSocket& socket, std::uint32_t groupNet, std::uint32_t interfaceNet) {
     return iSetMembership(socket, IP_ADD_MEMBERSHIP, groupNet, interfaceNet);
@@ -127,8 +162,15 @@ int iLeaveMulticast(const CSocket& socket, std::uint32_t groupNet, std::uint32_t
     return iSetMembership(socket, IP_DROP_MEMBERSHIP, groupNet, interfaceNet);
 }
 
-int iSetMulticastAll(const CSocket& socket, bool enabled) {
-    return iSetIntOption(socket, IPPROTO_IP, IP_MULTICAST_ALL, enabled ? 1 : 0);
+int iBindMulticastReceiver(const CSocket& socket, std::uint32_t groupNet, std::uint16_t port) {
+    (void)iSetReuseAddr(socket, true);
+    // Bound to a unicast address the socket would never be handed group datagrams;
+    // bound to the group, Linux would hand it every membership of the host unless told.
+    const int bound = iBind(socket, CEndpoint{groupNet, port});
+    if (bound != 0) {
+        return bound;
+    }
+    return iSetIntOption(socket, IPPROTO_IP, IP_MULTICAST_ALL, 0);
 }
 
 int iRaiseReceiveBuffer(const CSocket& socket, int bytes) {
@@ -141,8 +183,8 @@ int iRaiseReceiveBuffer(const CSocket& socket, int bytes) {
     }
     int granted = 0;
     socklen_t length = sizeof granted;
-    if (::getsockopt(socket.iHandle(), SOL_SOCKET, SO_RCVBUF, &granted, &length) != 0) {
-        return -errno;
+    if (::getsockopt(iDescriptor(socket), SOL_SOCKET, SO_RCVBUF, &granted, &length) != 0) {
+        return iFailure();
     }
     return granted;
 }
@@ -150,7 +192,7 @@ int iRaiseReceiveBuffer(const CSocket& socket, int bytes) {
 CEndpoint sLocalEndpoint(const CSocket& socket) {
     sockaddr_in address{};
     socklen_t length = sizeof address;
-    if (::getsockname(socket.iHandle(), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
+    if (::getsockname(iDescriptor(socket), reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         return {};
     }
     return sFromSockaddr(address);
@@ -158,9 +200,9 @@ CEndpoint sLocalEndpoint(const CSocket& socket) {
 
 int iSendTo(const CSocket& socket, std::span<const std::uint8_t> data, const CEndpoint& target) {
     const sockaddr_in address = sToSockaddr(target);
-    const ssize_t sent = ::sendto(socket.iHandle(), data.data(), data.size(), MSG_NOSIGNAL,
+    const ssize_t sent = ::sendto(iDescriptor(socket), data.data(), data.size(), MSG_NOSIGNAL,
                                   reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    return sent < 0 ? -errno : static_cast<int>(sent);
+    return sent < 0 ? iFailure() : static_cast<int>(sent);
 }
 
 int iRecvFrom(const CSocket& socket, std::span<std::uint8_t> buffer, CEndpoint& from) {
@@ -168,36 +210,36 @@ int iRecvFrom(const CSocket& socket, std::span<std::uint8_t> buffer, CEndpoint& 
     socklen_t length = sizeof address;
     // MSG_TRUNC makes the call report the datagram's real length, so an oversized
     // datagram can be told from one that filled the buffer exactly.
-    const ssize_t got = ::recvfrom(socket.iHandle(), buffer.data(), buffer.size(), MSG_TRUNC,
+    const ssize_t got = ::recvfrom(iDescriptor(socket), buffer.data(), buffer.size(), MSG_TRUNC,
                                    reinterpret_cast<sockaddr*>(&address), &length);
     if (got < 0) {
-        return -errno;
+        return iFailure();
     }
     from = sFromSockaddr(address);
     return static_cast<int>(got);
 }
 
 int iSend(const CSocket& socket, std::span<const std::uint8_t> data) {
-    const ssize_t sent = ::send(socket.iHandle(), data.data(), data.size(), MSG_NOSIGNAL);
-    return sent < 0 ? -errno : static_cast<int>(sent);
+    const ssize_t sent = ::send(iDescriptor(socket), data.data(), data.size(), MSG_NOSIGNAL);
+    return sent < 0 ? iFailure() : static_cast<int>(sent);
 }
 
 int iRecv(const CSocket& socket, std::span<std::uint8_t> buffer) {
-    const ssize_t got = ::recv(socket.iHandle(), buffer.data(), buffer.size(), 0);
-    return got < 0 ? -errno : static_cast<int>(got);
+    const ssize_t got = ::recv(iDescriptor(socket), buffer.data(), buffer.size(), 0);
+    return got < 0 ? iFailure() : static_cast<int>(got);
 }
 
 int iConnect(const CSocket& socket, const CEndpoint& target) {
     const sockaddr_in address = sToSockaddr(target);
-    return iResult(
-        ::connect(socket.iHandle(), reinterpret_cast<const sockaddr*>(&address), sizeof address));
+    return iResult(::connect(iDescriptor(socket), reinterpret_cast<const sockaddr*>(&address),
+                             sizeof address));
 }
 
 CSocket sAccept(const CSocket& listener, CEndpoint* peer) {
     sockaddr_in address{};
     socklen_t length = sizeof address;
-    CSocket accepted(::accept4(listener.iHandle(), reinterpret_cast<sockaddr*>(&address), &length,
-                               SOCK_CLOEXEC));
+    CSocket accepted(iOwnHandle(::accept4(
+        iDescriptor(listener), reinterpret_cast<sockaddr*>(&address), &length, SOCK_CLOEXEC)));
     if (accepted.fgValid() && peer != nullptr) {
         *peer = sFromSockaddr(address);
     }
@@ -205,26 +247,26 @@ CSocket sAccept(const CSocket& listener, CEndpoint* peer) {
 }
 
 bool fgMakeWakePair(CSocket& reader, CSocket& writer) {
-    int pair[2] = {kInvalidSocket, kInvalidSocket};
+    int pair[2] = {-1, -1};
     if (::socketpair(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pair) != 0) {
         return false;
     }
-    reader = CSocket(pair[0]);
-    writer = CSocket(pair[1]);
+    reader = CSocket(iOwnHandle(pair[0]));
+    writer = CSocket(iOwnHandle(pair[1]));
     return true;
 }
 
 int iShutdown(const CSocket& socket) {
-    return ::shutdown(socket.iHandle(), SHUT_RDWR) == 0 ? 0 : -errno;
+    return iResult(::shutdown(iDescriptor(socket), SHUT_RDWR));
 }
 
-int iSocketError(const CSocket& socket) {
+ESockErr eSocketError(const CSocket& socket) {
     int error = 0;
     socklen_t length = sizeof error;
-    if (::getsockopt(socket.iHandle(), SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
-        return errno;
+    if (::getsockopt(iDescriptor(socket), SOL_SOCKET, SO_ERROR, &error, &length) != 0) {
+        return eFromErrno(errno);
     }
-    return error;
+    return eFromErrno(error);
 }
 
 int iWaitReadable(std::span<const SocketHandle> handles, int timeoutMs,
@@ -239,15 +281,15 @@ int iWaitReadable(std::span<const SocketHandle> handles, int timeoutMs,
         polled = grown;
     }
     for (std::size_t i = 0; i < handles.size(); ++i) {
-        polled[i] = pollfd{handles[i], POLLIN, 0};
+        polled[i] = pollfd{static_cast<int>(handles[i]), POLLIN, 0};
     }
     const int rc = ::poll(polled.data(), polled.size(), timeoutMs);
     if (rc < 0) {
-        return -errno;
+        return iFailure();
     }
-    for (const pollfd& entry : polled) {
-        if ((entry.revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
-            ready.push_back(entry.fd);
+    for (std::size_t i = 0; i < handles.size(); ++i) {
+        if ((polled[i].revents & (POLLIN | POLLERR | POLLHUP)) != 0) {
+            ready.push_back(handles[i]);
         }
     }
     return rc;
@@ -255,7 +297,7 @@ int iWaitReadable(std::span<const SocketHandle> handles, int timeoutMs,
 
 int iWaitOne(const CSocket& socket, bool forRead, bool forWrite, int timeoutMs, int& events) {
     events = 0;
-    pollfd entry{socket.iHandle(), 0, 0};
+    pollfd entry{iDescriptor(socket), 0, 0};
     if (forRead) {
         entry.events |= POLLIN;
     }
@@ -264,7 +306,7 @@ int iWaitOne(const CSocket& socket, bool forRead, bool forWrite, int timeoutMs, 
     }
     const int rc = ::poll(&entry, 1, timeoutMs);
     if (rc <= 0) {
-        return rc < 0 ? -errno : 0;
+        return rc < 0 ? iFailure() : 0;
     }
     int count = 0;
     if ((entry.revents & (POLLIN | POLLHUP | POLLERR)) != 0 && forRead) {
