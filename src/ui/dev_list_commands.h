@@ -34,6 +34,7 @@ enum class EListCmd : int {
     kExportList = 32800,
     kSaveResults = 32801,
     kLineCheck = 32803,
+    kUpgradePanel = 32804,
 };
 
 // What the operator does to devices through the main window's lists: the device
