@@ -266,7 +266,8 @@ int iUpgradeCommand(const CCliOptions& options, CLanStation& lan,
         CUpgrader upgrader(lan.transport(), view, upgOptions);
         lan.transport().vSetUpgradeAcceptHandler(upgrader.fnAcceptHandler());
         if (upgrader.iStartUpgrade(choice.m_files, targets, args->m_plan) > 0) {
-            view.vPrintUntilOver(out);
+            // With --json, standard output carries the array alone.
+            view.vPrintUntilOver(options.m_eFormat == EListFormat::kJson ? err : out);
         }
         devices = upgrader.vecRunDevices();
         // The listener's reader points at the upgrader: stop receiving before it goes.

@@ -33,10 +33,10 @@ std::vector<std::string> vecUpgFileFaults(const CUpgradeArgs& args);
 
 // Runs the upgrade on the started station: the files are vetted first (any fault:
 // each is named on err, exit 2, nothing is sent); then one run over every target,
-// with one line per device state change, the summary, and the final table (or a JSON
-// array with --json). searchAll lists the devices that answer a search (for --all).
-// Exit code: 0 every device confirmed, 4 none was reached, 3 otherwise. Stops the
-// station's transport before it returns.
+// with one line per device state change, the summary, and the final table; with
+// --json the lines go to err and out holds only the JSON array. searchAll lists the devices that
+// answer a search (for --all). Exit code: 0 every device confirmed, 4 none was reached, 3
+// otherwise. Stops the station's transport before it returns.
 int iUpgradeCommand(const CCliOptions& options, CLanStation& lan,
                     const std::function<std::vector<std::string>()>& searchAll, std::ostream& out,
                     std::ostream& err, const CUpgOptions& upgOptions = {});

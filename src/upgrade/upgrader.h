@@ -4,7 +4,8 @@
 // device list from the start and ends, with one summary naming every device, when
 // the last of them has its verdict. A bounded pool of named worker threads carries
 // the devices; each worker takes one device at a time through its whole upgrade:
-//   1. the upgrade request, and a search sent to the device for its version and UID;
+//   1. a search sent to the device for its version and UID (its answer waited for at
+//      most 200 ms), then the upgrade request;
 //   2. up to 25 connect attempts to the device's TCP port 24215, each bounded to
 //      m_iConnectWaitMs (3 s) and spaced by m_iConnectRetryMs (995 ms), unless the
 //      device opens a connection to the station's listener (TCP 24214) first: a
@@ -165,6 +166,9 @@ class CUpgrader {
     static bool fgReadProbe(const CSocket& probe, std::uint32_t addrNet, CUpgDeviceResult& facts,
                             std::string& version);
     void vAskVersion(const CSocket& probe, std::uint32_t addrNet) const;
+    // Waits briefly for the answer to the first search, unless the version is known.
+    static void vTakeVersionBefore(const CSocket& probe, std::uint32_t addrNet,
+                                   CUpgDeviceResult& facts);
 
     // Publishes a phase change of the record (with what its worker learnt) to its row
     // and the view.
