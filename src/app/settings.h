@@ -4,7 +4,7 @@
 #include <string>
 
 // Process-wide settings fixed at start-up, before any other thread exists, and read
-// everywhere afterwards. Only m_uiLastSelectAddr changes later, on the UI thread.
+// everywhere afterwards; nothing changes them later.
 class CSettings {
   public:
     // The settings every part of the process reads. vSettingInit fills it once.
@@ -15,7 +15,7 @@ class CSettings {
     std::string m_strLangFile;             // "lang.lang" found by strFindDataFile
     int m_iUiLang = 1033;                  // 2052 simplified Chinese, else 1033
     bool m_fgReselect = false;             // "SelectDefaultIp.ini" exists in m_strWritableDir
-    std::uint32_t m_uiLastSelectAddr = 0;  // network byte order; 0 never matches
+    std::uint32_t m_uiLastSelectAddr = 0;  // at start-up; network byte order; 0 never matches
 };
 
 // Fills the settings: program directory (or programDir when not empty, for tests), the

@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <numeric>
 
+#include "app/atomic_file.h"
+#include "app/shown_text.h"
 #include "app/text_conv.h"
 #include "protocol/dev_list_format.h"
 
@@ -23,7 +24,7 @@ std::vector<std::size_t> vecFailuresFirst(const std::vector<CDeviceCheck>& rows)
 
 std::string strHtml(const std::string& raw) {
     std::string out;
-    for (const char c : strSanitizeUtf8(raw)) {
+    for (const char c : strShownText(raw, ELineBreaks::kKeep)) {
         switch (c) {
             case '&':
                 out += "&amp;";
@@ -222,12 +223,7 @@ bool fgWriteCheckReport(const std::string& folder, const CCheckReport& report, s
         {"report.html", strCheckHtml(report)},
     }};
     for (const auto& [name, text] : files) {
-        const std::string path = folder + "/" + name;
-        std::ofstream file(path, std::ios::binary | std::ios::trunc);
-        file << text;
-        file.close();
-        if (!file) {
-            error = "cannot write " + path;
+        if (!fgWriteFileAtomic(folder + "/" + name, text, error)) {
             return false;
         }
     }

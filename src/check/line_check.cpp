@@ -4,11 +4,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
-#include <fstream>
 #include <map>
 #include <mutex>
 #include <thread>
 
+#include "app/atomic_file.h"
+#include "app/dbg_print.h"
+#include "app/worker.h"
 #include "media/horn_test.h"
 #include "media/listen_probe.h"
 #include "media/png_image.h"
@@ -42,35 +44,6 @@ CStepResult sSkip(std::string reason) {
     return {EStepOutcome::kSkipped, std::move(reason), 0};
 }
 
-// Waits for the one result of a horn test.
-class CHornWaiter final : public IHornView {
-  public:
-    void vOnHornDone(const CHornResult& result) override {
-        {
-            const std::lock_guard lock(m_lock);
-            m_result = result;
-        }
-        m_done.notify_all();
-    }
-    std::optional<CHornResult> sWait(Clock::time_point deadline) {
-        std::unique_lock lock(m_lock);
-        m_done.wait_until(lock, deadline, [this] { return m_result.has_value(); });
-        return m_result;
-    }
-
-  private:
-    std::mutex m_lock;
-    std::condition_variable m_done;
-    std::optional<CHornResult> m_result;
-};
-
-bool fgWriteFile(const std::string& path, const std::vector<std::uint8_t>& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(bytes.data()),
-               static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    return !bytes.empty() && static_cast<bool>(file);
-}
 
 }  // namespace
 
@@ -122,10 +95,20 @@ std::vector<CDeviceCheck> CLineCheck::vecRun(const std::vector<CCheckTarget>& ta
     {
         const auto workers = static_cast<std::size_t>(
             std::clamp(std::min(m_options.m_iParallel, total), 1, kParallelMax));
-        std::vector<std::jthread> threads;
-        threads.reserve(workers);
+        std::vector<CWorker> threads(workers);
         for (std::size_t i = 0; i < workers; ++i) {
-            threads.emplace_back([&work, token = m_stop.get_token()] { work(token); });
+            const std::string name = "check-" + std::to_string(i + 1);
+            if (const auto started = threads[i].sStart(
+                    name, [&work, token = m_stop.get_token()](std::stop_token) { work(token); });
+                !started) {
+                // The workers already running take this one's share.
+                vDbgPrint("camkit:err:%s, %d=>%s\r\n", "CLineCheck::vecRun", __LINE__,
+                          started.error().m_strReason.c_str());
+                if (i == 0) {
+                    work(m_stop.get_token());
+                }
+                break;
+            }
         }
     }
     return rows;
@@ -261,11 +244,17 @@ CStepResult CLineCheck::sVideoStep(std::uint32_t addrNet, CDeviceCheck& row,
     }
     const auto stride = static_cast<std::size_t>(shot.m_iWidth) * 4;
     if (!m_options.m_strSnapshotDir.empty()) {
+        // A picture that cannot be kept fails the step: the report would otherwise
+        // show a device as seen whose picture nobody can look at.
         const std::string name = "snapshot-" + row.m_strIp + ".png";
-        if (fgWriteFile(m_options.m_strSnapshotDir + "/" + name,
-                        bufPngRgb(shot.m_iWidth, shot.m_iHeight, shot.m_rgbx, stride))) {
-            row.m_strSnapshot = name;
+        const std::vector<std::uint8_t> png =
+            bufPngRgb(shot.m_iWidth, shot.m_iHeight, shot.m_rgbx, stride);
+        std::string error = "the picture cannot be encoded";
+        if (png.empty() ||
+            !fgWriteFileAtomic(m_options.m_strSnapshotDir + "/" + name, png, error)) {
+            return sFail(error);
         }
+        row.m_strSnapshot = name;
         int thumbWidth = 0;
         int thumbHeight = 0;
         const std::vector<std::uint8_t> thumb =
@@ -308,13 +297,13 @@ CStepResult CLineCheck::sAudioStep(std::uint32_t addrNet, const std::stop_token&
 
 CStepResult CLineCheck::sHornStep(const std::string& ip) {
     CUdpHornLink link(m_sender, {ip});
-    CHornWaiter waiter;
+    CHornEndWait waiter;
     CHornTest horn(link, waiter);
     if (horn.iStart(ip, m_options.m_strHornFile) != 0) {
         return sFail("the horn test could not start");
     }
     const std::optional<CHornResult> result =
-        waiter.sWait(Clock::now() + std::chrono::milliseconds(m_options.m_iHornLimitMs));
+        waiter.end().sWait(Clock::now() + std::chrono::milliseconds(m_options.m_iHornLimitMs));
     horn.vStop();
     if (!result) {
         return sFail("the test sound took longer than " + std::to_string(m_options.m_iHornLimitMs) +

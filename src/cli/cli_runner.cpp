@@ -1,24 +1,14 @@
 #include "cli/cli_runner.h"
 
 #include <chrono>
-#include <map>
 #include <set>
+#include <variant>
 
 #include "cli/cli_session.h"
+#include "cli/cli_verbs.h"
 #include "cli/cmd_check.h"
-#include "cli/cmd_config.h"
-#include "cli/cmd_config_set.h"
 #include "cli/cmd_horn.h"
-#include "cli/cmd_key.h"
-#include "cli/cmd_listen.h"
-#include "cli/cmd_log.h"
-#include "cli/cmd_motor.h"
-#include "cli/cmd_qr.h"
-#include "cli/cmd_sensors.h"
-#include "cli/cmd_snapshot.h"
-#include "cli/cmd_stream.h"
 #include "cli/cmd_upgrade.h"
-#include "cli/cmd_video_params.h"
 #include "protocol/cmd_header.h"
 #include "protocol/dev_list_format.h"
 #include "protocol/lan_station.h"
@@ -33,15 +23,22 @@ struct CExpect {
     std::set<std::uint8_t> m_failed;
 };
 
-int iSearchCommand(const CCliOptions& options, CStation& station, std::ostream& out,
-                   std::ostream& err) {
+}  // namespace
+
+int iSearchVerb(const CCliOptions& options, CLanStation& lan, CCliView& /*view*/, std::ostream& out,
+                std::ostream& err) {
+    CStation& station = lan.station();
     bool usageError = false;
     const std::optional<CExpectedBench> expected = sSearchExpectation(options, err, usageError);
     if (usageError) {
         return kCliUsage;
     }
-    vSearchUntil(station, Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
-                 [] { return false; });
+    const std::chrono::milliseconds timeout(options.m_iTimeoutMs);
+    if (expected) {
+        sSearchUntilExpected(station, *expected, timeout);
+    } else {
+        vSearchUntil(station, Clock::now() + timeout, [] { return false; });
+    }
     station.registry().iSortByUid(0);
     const std::vector<CDevInfo> devices = station.registry().vecActiveView();
     switch (options.m_eFormat) {
@@ -58,8 +55,9 @@ int iSearchCommand(const CCliOptions& options, CStation& station, std::ostream& 
     return expected ? iPrintBench(*expected, devices, out) : kCliOk;
 }
 
-int iDeviceCommand(const CCliOptions& options, CStation& station, CCliView& view, std::ostream& out,
-                   std::ostream& err) {
+int iDeviceVerb(const CCliOptions& options, CLanStation& lan, CCliView& view, std::ostream& out,
+                std::ostream& err) {
+    CStation& station = lan.station();
     const auto timeout = std::chrono::milliseconds(options.m_iTimeoutMs);
     const std::string& ip = options.m_args[0];
     const std::string& command = options.m_strCommand;
@@ -160,54 +158,30 @@ int iUpgradeVerb(const CCliOptions& options, CLanStation& lan, CCliView& /*view*
     return iUpgradeCommand(options, lan, searchAll, out, err);
 }
 
-}  // namespace
+int iHornVerb(const CCliOptions& options, CLanStation& lan, CCliView& /*view*/, std::ostream& out,
+              std::ostream& err) {
+    return iHornCommand(options, lan.transport(), out, err);
+}
 
 int iRunCli(const CCliOptions& options, std::ostream& out, std::ostream& err) {
-    if (options.m_strCommand == "qr") {
-        return iRunQrCommand(options.m_args[0], options.m_args[1], out, err);
+    const CCliVerb* verb = psFindCliVerb(options.m_strCommand);
+    if (verb == nullptr) {
+        err << "kestrel-cli: unknown command " << options.m_strCommand << '\n';
+        return kCliUsage;
     }
-    if (options.m_strCommand == "stream") {
-        return iStreamCommand(options, out, err);
-    }
-    if (options.m_strCommand == "listen") {
-        return iListenCommand(options, out, err);
-    }
-    if (options.m_strCommand == "snapshot") {
-        return iSnapshotCommand(options, out, err);
-    }
-    if (options.m_strCommand == "check") {
-        return iCheckCommand(options, out, err);
+    if (const auto* standalone = std::get_if<CStandaloneVerb>(&verb->m_run)) {
+        return (*standalone)(options, out, err);
     }
     CCliView view;
     CLanStation lan(view);
     if (!lan.fgStart(options.m_binds, &view)) {
         const auto fault = lan.transport().sInitFault();
         err << "kestrel-cli: cannot open the station's sockets"
-            << (fault ? " on " + strIpText(fault->m_uiAddr) : std::string()) << '\n';
+            << (fault ? " on " + strIpText(fault->m_uiAddr) + ": " + fault->m_strReason
+                      : std::string())
+            << '\n';
         return kCliSetupFailed;
     }
     lan.station().vSetPassword(options.m_strPassword);
-    if (options.m_strCommand == "horn") {
-        return iHornCommand(options, lan.transport(), out, err);
-    }
-    using CStationVerb =
-        int (*)(const CCliOptions&, CLanStation&, CCliView&, std::ostream&, std::ostream&);
-    // Commands that run on the station and have a file of their own.
-    static const std::map<std::string, CStationVerb, std::less<>> verbs{
-        {"upgrade", &iUpgradeVerb},
-        {"video-params", &iVideoParamsVerb},
-        {"motor", &iMotorVerb},
-        {"config", &iConfigVerb},
-        {"config-set", &iConfigSetVerb},
-        {"sensors", &iSensorsVerb},
-        {"log", &iLogVerb},
-        {"key", &iKeyVerb},
-    };
-    if (const auto verb = verbs.find(options.m_strCommand); verb != verbs.end()) {
-        return verb->second(options, lan, view, out, err);
-    }
-    const int code = options.m_strCommand == "search"
-                         ? iSearchCommand(options, lan.station(), out, err)
-                         : iDeviceCommand(options, lan.station(), view, out, err);
-    return code;
+    return std::get<CStationVerb>(verb->m_run)(options, lan, view, out, err);
 }

@@ -3,14 +3,14 @@
 #include <algorithm>
 #include <thread>
 
-#include "app/text_conv.h"
+#include "app/shown_text.h"
 #include "cli/cli_runner.h"
 #include "protocol/cmd_header.h"
+#include "protocol/search_rounds.h"
 
 namespace {
 
 constexpr auto kDrainPeriod = std::chrono::milliseconds(20);
-constexpr auto kSecondSearchDelay = std::chrono::milliseconds(100);
 
 }  // namespace
 
@@ -18,8 +18,12 @@ void CCliView::vOnResult(const CCmdResult& result) {
     if (result.m_uiAddr == 0 || result.m_uiAddr != m_uiDevice) {
         return;
     }
+    const std::string line = strShownText(strFormatResult(result), ELineBreaks::kKeep);
     std::lock_guard guard(m_lock);
-    m_results.push_back(result);
+    m_codes.insert(result.m_iCode);
+    for (std::string& shown : m_limiter.vecOnLine(result.m_strAddr, line, CliClock::now())) {
+        m_lines.push_back(std::move(shown));
+    }
 }
 
 void CCliView::vOnDatagram(std::span<const std::uint8_t> data, const CEndpoint& from) {
@@ -57,37 +61,53 @@ std::uint8_t CCliView::byWaitReply(const std::set<std::uint8_t>& types,
 
 void CCliView::vFlushLines(std::ostream& out) {
     std::lock_guard guard(m_lock);
-    for (const CCmdResult& result : m_results) {
-        out << strSanitizeUtf8(strFormatResult(result)) << '\n';
+    for (const std::string& line : m_lines) {
+        out << line << '\n';
     }
-    m_results.clear();
+    for (const std::string& line : m_limiter.vecFlush()) {
+        out << line << '\n';
+    }
+    m_lines.clear();
+    m_codes.clear();
 }
 
 bool CCliView::fgHasResult(int code) {
     std::lock_guard guard(m_lock);
-    return std::any_of(m_results.begin(), m_results.end(),
-                       [code](const CCmdResult& result) { return result.m_iCode == code; });
+    return m_codes.contains(code);
 }
 
 void vSearchUntil(CStation& station, CliClock::time_point deadline,
-                  const std::function<bool()>& stopWhen) {
+                  const std::function<bool()>& stopWhen, const std::function<bool()>& wantMore) {
     CDiscoveryFeature& discovery = station.discovery();
     discovery.vRefresh();
-    const CliClock::time_point secondSearch = CliClock::now() + kSecondSearchDelay;
-    bool searchedTwice = false;
+    CSearchRounds rounds(CliClock::now());
     while (true) {
         discovery.iDrainDiscoveryQueue();
-        if (stopWhen() || CliClock::now() >= deadline) {
+        const CliClock::time_point now = CliClock::now();
+        if (stopWhen() || now >= deadline) {
             break;
         }
-        if (!searchedTwice && CliClock::now() >= secondSearch) {
+        const auto found = static_cast<std::size_t>(station.registry().iRowCount());
+        if (rounds.fgBroadcastDue(now, found, wantMore && wantMore())) {
             discovery.vSearch();
-            searchedTwice = true;
         }
         std::this_thread::sleep_for(kDrainPeriod);
     }
     while (discovery.iDrainDiscoveryQueue() > 0) {
     }
+}
+
+CBenchComparison sSearchUntilExpected(CStation& station, const CExpectedBench& expected,
+                                      std::chrono::milliseconds timeout) {
+    CBenchComparison comparison;
+    const auto complete = [&station, &expected, &comparison] {
+        comparison = sCompareBench(expected, vecFoundDevices(station.registry().vecActiveView()));
+        return comparison.fgComplete();
+    };
+    vSearchUntil(station, CliClock::now() + std::max(timeout, kExpectSearchMin), complete,
+                 [&comparison] { return !comparison.fgComplete(); });
+    complete();
+    return comparison;
 }
 
 int iRowOf(const CStation& station, std::uint32_t addrNet) {

@@ -15,6 +15,9 @@
 #include <utility>
 #include <vector>
 
+#include "app/line_limiter.h"
+#include "app/one_shot.h"
+#include "check/expected_bench.h"
 #include "cli/cli_options.h"
 #include "protocol/lan_station.h"
 
@@ -37,8 +40,10 @@ class CCliView final : public IStationView, public ILanReceiver {
     std::uint8_t byWaitReply(const std::set<std::uint8_t>& types, CliClock::time_point deadline,
                              std::uint8_t* param = nullptr);
 
-    // Prints the device's result lines gathered so far, one per line, as valid UTF-8
-    // (what a device sent may be anything).
+    // Prints the device's result lines gathered so far, one per line, as people are
+    // shown device text (strShownText). A result repeated is printed once with its
+    // count, and a device gets a bounded number of lines a second (CLineLimiter), so
+    // neither the output nor what is held for it can grow with what a device sends.
     void vFlushLines(std::ostream& out);
 
     // Whether a result with this code is among those gathered and not yet printed.
@@ -48,41 +53,28 @@ class CCliView final : public IStationView, public ILanReceiver {
     std::atomic<std::uint32_t> m_uiDevice{0};
     std::mutex m_lock;
     std::condition_variable m_replied;
-    std::vector<CCmdResult> m_results;
+    CLineLimiter m_limiter;
+    std::vector<std::string> m_lines;                             // to print
+    std::set<int> m_codes;                                        // of the results not yet printed
     std::deque<std::pair<std::uint8_t, std::uint8_t>> m_replies;  // type, parameter byte
 };
 
-// One value a feature's view hands over from the receive thread (the first one counts),
-// and the command's thread waiting for it.
-template <typename T>
-class CCliMailbox {
-  public:
-    void vPut(T value) {
-        {
-            std::lock_guard guard(m_lock);
-            if (m_value) {
-                return;
-            }
-            m_value = std::move(value);
-        }
-        m_filled.notify_all();
-    }
-    std::optional<T> sWait(CliClock::time_point deadline) {
-        std::unique_lock guard(m_lock);
-        m_filled.wait_until(guard, deadline, [this] { return m_value.has_value(); });
-        return m_value;
-    }
-
-  private:
-    std::mutex m_lock;
-    std::condition_variable m_filled;
-    std::optional<T> m_value;
-};
-
-// Searches (twice, as the window does) and turns replies into records until the
-// deadline, or until stopWhen holds.
+// Searches and turns replies into records until the deadline, or until stopWhen
+// holds. The broadcast is repeated as CSearchRounds says: at least three times, and
+// again while new devices keep answering or while wantMore (when given) holds.
 void vSearchUntil(CStation& station, CliClock::time_point deadline,
-                  const std::function<bool()>& stopWhen);
+                  const std::function<bool()>& stopWhen,
+                  const std::function<bool()>& wantMore = {});
+
+// How long a search for an expected bench may go on at least: long enough for
+// enough rounds to find every device of a bench through a lossy network.
+inline constexpr std::chrono::milliseconds kExpectSearchMin{15000};
+
+// Searches until every device of the expected bench answered, or until the longer of
+// timeout and kExpectSearchMin has passed. Returns the comparison of what was found
+// with the bench (its missing devices named when the bench is a list).
+CBenchComparison sSearchUntilExpected(CStation& station, const CExpectedBench& expected,
+                                      std::chrono::milliseconds timeout);
 
 // The row of the device at addrNet in the list, or -1.
 int iRowOf(const CStation& station, std::uint32_t addrNet);

@@ -9,8 +9,8 @@
 #include <mutex>
 
 #include "app/file_util.h"
+#include "app/shown_text.h"
 #include "app/str_util.h"
-#include "app/text_conv.h"
 #include "check/check_report.h"
 #include "check/line_check.h"
 #include "cli/cli_runner.h"
@@ -153,7 +153,7 @@ class CCheckPrinter final : public ICheckProgress {
             }
         }
         std::lock_guard guard(m_lock);
-        m_out << strSanitizeUtf8(line) << '\n' << std::flush;
+        m_out << strShownText(line) << '\n' << std::flush;
     }
 
   private:
@@ -194,7 +194,7 @@ std::optional<CExpectedBench> sSearchExpectation(const CCliOptions& options, std
 int iPrintBench(const CExpectedBench& expected, const std::vector<CDevInfo>& devices,
                 std::ostream& out) {
     const CBenchComparison comparison = sCompareBench(expected, vecFoundDevices(devices));
-    out << strSanitizeUtf8(strBenchSummary(comparison));
+    out << strShownText(strBenchSummary(comparison), ELineBreaks::kKeep);
     return comparison.fgComplete() ? kCliOk : kCliDeviceFailed;
 }
 
@@ -217,18 +217,23 @@ int iCheckCommand(const CCliOptions& options, std::ostream& out, std::ostream& e
     const std::size_t wanted = !args->m_addresses.empty() ? args->m_addresses.size()
                                : args->m_expected         ? args->m_expected->m_iCount
                                                           : 0;
-    vSearchUntil(station, Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
-                 [&station, &args, wanted] {
-                     if (wanted == 0) {
-                         return false;
-                     }
-                     if (args->m_addresses.empty()) {
-                         return station.registry().vecActiveView().size() >= wanted;
-                     }
-                     return std::all_of(
-                         args->m_addresses.begin(), args->m_addresses.end(),
-                         [&station](std::uint32_t addr) { return iRowOf(station, addr) >= 0; });
-                 });
+    const std::chrono::milliseconds timeout(options.m_iTimeoutMs);
+    const auto allFound = [&station, &args, wanted] {
+        if (wanted == 0) {
+            return false;
+        }
+        if (args->m_addresses.empty()) {
+            return station.registry().vecActiveView().size() >= wanted;
+        }
+        return std::all_of(args->m_addresses.begin(), args->m_addresses.end(),
+                           [&station](std::uint32_t addr) { return iRowOf(station, addr) >= 0; });
+    };
+    if (args->m_expected && args->m_addresses.empty()) {
+        sSearchUntilExpected(station, *args->m_expected, timeout);
+    } else {
+        vSearchUntil(station, Clock::now() + timeout, allFound,
+                     [&allFound, wanted] { return wanted > 0 && !allFound(); });
+    }
     std::vector<CDevInfo> found = station.registry().vecActiveView();
     std::sort(found.begin(), found.end(), [](const CDevInfo& a, const CDevInfo& b) {
         return ntohl(a.m_uiIpAddr) < ntohl(b.m_uiIpAddr);
@@ -254,7 +259,7 @@ int iCheckCommand(const CCliOptions& options, std::ostream& out, std::ostream& e
             sCompareBench(*args->m_expected, vecFoundDevices(found));
         benchText = strBenchSummary(comparison);
         benchComplete = comparison.fgComplete();
-        out << strSanitizeUtf8(benchText) << std::flush;
+        out << strShownText(benchText, ELineBreaks::kKeep) << std::flush;
     }
     if (targets.empty()) {
         err << "kestrel-cli: no device to check\n";

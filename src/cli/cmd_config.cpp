@@ -1,6 +1,6 @@
 #include "cli/cmd_config.h"
 
-#include "app/text_conv.h"
+#include "app/shown_text.h"
 #include "cli/cli_runner.h"
 #include "cli/cli_session.h"
 #include "cli/verb_support.h"
@@ -13,11 +13,11 @@ namespace {
 // Takes the configuration text; the rest of the page's view is not needed here.
 class CConfigTextView final : public IConfigView {
   public:
-    void vShowConfigText(const std::string& text) override { m_text.vPut(text); }
+    void vShowConfigText(const std::string& text) override { m_text.fgPut(text); }
     void vShowKeyFunctions(const std::array<std::uint32_t, 4>&) override {}
     void vRefreshDefaultConfig() override {}
 
-    CCliMailbox<std::string> m_text;
+    COneShot<std::string> m_text;
 };
 
 }  // namespace
@@ -41,7 +41,7 @@ int iConfigVerb(const CCliOptions& options, CLanStation& lan, CCliView& view, st
         kReplyVersionFailed) {
         code = kCliDeviceFailed;
     } else if (const auto text = textView.m_text.sWait(deadline)) {
-        out << strSanitizeUtf8(*text);
+        out << strShownText(*text, ELineBreaks::kKeep);
         if (!text->empty() && text->back() != '\n') {
             out << '\n';
         }

@@ -1,35 +1,11 @@
 #include "cli/cmd_horn.h"
 
-#include <condition_variable>
-#include <mutex>
-#include <optional>
-
 #include "app/file_util.h"
 #include "app/str_util.h"
 #include "cli/cli_runner.h"
 #include "media/horn_test.h"
 
 namespace {
-
-class CHornWaiter final : public IHornView {
-  public:
-    void vOnHornDone(const CHornResult& result) override {
-        const std::lock_guard lock(m_lock);
-        m_result = result;
-        m_done.notify_all();
-    }
-    // Waits until the worker has ended; it always does (its waits are bounded).
-    CHornResult sWait() {
-        std::unique_lock lock(m_lock);
-        m_done.wait(lock, [this] { return m_result.has_value(); });
-        return *m_result;
-    }
-
-  private:
-    std::mutex m_lock;
-    std::condition_variable m_done;
-    std::optional<CHornResult> m_result;
-};
 
 int iExitCode(EHornOutcome outcome) {
     switch (outcome) {
@@ -61,13 +37,13 @@ int iHornCommand(const CCliOptions& options, IUdpSender& sender, std::ostream& o
     const std::string file =
         options.m_args.size() == 2 ? options.m_args[1] : strFindHornFile(strGetExeDir());
     CUdpHornLink link(sender, {ip});
-    CHornWaiter waiter;
+    CHornEndWait waiter;
     CHornTest horn(link, waiter);
     if (horn.iStart(ip, file) != 0) {
         err << "kestrel-cli: cannot start the horn test for " << ip << '\n';
         return kCliSetupFailed;
     }
-    const CHornResult result = waiter.sWait();
+    const CHornResult result = waiter.end().sWaitForever();
     out << ip << ' ' << pszHornOutcomeKey(result.m_eOutcome);
     if (result.m_eOutcome == EHornOutcome::kNoFile ||
         result.m_eOutcome == EHornOutcome::kReadFailed) {

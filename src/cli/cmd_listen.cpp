@@ -2,20 +2,18 @@
 
 #include <condition_variable>
 #include <cstdio>
-#include <fstream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "cli/cli_runner.h"
 #include "cli/media_args.h"
-#include "cli/stream_tally.h"
-#include "cli/verb_support.h"
-#include "cli/wav_writer.h"
 #include "media/audio_ctrl.h"
 #include "media/ba_network.h"
 #include "media/pcm_sink.h"
+#include "media/stream_recorder.h"
+#include "media/stream_session.h"
 #include "protocol/requests.h"
 
 namespace {
@@ -27,27 +25,27 @@ constexpr int kSlackSeconds = 2;
 // How long the decoding of what arrived may take after the channel has stopped.
 constexpr auto kDrainWait = std::chrono::seconds(5);
 
-// The output device of the CLI: keeps every sample it is given (up to a bound) and
-// hands each buffer back at once.
-class CPcmCollector final : public IPcmSink {
+// The output device of the CLI: hands every buffer (up to a bound) to the WAV
+// recording and back at once. Called on the audio thread.
+class CPcmToRecording final : public IPcmSink {
   public:
-    explicit CPcmCollector(std::size_t maxSamples) : m_iMaxSamples(maxSamples) {
-        m_samples.reserve(maxSamples);
-    }
+    CPcmToRecording(CStreamRecorder& recorder, std::size_t maxSamples)
+        : m_recorder(recorder), m_iMaxSamples(maxSamples) {}
 
     bool fgOpen(FnPlayed fnPlayed) override {
         m_fnPlayed = std::move(fnPlayed);
         return true;
     }
     bool fgQueue(int bufferId, std::span<const std::int16_t> samples) override {
+        bool keep = false;
         {
             std::lock_guard guard(m_lock);
-            if (m_samples.size() + samples.size() <= m_iMaxSamples) {
-                m_samples.insert(m_samples.end(), samples.begin(), samples.end());
-            } else {
-                ++m_iFramesOver;
-            }
+            keep = m_iSamples + samples.size() <= m_iMaxSamples;
+            (keep ? m_iSamples : m_iFramesOver) += keep ? samples.size() : 1;
             ++m_iFrames;
+        }
+        if (keep) {
+            m_recorder.vAddSamples(samples);
         }
         m_changed.notify_all();
         m_fnPlayed(bufferId);
@@ -63,19 +61,22 @@ class CPcmCollector final : public IPcmSink {
     // Frames beyond the bound, not kept.
     long iFramesOver() {
         std::lock_guard guard(m_lock);
-        return m_iFramesOver;
+        return static_cast<long>(m_iFramesOver);
     }
-    // The samples; only once the player is closed.
-    const std::vector<std::int16_t>& vecSamples() const { return m_samples; }
+    std::size_t iSamples() {
+        std::lock_guard guard(m_lock);
+        return m_iSamples;
+    }
 
   private:
+    CStreamRecorder& m_recorder;
     const std::size_t m_iMaxSamples;
     FnPlayed m_fnPlayed;
     std::mutex m_lock;
     std::condition_variable m_changed;
-    std::vector<std::int16_t> m_samples;
+    std::size_t m_iSamples = 0;
     long m_iFrames = 0;
-    long m_iFramesOver = 0;
+    std::size_t m_iFramesOver = 0;
 };
 
 }  // namespace
@@ -89,65 +90,74 @@ int iListenCommand(const CCliOptions& options, std::ostream& out, std::ostream& 
         return kCliUsage;
     }
     // Opened first: a file that cannot be written is known before the recording.
-    std::ofstream file(args->m_strFile, std::ios::binary | std::ios::trunc);
-    if (!file) {
-        err << "kestrel-cli: cannot write " << args->m_strFile << '\n';
+    CStreamRecorder recorder(args->m_strFile, ERecordFormat::kWav);
+    if (!recorder.fgOpen(error)) {
+        err << "kestrel-cli: " << error << '\n';
         return kCliSetupFailed;
     }
     const std::string password =
         options.m_strPassword.empty() ? std::string(kDefaultDevPassword) : options.m_strPassword;
-    CPcmCollector sink(static_cast<std::size_t>(args->m_iSeconds + kSlackSeconds) *
-                       kPcmSamplesPerSecond);
+    CPcmToRecording sink(recorder, static_cast<std::size_t>(args->m_iSeconds + kSlackSeconds) *
+                                       kPcmSamplesPerSecond);
     long framesQueued = 0;
     long framesRefused = 0;
     SAudioStats stats;
-    std::optional<CStreamTally> tally;
+    CStreamSession session(kStreamListen);
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(args->m_iSeconds);
     {
         CAudioCtrl audio(&sink);
         // Only the receive thread touches the two counts until the client has stopped.
-        tally.emplace([&](std::span<const std::uint8_t> payload) {
-            const long frames = static_cast<long>(payload.size() / kAmrFrameBytes);
-            (audio.iAddPacket(payload) == 0 ? framesQueued : framesRefused) += frames;
-        });
+        session.vSetMediaConsumer(
+            [&](const CMediaHead& head, std::span<const std::uint8_t> packet) {
+                if (head.m_uiType != kPktAudioFrame) {
+                    return;
+                }
+                const auto payload = packet.subspan(kMediaHeadBytes);
+                const long frames = static_cast<long>(payload.size() / kAmrFrameBytes);
+                (audio.iAddPacket(payload) == 0 ? framesQueued : framesRefused) += frames;
+            });
         {
             CSteadyStreamClock clock;
             CBaNetwork client(clock);
-            client.BaNetwork_StartStream(kStreamListen, *tally,
+            session.vBegin();
+            client.BaNetwork_StartStream(kStreamListen, session,
                                          sMakeStreamCredentials("admin", password), args->m_uiAddr);
-            tally->vWait(Clock::now() + std::chrono::seconds(args->m_iSeconds));
+            session.fgWaitRefused(end);
         }
         if (!sink.fgWaitFrames(framesQueued, Clock::now() + kDrainWait)) {
             err << "kestrel-cli: the sound was not all decoded in time\n";
         }
         stats = audio.sStats();
     }
-    const std::vector<std::uint8_t> wav = bufWavMono16(sink.vecSamples(), kPcmSamplesPerSecond);
-    file.write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
-    file.close();
-    if (!file) {
-        err << "kestrel-cli: cannot write " << args->m_strFile << '\n';
-        return kCliSetupFailed;
-    }
-    const std::size_t samples = sink.vecSamples().size();
+    const CStreamStats streamStats = session.sStats(std::min(end, Clock::now()));
+    const CRecordingEnd recording = recorder.sClose();
+    const std::size_t samples = sink.iSamples();
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.2f",
                   static_cast<double>(samples) / kPcmSamplesPerSecond);
     out << "stream: listen\n"
-        << "packets: " << tally->iPackets() << '\n'
+        << "packets: " << streamStats.m_lFrames << '\n'
         << "frames: " << samples / kAmrFrameSamples << '\n'
         << "seconds: " << seconds << '\n'
-        << "gaps: " << tally->iGaps() << '\n'
+        << "gaps: " << streamStats.m_lGaps << '\n'
         << "dropped frames: "
         << framesRefused + stats.iFramesDropped + sink.iFramesOver() +
                (framesQueued - stats.iFramesDecoded)
         << '\n'
-        << "reconnects: " << tally->iReconnects() << '\n';
-    if (samples > 0) {
-        return kCliOk;
+        << "reconnects: " << streamStats.m_iReconnects << '\n';
+    if (samples == 0) {
+        if (streamStats.m_refusedWith) {
+            out << "login refused: " << *streamStats.m_refusedWith << '\n';
+            return kCliDeviceFailed;
+        }
+        return kCliNoAnswer;
     }
-    if (const std::optional<std::int32_t> refused = tally->sRefusedWith()) {
-        out << "login refused: " << *refused << '\n';
-        return kCliDeviceFailed;
+    if (const std::string stall = strStallLine(streamStats, args->m_iSeconds); !stall.empty()) {
+        out << stall << '\n';
     }
-    return kCliNoAnswer;
+    if (recording.fgCut()) {
+        err << "kestrel-cli: " << args->m_strFile << ": " << strRecordingCutLine(recording) << '\n';
+        return kCliSetupFailed;
+    }
+    return fgMostlyStalled(streamStats, args->m_iSeconds) ? kCliNoAnswer : kCliOk;
 }

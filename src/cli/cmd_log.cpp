@@ -4,7 +4,7 @@
 #include <mutex>
 #include <thread>
 
-#include "app/text_conv.h"
+#include "app/shown_text.h"
 #include "cli/cli_runner.h"
 #include "cli/cli_session.h"
 #include "cli/verb_support.h"
@@ -21,7 +21,7 @@ class CLogPrinter final : public ILogView {
     explicit CLogPrinter(std::ostream& out) : m_out(out) {}
     void vShowLogText(const std::string& text) override {
         std::lock_guard guard(m_lock);
-        m_out << strSanitizeUtf8(text) << std::flush;
+        m_out << strShownText(text, ELineBreaks::kKeep) << std::flush;
         m_fgPrinted = true;
     }
     bool fgPrinted() {

@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "app/file_util.h"
+#include "app/atomic_file.h"
 #include "cli/cli_runner.h"
 #include "codec/qr/qr_bitmap.h"
 #include "media/png_image.h"
@@ -36,15 +36,6 @@ std::vector<std::uint8_t> bufBmpToPng(const std::vector<std::uint8_t>& bmp) {
     return bufPngMono(kQrBmpSide, kQrBmpSide, rows, kQrBmpRowBytes);
 }
 
-bool fgWriteFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-    FilePtr file(std::fopen(path.c_str(), "wb"));
-    if (!file) {
-        return false;
-    }
-    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file.get()) == bytes.size();
-    return std::fclose(file.release()) == 0 && written;
-}
-
 }  // namespace
 
 int iRunQrCommand(const std::string& uid, const std::string& path, std::ostream& out,
@@ -57,8 +48,9 @@ int iRunQrCommand(const std::string& uid, const std::string& path, std::ostream&
     }
     const std::vector<std::uint8_t> bytes =
         fgEndsWithPng(path) ? bufBmpToPng(bitmap.m_bmp) : bitmap.m_bmp;
-    if (bytes.empty() || !fgWriteFile(path, bytes)) {
-        err << "kestrel-cli: cannot write " << path << '\n';
+    std::string error = "cannot write " + path + ": the picture cannot be encoded";
+    if (bytes.empty() || !fgWriteFileAtomic(path, bytes, error)) {
+        err << "kestrel-cli: " << error << '\n';
         return kCliSetupFailed;
     }
     out << "wrote " << path << " (" << bytes.size() << " bytes)\n";

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <span>
 
-#include "app/text_conv.h"
+#include "app/shown_text.h"
 #include "cli/cli_runner.h"
 #include "cli/cli_session.h"
 #include "cli/verb_support.h"
@@ -30,11 +30,11 @@ class CSensorListView final : public ISensorView {
             }
             entries.push_back(sParseSensorEntry(entry));
         }
-        m_entries.vPut(std::move(entries));
+        m_entries.fgPut(std::move(entries));
     }
     void vOpenSensorNameDialog(const std::string&) override {}
 
-    CCliMailbox<std::vector<CSensorEntry>> m_entries;
+    COneShot<std::vector<CSensorEntry>> m_entries;
 };
 
 void vPrintSensors(const std::vector<CSensorEntry>& entries, bool json, std::ostream& out) {
@@ -53,7 +53,7 @@ void vPrintSensors(const std::vector<CSensorEntry>& entries, bool json, std::ost
         std::array<char, 16> numbers{};
         std::snprintf(numbers.data(), numbers.size(), "%-5u %-4u ", entry.m_uiIndex,
                       entry.m_uiKind);
-        out << numbers.data() << strSanitizeUtf8(entry.m_strName) << '\n';
+        out << numbers.data() << strShownText(entry.m_strName) << '\n';
     }
 }
 

@@ -1,9 +1,9 @@
 #include "cli/cmd_snapshot.h"
 
 #include <cstdio>
-#include <fstream>
 #include <optional>
 
+#include "app/atomic_file.h"
 #include "cli/cli_runner.h"
 #include "cli/media_args.h"
 #include "media/png_image.h"
@@ -59,11 +59,9 @@ int iSnapshotCommand(const CCliOptions& options, std::ostream& out, std::ostream
     }
     const std::vector<std::uint8_t> png = bufPngRgb(shot.m_iWidth, shot.m_iHeight, shot.m_rgbx,
                                                     static_cast<std::size_t>(shot.m_iWidth) * 4);
-    std::ofstream file(args->m_strFile, std::ios::binary | std::ios::trunc);
-    file.write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
-    file.close();
-    if (png.empty() || !file) {
-        err << "kestrel-cli: cannot write " << args->m_strFile << '\n';
+    std::string writeError = "cannot write " + args->m_strFile + ": the picture cannot be encoded";
+    if (png.empty() || !fgWriteFileAtomic(args->m_strFile, png, writeError)) {
+        err << "kestrel-cli: " << writeError << '\n';
         return kCliSetupFailed;
     }
     char line[160];

@@ -1,20 +1,25 @@
 #include "cli/cmd_stream.h"
 
-#include <fstream>
+#include <cstdio>
+#include <memory>
 #include <optional>
 #include <string>
 
 #include "cli/cli_runner.h"
 #include "cli/media_args.h"
-#include "cli/stream_tally.h"
 #include "media/ba_network.h"
+#include "media/stream_recorder.h"
+#include "media/stream_session.h"
 #include "protocol/requests.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int kMaxSeconds = 3600;
-constexpr std::string_view kAmrFileHead = "#!AMR\n";
+
+const char* pszStreamName(int streamId) {
+    return streamId == kStreamMain ? "main" : (streamId == kStreamSub ? "sub" : "listen");
+}
 
 }  // namespace
 
@@ -26,36 +31,66 @@ int iStreamCommand(const CCliOptions& options, std::ostream& out, std::ostream& 
         err << "kestrel-cli: " << error << '\n';
         return kCliUsage;
     }
-    std::ofstream record;
+    std::shared_ptr<CStreamRecorder> recorder;
     if (!args->m_strFile.empty()) {
-        record.open(args->m_strFile, std::ios::binary | std::ios::trunc);
-        if (!record) {
-            err << "kestrel-cli: cannot write " << args->m_strFile << '\n';
+        recorder = std::make_shared<CStreamRecorder>(
+            args->m_strFile,
+            args->m_iStreamId == kStreamListen ? ERecordFormat::kAmr : ERecordFormat::kH264);
+        if (!recorder->fgOpen(error)) {
+            err << "kestrel-cli: " << error << '\n';
             return kCliSetupFailed;
-        }
-        if (args->m_iStreamId == kStreamListen) {
-            record << kAmrFileHead;
         }
     }
     const std::string password =
         options.m_strPassword.empty() ? std::string(kDefaultDevPassword) : options.m_strPassword;
-    CStreamTally::FnPayload writePayload;
-    if (record.is_open()) {
-        writePayload = [&record](std::span<const std::uint8_t> payload) {
-            record.write(reinterpret_cast<const char*>(payload.data()),
-                         static_cast<std::streamsize>(payload.size()));
-        };
-    }
-    CStreamTally tally(std::move(writePayload));
-    CSteadyStreamClock clock;
+    CStreamSession session(args->m_iStreamId);
+    session.vSetRecorder(recorder);
+    const Clock::time_point end = Clock::now() + std::chrono::seconds(args->m_iSeconds);
     {
+        CSteadyStreamClock clock;
         CBaNetwork client(clock);
-        client.BaNetwork_StartStream(args->m_iStreamId, tally,
+        session.vBegin();
+        client.BaNetwork_StartStream(args->m_iStreamId, session,
                                      sMakeStreamCredentials("admin", password), args->m_uiAddr);
-        tally.vWait(Clock::now() + std::chrono::seconds(args->m_iSeconds));
+        session.fgWaitRefused(end);
     }
-    const char* streamName = args->m_iStreamId == kStreamMain
-                                 ? "main"
-                                 : (args->m_iStreamId == kStreamSub ? "sub" : "listen");
-    return tally.iReport(out, streamName);
+    const CStreamStats stats = session.sStats(std::min(end, Clock::now()));
+    std::optional<CRecordingEnd> recording;
+    if (recorder != nullptr) {
+        recording = recorder->sClose();
+    }
+
+    const double fps = stats.m_lFrames > 1 && stats.m_dMediaSeconds > 0
+                           ? static_cast<double>(stats.m_lFrames - 1) / stats.m_dMediaSeconds
+                           : 0;
+    const double kbits = stats.m_dMediaSeconds > 0 ? static_cast<double>(stats.m_ulPayloadBytes) *
+                                                         8 / 1000 / stats.m_dMediaSeconds
+                                                   : 0;
+    char rates[96];
+    std::snprintf(rates, sizeof rates, "fps: %.1f\nbit rate: %.0f kbit/s\n", fps, kbits);
+    out << "stream: " << pszStreamName(args->m_iStreamId) << '\n'
+        << "frames: " << stats.m_lFrames << '\n'
+        << "key frames: " << stats.m_lKeyFrames << '\n'
+        << rates << "gaps: " << stats.m_lGaps << '\n'
+        << "reconnects: " << stats.m_iReconnects << '\n';
+    if (stats.m_lFrames == 0) {
+        if (stats.m_refusedWith) {
+            out << "login refused: " << *stats.m_refusedWith << '\n';
+            return kCliDeviceFailed;
+        }
+        return kCliNoAnswer;
+    }
+    if (const std::string stall = strStallLine(stats, args->m_iSeconds); !stall.empty()) {
+        out << stall << '\n';
+    }
+    if (recording && recording->fgCut()) {
+        err << "kestrel-cli: " << args->m_strFile << ": " << strRecordingCutLine(*recording)
+            << '\n';
+        return kCliSetupFailed;
+    }
+    if (recording && !recording->m_fgKept) {
+        err << "kestrel-cli: " << args->m_strFile << ": nothing recorded (no key frame)\n";
+        return kCliNoAnswer;
+    }
+    return fgMostlyStalled(stats, args->m_iSeconds) ? kCliNoAnswer : kCliOk;
 }

@@ -6,7 +6,6 @@
 #include <new>
 #include <optional>
 #include <string>
-#include <system_error>
 
 #include "app/dbg_print.h"
 #include "net/lan_interfaces.h"
@@ -100,7 +99,7 @@ int CBaNetwork::BaNetwork_StartStream(int streamId, IStreamOwner& owner,
                   strIpText(channel.m_uiAddrNet).c_str());
         vDbgPrint("camkit:%s, %d=>curr ip:%s\r\n", kWho, __LINE__, strIpText(addrNet).c_str());
     }
-    channel.m_manage.vStop(kManageStopWaitMs, kWho);
+    channel.m_manage.vStop(kManageStopWaitMs);
 
     channel.m_pOwner = &owner;
     channel.m_iStreamId = streamId;
@@ -111,12 +110,12 @@ int CBaNetwork::BaNetwork_StartStream(int streamId, IStreamOwner& owner,
     channel.m_password.back() = '\0';
     // Set here as well, so that a second start right after this one finds it playing.
     channel.m_fgPlaying = true;
-    try {
-        channel.m_manage.vStart(
-            [this, &channel](std::stop_token stop) { ManageProc(channel, stop); });
-    } catch (const std::system_error&) {
+    if (const auto started = channel.m_manage.sStart(
+            "stream-manage", [this, &channel](std::stop_token stop) { ManageProc(channel, stop); });
+        !started) {
         channel.m_fgPlaying = false;
-        vDbgPrint("camkit:%s, %d=>new fail\r\n", kWho, __LINE__);
+        vDbgPrint("camkit:%s, %d=>new fail: %s\r\n", kWho, __LINE__,
+                  started.error().m_strReason.c_str());
         return -2;
     }
     return 0;
@@ -125,7 +124,7 @@ int CBaNetwork::BaNetwork_StartStream(int streamId, IStreamOwner& owner,
 void CBaNetwork::BaNetwork_StopStream(EStreamChannel channel) {
     CChannel& record = sChannel(channel);
     record.m_fgPlaying = false;
-    record.m_manage.vStop(kManageStopWaitMs, "CBaNetwork::BaNetwork_StopStream");
+    record.m_manage.vStop(kManageStopWaitMs);
     vDbgPrint("camkit:%s, %d=>control exit,stream id=%d\r\n", "CBaNetwork::BaNetwork_StopStream",
               __LINE__, channel == EStreamChannel::kListen ? kStreamListen : kStreamMain);
 }
@@ -179,14 +178,13 @@ void CBaNetwork::BaNetwork_SwitchVideoStreamID(CChannel& channel, int streamId) 
 }
 
 void CBaNetwork::vStopConnection(CChannel& channel) {
-    constexpr const char* kWho = "CBaNetwork::vStopConnection";
-    channel.m_heartbeat.vStop(kWorkerStopWaitMs, kWho);
+    channel.m_heartbeat.vStop(kWorkerStopWaitMs);
     // Ending the connection wakes the receive thread from its wait at once.
     channel.m_receive.vRequestStop();
     if (channel.m_socket.fgValid()) {
         (void)iShutdown(channel.m_socket);
     }
-    channel.m_receive.vStop(kWorkerStopWaitMs, kWho);
+    channel.m_receive.vStop(kWorkerStopWaitMs);
     std::lock_guard guard(channel.m_sendLock);
     channel.m_socket.vClose();
 }
@@ -197,13 +195,24 @@ int CBaNetwork::BaNetwork_StartStreamHandle(CChannel& channel, const std::stop_t
     const std::uint32_t addrNet = channel.m_uiAddrNet;
     iBaNetwork_OpenStreamServer(addrNet);
 
-    CSocket socket = CSocket::Tcp();
-    if (!socket.fgValid()) {
-        vDbgPrint("camkit:err:%s, %d=>socket error !\r\n", kWho, __LINE__);
-    }
-    if (!socket.fgValid() || iSocketTcpConnect2(socket, addrNet, kPortStream) != 0) {
-        vDbgPrint("camkit:err:%s, %d=>Stream socket connect fail\n\r\n", kWho, __LINE__);
-        return -2;
+    CSocket socket;
+    // The device opens its stream server when the datagram above arrives, which may be
+    // a moment after a connect gets there: a refused connect is tried again at once, a
+    // few times, 20 ms apart (a connect that times out is not).
+    for (int attempt = 1;; ++attempt) {
+        socket = CSocket::Tcp();
+        if (!socket.fgValid()) {
+            vDbgPrint("camkit:err:%s, %d=>socket error !\r\n", kWho, __LINE__);
+        }
+        const int connected =
+            socket.fgValid() ? iSocketTcpConnect2(socket, addrNet, kPortStream) : -2;
+        if (connected == 0) {
+            break;
+        }
+        if (connected != -1 || attempt >= kQuickConnects || !m_clock.fgSleepFor(kTick, stop)) {
+            vDbgPrint("camkit:err:%s, %d=>Stream socket connect fail\n\r\n", kWho, __LINE__);
+            return -2;
+        }
     }
     {
         std::lock_guard guard(channel.m_sendLock);
@@ -216,15 +225,17 @@ int CBaNetwork::BaNetwork_StartStreamHandle(CChannel& channel, const std::stop_t
     m_clock.fgSleepFor(kLoginPause, stop);
     BaNetwork_SendGetStreamCmd(channel, channel.m_iStreamId);
 
-    try {
-        channel.m_receive.vStart(
-            [this, &channel, startId = channel.m_iStreamId.load()](std::stop_token token) {
-                StreamProc(channel, startId, token);
-            });
-        channel.m_heartbeat.vStart(
+    auto started = channel.m_receive.sStart(
+        "stream-recv", [this, &channel, startId = channel.m_iStreamId.load()](
+                           std::stop_token token) { StreamProc(channel, startId, token); });
+    if (started) {
+        started = channel.m_heartbeat.sStart(
+            "stream-beat",
             [this, &channel](std::stop_token token) { HeartbeatProc(channel, token); });
-    } catch (const std::system_error&) {
-        vDbgPrint("camkit:%s, %d=>new fail\r\n", kWho, __LINE__);
+    }
+    if (!started) {
+        vDbgPrint("camkit:%s, %d=>new fail: %s\r\n", kWho, __LINE__,
+                  started.error().m_strReason.c_str());
         return -1;
     }
     channel.m_pOwner->vOnStreamStarted(channel.m_iStreamId);
@@ -282,7 +293,10 @@ void CBaNetwork::ManageProc(CChannel& channel, const std::stop_token& stop) {
         }
         const bool receiveEnded = !channel.m_receive.fgRunning();
         if (receiveEnded || lastAlive == 0) {
-            if (grace > 0) {
+            // A silent connection gets its grace; a connection that is gone (or was never
+            // made) is asked for again every second, so a device that answers again is
+            // streaming within about a second.
+            if (grace > 0 && !receiveEnded) {
                 --grace;
             } else {
                 if (lastAlive == 0) {
@@ -293,8 +307,10 @@ void CBaNetwork::ManageProc(CChannel& channel, const std::stop_token& stop) {
                 }
                 if (BaNetwork_StartStreamHandle(channel, stop) != 0) {
                     vDbgPrint("camkit:%s, %d=>start get stream fail\r\n", kWho, __LINE__);
+                    grace = 0;
+                } else {
+                    grace = 4;
                 }
-                grace = 4;
             }
         } else if (grace > 0) {
             --grace;

@@ -17,7 +17,9 @@
 //
 // When the device closes the connection, the receive thread ends at once (its line
 // says "peer closed"): polling a closed socket would only spin. The watchdog then
-// connects again, as for a thread that ended on a bad packet.
+// connects again at its next second, as for a thread that ended on a bad packet, and
+// keeps asking every second while the connect fails (each attempt waits 500 ms), so a
+// device that answers again is streaming within two seconds.
 //
 // A head whose magic is wrong, or whose payload could not fit the channel's receive
 // buffer (913,408 bytes for video, 1,024 for listen), ends the receive thread without
@@ -30,9 +32,9 @@
 #include <span>
 #include <string_view>
 
+#include "app/worker.h"
 #include "media/stream_clock.h"
 #include "media/stream_wire.h"
-#include "media/stream_worker.h"
 #include "net/socket_layer.h"
 
 // What the owner of a channel is told. Each call must return quickly.
@@ -115,9 +117,9 @@ class CBaNetwork {
         std::atomic<std::uint32_t> m_uiAddrNet{0};
         std::atomic<int> m_iStreamId{0};
         int m_iAlive = 0;  // guarded by m_aliveLock
-        CStreamWorker m_heartbeat;
-        CStreamWorker m_receive;
-        CStreamWorker m_manage;
+        CWorker m_heartbeat;
+        CWorker m_receive;
+        CWorker m_manage;
     };
 
     CChannel& sChannel(EStreamChannel channel);

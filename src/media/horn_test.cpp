@@ -158,34 +158,29 @@ std::string strHornResultLine(const CHornResult& result) {
 CHornTest::CHornTest(IHornLink& link, IHornView& view, CHornOptions options)
     : m_link(link), m_view(view), m_options(options) {}
 
-CHornTest::~CHornTest() {
-    if (m_worker.joinable()) {
-        m_worker.request_stop();
-        m_worker.join();
-    }
-}
+CHornTest::~CHornTest() = default;
 
 int CHornTest::iStart(const std::string& deviceIp, const std::string& filePath) {
     std::uint32_t addrNet = 0;
     if (!fgParseIp(deviceIp, addrNet)) {
         return -1;
     }
-    if (m_worker.joinable()) {
-        m_worker.request_stop();
-        m_worker.join();
-    }
+    m_worker.vStop(kWorkerStopWaitMs);
     {
         const std::lock_guard lock(m_lock);
         m_fgRunning = true;
         m_strDevice = deviceIp;
     }
     m_link.vSendOpenHorn();
-    try {
-        m_worker = std::jthread([this, addrNet, filePath](std::stop_token stop) {
-            SendFileThread(stop, addrNet, filePath);
-        });
-    } catch (const std::system_error&) {
-        vDbgPrint("camkit:err:%s, %d=>null\r\n", "CHornTest::iStart", __LINE__);
+    if (const auto started = m_worker.sStart("horn-push",
+                                             [this, addrNet, filePath](std::stop_token stop) {
+                                                 SendFileThread(stop, addrNet, filePath);
+                                             });
+        !started) {
+        vDbgPrint("camkit:err:%s, %d=>%s\r\n", "CHornTest::iStart", __LINE__,
+                  started.error().m_strReason.c_str());
+        const std::lock_guard lock(m_lock);
+        m_fgRunning = false;
         return -2;
     }
     return 0;
@@ -201,7 +196,7 @@ void CHornTest::vStop() {
         m_fgRunning = false;
         device = m_strDevice;
     }
-    m_worker.request_stop();
+    m_worker.vRequestStop();
     m_link.vSendStopHorn(device);
 }
 

@@ -22,8 +22,10 @@
 #include <mutex>
 #include <stop_token>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "app/one_shot.h"
+#include "app/worker.h"
 
 class CStation;
 class IUdpSender;
@@ -119,6 +121,16 @@ class IHornView {
     virtual void vOnHornDone(const CHornResult& result) = 0;
 };
 
+// The view of a caller that only waits for the test's end (the CLI, the line check).
+class CHornEndWait final : public IHornView {
+  public:
+    void vOnHornDone(const CHornResult& result) override { m_end.fgPut(result); }
+    COneShot<CHornResult>& end() { return m_end; }
+
+  private:
+    COneShot<CHornResult> m_end;
+};
+
 // The translated result-pane line of a result, beginning with "\r\n".
 std::string strHornResultLine(const CHornResult& result);
 // Translation key of an outcome.
@@ -135,6 +147,9 @@ struct CHornOptions {
 
 class CHornTest {
   public:
+    // How long a restart waits for the previous worker before saying so in a line.
+    static constexpr int kWorkerStopWaitMs = 1000;
+
     // link and view outlive the test.
     CHornTest(IHornLink& link, IHornView& view, CHornOptions options = {});
     // Stops a running worker and waits for it (it notices within about 50 ms). Sends
@@ -166,5 +181,5 @@ class CHornTest {
     mutable std::mutex m_lock;
     bool m_fgRunning = false;  // guarded by m_lock
     std::string m_strDevice;   // guarded by m_lock
-    std::jthread m_worker;
+    CWorker m_worker;          // last: stopped and joined before the members it uses go
 };

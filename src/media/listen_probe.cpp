@@ -9,6 +9,7 @@
 #include "media/audio_ctrl.h"
 #include "media/ba_network.h"
 #include "media/pcm_sink.h"
+#include "media/stream_session.h"
 
 namespace {
 
@@ -95,29 +96,6 @@ class CLevelSink final : public IPcmSink {
     int m_iFrames = 0;
 };
 
-// Hands the audio payloads to the controller; called on the client's receive thread.
-class CListenOwner final : public IStreamOwner {
-  public:
-    CListenOwner(CAudioCtrl& audio, CLevelSink& sink) : m_audio(audio), m_sink(sink) {}
-    void vOnStreamPacket(int, std::span<const std::uint8_t> packet) override {
-        const std::optional<CMediaHead> head = sParseMediaHead(packet);
-        if (!head) {
-            return;
-        }
-        if (head->m_uiType == kPktAudioFrame) {
-            m_audio.iAddPacket(packet.subspan(kMediaHeadBytes));
-        } else if ((head->m_uiType == kPktLoginReply || head->m_uiType == kPktAuthReply) &&
-                   head->m_iResult != kStreamResultOk) {
-            m_sink.vRefused(head->m_iResult);
-        }
-    }
-    void vOnStreamStarted(int) override { m_audio.vClearQueue(); }
-
-  private:
-    CAudioCtrl& m_audio;
-    CLevelSink& m_sink;
-};
-
 }  // namespace
 
 CListenResult sListenBriefly(std::uint32_t addrNet, const CListenRequest& request,
@@ -128,12 +106,27 @@ CListenResult sListenBriefly(std::uint32_t addrNet, const CListenRequest& reques
     {
         // Declared so that the client stops before the controller it feeds goes away.
         CAudioCtrl audio(&sink);
-        CListenOwner owner(audio, sink);
+        CStreamSession session(kStreamListen);
+        session.vSetMediaConsumer(
+            [&audio](const CMediaHead& head, std::span<const std::uint8_t> packet) {
+                if (head.m_uiType == kPktAudioFrame) {
+                    audio.iAddPacket(packet.subspan(kMediaHeadBytes));
+                }
+            });
+        session.vSetOtherConsumer([&sink](std::span<const std::uint8_t> packet) {
+            const std::optional<CMediaHead> head = sParseMediaHead(packet);
+            if (head && head->m_iResult != kStreamResultOk &&
+                (head->m_uiType == kPktLoginReply || head->m_uiType == kPktAuthReply)) {
+                sink.vRefused(head->m_iResult);
+            }
+        });
+        // Sound queued before a reconnect is stale.
+        session.vSetStartedConsumer([&audio](int) { audio.vClearQueue(); });
         CSteadyStreamClock clock;
         CBaNetwork client(clock);
         client.BaNetwork_StartStream(
-            kStreamListen, owner, sMakeStreamCredentials(request.m_strUser, request.m_strPassword),
-            addrNet);
+            kStreamListen, session,
+            sMakeStreamCredentials(request.m_strUser, request.m_strPassword), addrNet);
         result.m_eOutcome =
             sink.eWait(request.m_iFramesWanted,
                        start + std::chrono::milliseconds(request.m_iTimeLimitMs), stop);

@@ -8,6 +8,7 @@
 
 #include "media/ba_network.h"
 #include "media/h264_docoder.h"
+#include "media/stream_session.h"
 #include "media/yuv_to_rgb.h"
 
 namespace {
@@ -15,51 +16,39 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr auto kStopPoll = std::chrono::milliseconds(50);
 
-// Keeps the newest key frame not yet decoded; called on the client's receive thread.
-class CKeyFrameCatcher final : public IStreamOwner {
+// The newest key frame not yet decoded, put by the session's media consumer on the
+// client's receive thread.
+class CKeyFrameSlot {
   public:
-    void vOnStreamPacket(int, std::span<const std::uint8_t> packet) override {
-        const std::optional<CMediaHead> head = sParseMediaHead(packet);
-        if (!head) {
+    void vPut(const CMediaHead& head, std::span<const std::uint8_t> packet) {
+        if (head.m_uiType != kPktVideoFrame || head.m_ucKeyFrame == 0) {
             return;
         }
-        std::lock_guard guard(m_lock);
-        if (head->m_uiType == kPktLoginReply || head->m_uiType == kPktAuthReply) {
-            if (head->m_iResult != kStreamResultOk && !m_refusedWith) {
-                m_refusedWith = head->m_iResult;
-                m_changed.notify_all();
-            }
-            return;
+        {
+            std::lock_guard guard(m_lock);
+            const auto payload = packet.subspan(kMediaHeadBytes);
+            m_keyFrame.assign(payload.begin(), payload.end());
+            m_uiSequence = head.m_uiSequence;
+            m_fgFresh = true;
         }
-        if (head->m_uiType != kPktVideoFrame) {
-            return;
-        }
-        ++m_iVideoPackets;
-        if (head->m_ucKeyFrame == 0) {
-            return;
-        }
-        ++m_iKeyFrames;
-        const auto payload = packet.subspan(kMediaHeadBytes);
-        m_keyFrame.assign(payload.begin(), payload.end());
-        m_uiSequence = head->m_uiSequence;
-        m_fgFresh = true;
         m_changed.notify_all();
     }
-    void vOnStreamStarted(int) override {}
 
     // Waits for a fresh key frame (moved into frame), a refusal or the deadline.
     enum class EWait { kFrame, kRefused, kTimeOut, kStopped };
-    EWait eWait(Clock::time_point deadline, const std::stop_token& stop,
+    EWait eWait(CStreamSession& session, Clock::time_point deadline, const std::stop_token& stop,
                 std::vector<std::uint8_t>& frame, std::uint32_t& sequence) {
-        std::unique_lock guard(m_lock);
         while (true) {
-            if (m_fgFresh) {
-                m_fgFresh = false;
-                frame.swap(m_keyFrame);
-                sequence = m_uiSequence;
-                return EWait::kFrame;
+            {
+                std::unique_lock guard(m_lock);
+                if (m_fgFresh) {
+                    m_fgFresh = false;
+                    frame.swap(m_keyFrame);
+                    sequence = m_uiSequence;
+                    return EWait::kFrame;
+                }
             }
-            if (m_refusedWith) {
+            if (session.sStats().m_refusedWith) {
                 return EWait::kRefused;
             }
             if (stop.stop_requested()) {
@@ -69,26 +58,18 @@ class CKeyFrameCatcher final : public IStreamOwner {
             if (now >= deadline) {
                 return EWait::kTimeOut;
             }
-            m_changed.wait_until(guard, std::min(deadline, now + kStopPoll));
+            std::unique_lock guard(m_lock);
+            m_changed.wait_until(guard, std::min(deadline, now + kStopPoll),
+                                 [this] { return m_fgFresh; });
         }
-    }
-
-    void vFill(CSnapshot& shot) {
-        std::lock_guard guard(m_lock);
-        shot.m_iRefusedWith = m_refusedWith.value_or(0);
-        shot.m_iVideoPackets = m_iVideoPackets;
-        shot.m_iKeyFrames = m_iKeyFrames;
     }
 
   private:
     std::mutex m_lock;
     std::condition_variable m_changed;
-    std::optional<std::int32_t> m_refusedWith;
     std::vector<std::uint8_t> m_keyFrame;
     std::uint32_t m_uiSequence = 0;
     bool m_fgFresh = false;
-    int m_iVideoPackets = 0;
-    int m_iKeyFrames = 0;
 };
 
 void vLumaStats(std::span<const std::uint8_t> luma, CSnapshot& shot) {
@@ -144,19 +125,24 @@ CSnapshot sGrabKeyFrame(std::uint32_t addrNet, const CSnapshotRequest& request,
         return shot;
     }
     std::vector<std::uint8_t> yuv;
-    CKeyFrameCatcher catcher;
+    CKeyFrameSlot slot;
+    CStreamSession session(request.m_iStreamId);
+    session.vSetMediaConsumer(
+        [&slot](const CMediaHead& head, std::span<const std::uint8_t> packet) {
+            slot.vPut(head, packet);
+        });
     CSteadyStreamClock clock;
     {
         CBaNetwork client(clock);
         client.BaNetwork_StartStream(
-            request.m_iStreamId, catcher,
+            request.m_iStreamId, session,
             sMakeStreamCredentials(request.m_strUser, request.m_strPassword), addrNet);
         std::vector<std::uint8_t> keyFrame;
         std::uint32_t sequence = 0;
         bool keyFrameSeen = false;
         while (true) {
-            const auto wait = catcher.eWait(deadline, stop, keyFrame, sequence);
-            if (wait == CKeyFrameCatcher::EWait::kFrame) {
+            const auto wait = slot.eWait(session, deadline, stop, keyFrame, sequence);
+            if (wait == CKeyFrameSlot::EWait::kFrame) {
                 keyFrameSeen = true;
                 if (fgDecodeInto(decoder, yuv, keyFrame, sequence, shot)) {
                     shot.m_eOutcome = ESnapshotOutcome::kPicture;
@@ -164,15 +150,17 @@ CSnapshot sGrabKeyFrame(std::uint32_t addrNet, const CSnapshotRequest& request,
                 }
                 continue;
             }
-            shot.m_eOutcome = wait == CKeyFrameCatcher::EWait::kRefused ? ESnapshotOutcome::kRefused
-                              : wait == CKeyFrameCatcher::EWait::kStopped
-                                  ? ESnapshotOutcome::kStopped
+            shot.m_eOutcome = wait == CKeyFrameSlot::EWait::kRefused   ? ESnapshotOutcome::kRefused
+                              : wait == CKeyFrameSlot::EWait::kStopped ? ESnapshotOutcome::kStopped
                               : keyFrameSeen ? ESnapshotOutcome::kUndecodable
                                              : ESnapshotOutcome::kNoKeyFrame;
             break;
         }
     }
-    catcher.vFill(shot);
+    const CStreamStats stats = session.sStats();
+    shot.m_iRefusedWith = stats.m_refusedWith.value_or(0);
+    shot.m_iVideoPackets = static_cast<int>(stats.m_lVideoFrames);
+    shot.m_iKeyFrames = static_cast<int>(stats.m_lKeyFrames);
     shot.m_lElapsedMs = static_cast<long>(
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
     return shot;

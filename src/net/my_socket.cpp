@@ -9,6 +9,7 @@
 
 #include "app/dbg_print.h"
 #include "app/local_ip.h"
+#include "app/log.h"
 #include "net/socket_helpers.h"
 
 namespace {
@@ -58,9 +59,9 @@ CMySocket::~CMySocket() {
 
 bool CMySocket::Init(ILanReceiver& receiver,
                      std::optional<std::vector<CInterfaceAddr>> interfaces) {
-    if (m_recvThread.joinable()) {
+    if (m_recvThread.fgRunning()) {
         vDbgPrint("camkit:err:%s, %d=>already running\r\n", "CMySocket::Init", __LINE__);
-        m_initFault = CInitFault{EInitStep::AlreadyRunning, 0};
+        m_initFault = CInitFault{EInitStep::AlreadyRunning, 0, "already running"};
         return false;
     }
     m_pReceiver = &receiver;
@@ -89,12 +90,16 @@ bool CMySocket::Init(ILanReceiver& receiver,
                           });
     }
 
-    std::promise<void> exited;
-    m_recvExited = exited.get_future();
-    m_recvThread = std::jthread([this, exited = std::move(exited)](std::stop_token stop) mutable {
-        BroRecv(stop);
-        exited.set_value();
-    });
+    if (const auto started =
+            m_recvThread.sStart("lan-recv", [this](std::stop_token stop) { BroRecv(stop); });
+        !started) {
+        m_initFault = CInitFault{EInitStep::ReceiveThread, 0, started.error().m_strReason};
+        m_fdAttrInfo.vClear();
+        m_wakeReader.vClose();
+        m_wakeWriter.vClose();
+        iReleaseRecvTab();
+        return false;
+    }
     return true;
 }
 
@@ -108,12 +113,13 @@ bool CMySocket::fgOpenInterface(const CInterfaceAddr& iface) {
         return iReadDatagram(buffer, socket, EDatagramKind::Reply);
     };
 
-    CSocket command;
-    if (iCreateUdpSocketWithBindPortAddr(kPortCommand, addr, command) < 0) {
-        vDbgPrint("camkit:%s, %d=>create socket fail\r\n", "CMySocket::Init", __LINE__);
-        m_initFault = CInitFault{EInitStep::CommandSocket, addr};
+    CResult<CSocket> commandSocket = sCreateUdpSocketWithBindPortAddr(kPortCommand, addr);
+    if (!commandSocket) {
+        KLOG_ERR("create socket fail");
+        m_initFault = CInitFault{EInitStep::CommandSocket, addr, commandSocket.error().m_strReason};
         return false;
     }
+    CSocket command = std::move(*commandSocket);
     // Requests flagged for the subnet broadcast address leave from this socket too;
     // without the option the system refuses them.
     if (iSetBroadcast(command, true) != 0) {
@@ -122,12 +128,13 @@ bool CMySocket::fgOpenInterface(const CInterfaceAddr& iface) {
     vRaiseRecvBuffer(command, kPortCommand);
     iAddRecvTab(std::move(command), replyReader, addr, mask, kPortCommand);
 
-    CSocket search;
-    if (iCreateBroadcastSocketWithBindPortAddr(addr, search) < 0) {
-        vDbgPrint("camkit:%s, %d=>create socket fail\r\n", "CMySocket::Init", __LINE__);
-        m_initFault = CInitFault{EInitStep::SearchSocket, addr};
+    CResult<CSocket> searchSocket = sCreateBroadcastSocketWithBindPortAddr(addr);
+    if (!searchSocket) {
+        KLOG_ERR("create socket fail");
+        m_initFault = CInitFault{EInitStep::SearchSocket, addr, searchSocket.error().m_strReason};
         return false;
     }
+    CSocket search = std::move(*searchSocket);
     vRaiseRecvBuffer(search, kPortSearchSrc);
     iAddRecvTab(std::move(search), replyReader, addr, mask, kPortSearchSrc);
 
@@ -145,15 +152,16 @@ bool CMySocket::fgOpenInterface(const CInterfaceAddr& iface) {
             addr, mask, kPortAnnounce);
     }
 
-    CSocket listener;
-    if (iCreateTcpListenSocket(listener, addr) != 0) {
-        vDbgPrint("camkit:%s, %d=>create nvr socket fail\r\n", "CMySocket::Init", __LINE__);
+    // Without its listener the interface still works; upgrades connect to the device.
+    CResult<CSocket> listener = sCreateTcpListenSocket(addr);
+    if (!listener) {
+        KLOG_WARN("no upgrade listener: %s", listener.error().m_strReason.c_str());
     } else {
         // A connection that is reset between the wake-up and the accept must not
         // leave the receive thread blocked in accept.
-        (void)iSetNonBlocking(listener, true);
+        (void)iSetNonBlocking(*listener, true);
         iAddRecvTab(
-            std::move(listener),
+            std::move(*listener),
             [this](std::span<std::uint8_t>, const CSocket& socket) {
                 return iReadUpgradeAccept(socket);
             },
@@ -173,21 +181,14 @@ void CMySocket::vRaiseRecvBuffer(const CSocket& socket, std::uint16_t port) cons
 
 int CMySocket::UnInit() {
     vDbgPrint("camkit:%s, %d=>exit 1\r\n", "CMySocket::UnInit", __LINE__);
-    if (m_recvThread.joinable()) {
-        m_recvThread.request_stop();
-        if (m_wakeWriter.fgValid()) {
-            const std::uint8_t wake = 1;
-            iSend(m_wakeWriter, std::span(&wake, 1));
-        }
-        if (m_recvExited.wait_for(std::chrono::milliseconds(kStopWaitMs)) !=
-            std::future_status::ready) {
-            // Its handler still runs on the receive set and the sockets; they are
-            // released only once it has ended.
-            vDbgPrint("camkit:err:%s, %d=>recv thread busy after %d ms, waiting for it\r\n",
-                      "CMySocket::UnInit", __LINE__, kStopWaitMs);
-        }
-        m_recvThread.join();
+    m_recvThread.vRequestStop();
+    if (m_wakeWriter.fgValid()) {
+        const std::uint8_t wake = 1;
+        iSend(m_wakeWriter, std::span(&wake, 1));
     }
+    // A handler still running uses the receive set and the sockets; they are released
+    // only once it has ended.
+    m_recvThread.vStop(kStopWaitMs);
     m_fdAttrInfo.vClear();
     m_wakeReader.vClose();
     m_wakeWriter.vClose();

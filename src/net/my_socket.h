@@ -8,16 +8,15 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <future>
 #include <map>
 #include <mutex>
 #include <optional>
 #include <span>
 #include <stop_token>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "app/worker.h"
 #include "net/fd_attr_info.h"
 #include "net/lan_interfaces.h"
 #include "net/socket_layer.h"
@@ -30,12 +29,17 @@ enum class EInitStep {
     CommandSocket,   // UDP 24216 could not be opened on the interface
     SearchSocket,    // UDP 24220 could not be opened on the interface
     AlreadyRunning,  // Init was called again before UnInit
+    ReceiveThread,   // the system refused the receive thread
 };
 
 struct CInitFault {
     EInitStep m_eStep = EInitStep::CommandSocket;
     std::uint32_t m_uiAddr = 0;  // interface address, network byte order
-    bool operator==(const CInitFault&) const = default;
+    std::string m_strReason;     // what the system said, for the operator
+    // The same step on the same interface, whatever the words.
+    bool operator==(const CInitFault& other) const {
+        return m_eStep == other.m_eStep && m_uiAddr == other.m_uiAddr;
+    }
 };
 
 // One socket of the table, as seen from outside.
@@ -153,6 +157,5 @@ class CMySocket final : public IUdpSender {
     // Written by UnInit so that the receive thread leaves its wait at once.
     CSocket m_wakeReader;
     CSocket m_wakeWriter;
-    std::future<void> m_recvExited;
-    std::jthread m_recvThread;
+    CWorker m_recvThread;
 };

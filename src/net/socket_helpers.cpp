@@ -1,11 +1,12 @@
 #include "net/socket_helpers.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
+#include <string>
 #include <utility>
 
 #include "app/dbg_print.h"
+#include "app/log.h"
 
 namespace {
 
@@ -16,77 +17,75 @@ constexpr int kListenBacklog = 60;
 constexpr std::uint32_t kGroupFirstHost = 0xE0000100U;  // 224.0.1.0
 constexpr std::uint32_t kGroupLastHost = 0xEFFFFFFFU;   // 239.255.255.255
 
+// The reason a step on addrNet:port failed, from its negative system error.
+CError sSocketFault(const char* what, std::uint32_t addrNet, std::uint16_t port, int negErr) {
+    return sError(std::string(what) + " " + strIpText(addrNet) + ":" + std::to_string(port) + ": " +
+                      std::strerror(-negErr),
+                  -negErr);
+}
+
+// A new socket bound to addrNet:port, or why not.
+CResult<CSocket> sBoundSocket(CSocket socket, const char* kind, std::uint32_t addrNet,
+                              std::uint16_t port) {
+    if (!socket.fgValid()) {
+        const CError fault = sSocketFault(kind, addrNet, port, -errno);
+        KLOG_ERR("no socket: %s", fault.m_strReason.c_str());
+        return fault;
+    }
+    if (const int bound = iBind(socket, CEndpoint{addrNet, port}); bound != 0) {
+        const CError fault = sSocketFault(kind, addrNet, port, bound);
+        KLOG_ERR("bind error: %s", fault.m_strReason.c_str());
+        return fault;
+    }
+    return socket;
+}
+
 }  // namespace
 
-int iCreateBroadcastSocketWithBindPortAddr(std::uint32_t addrNet, CSocket& created) {
-    CSocket socket = CSocket::Udp();
-    if (!socket.fgValid()) {
-        std::printf("Create UDP Socket failed\n");
-        return -1;
+CResult<CSocket> sCreateBroadcastSocketWithBindPortAddr(std::uint32_t addrNet) {
+    CResult<CSocket> socket = sBoundSocket(CSocket::Udp(), "UDP", addrNet, kPortSearchSrc);
+    if (socket && iSetBroadcast(*socket, true) != 0) {
+        KLOG_ERR("set bro pro err");
     }
-    if (iBind(socket, CEndpoint{addrNet, kPortSearchSrc}) != 0) {
-        vDbgPrint("camkit:%s, %d=>bind error !port:%d,ip:%s\r\n",
-                  "iCreateBroadcastSocketWithBindPortAddr", __LINE__, kPortSearchSrc,
-                  strIpText(addrNet).c_str());
-        return -1;
-    }
-    if (iSetBroadcast(socket, true) != 0) {
-        vDbgPrint("camkit:%s, %d=>set bro pro err\r\n", "iCreateBroadcastSocketWithBindPortAddr",
-                  __LINE__);
-    }
-    created = std::move(socket);
-    return created.iHandle();
+    return socket;
 }
 
-int iCreateUdpSocketWithBindPortAddr(std::uint16_t port, std::uint32_t addrNet, CSocket& created) {
-    CSocket socket = CSocket::Udp();
-    if (!socket.fgValid()) {
-        std::printf("Create UDP Socket failed\n");
-        return -1;
-    }
-    if (iBind(socket, CEndpoint{addrNet, port}) != 0) {
-        std::printf("bind error !\n");
-        return -1;
-    }
-    created = std::move(socket);
-    return created.iHandle();
+CResult<CSocket> sCreateUdpSocketWithBindPortAddr(std::uint16_t port, std::uint32_t addrNet) {
+    return sBoundSocket(CSocket::Udp(), "UDP", addrNet, port);
 }
 
-int iCreateTcpListenSocket(CSocket& entry, std::uint32_t addrNet) {
+CResult<CSocket> sCreateTcpListenSocket(std::uint32_t addrNet) {
     CSocket socket = CSocket::Tcp();
-    if (!socket.fgValid()) {
-        std::printf("socket error !\n");
-        std::printf("create tcp socfd fail,ret=%d\r\n", socket.iHandle());
-        return -1;
-    }
     // Lets a restarted station listen again while connections of the previous run
     // linger; two listeners on one port are still refused.
-    (void)iSetReuseAddr(socket, true);
-    if (iBind(socket, CEndpoint{addrNet, kPortUpgrade}) != 0) {
-        std::printf("bind error !\n");
-        return -1;
+    if (socket.fgValid()) {
+        (void)iSetReuseAddr(socket, true);
     }
-    if (iListen(socket, kListenBacklog) != 0) {
-        std::printf("listen error !\n");
-        return -1;
+    CResult<CSocket> bound = sBoundSocket(std::move(socket), "TCP", addrNet, kPortUpgrade);
+    if (!bound) {
+        return bound;
     }
-    entry = std::move(socket);
-    return 0;
+    if (const int listening = iListen(*bound, kListenBacklog); listening != 0) {
+        const CError fault = sSocketFault("TCP listen", addrNet, kPortUpgrade, listening);
+        KLOG_ERR("listen error: %s", fault.m_strReason.c_str());
+        return fault;
+    }
+    return bound;
 }
 
 int iAddMulticastGroup(const CSocket& socket, std::uint32_t interfaceNet, std::uint32_t groupNet) {
     if (!socket.fgValid()) {
-        std::printf("parameters is error\n");
+        KLOG_ERR("parameters is error");
         return -1;
     }
     const std::uint32_t groupHost = iHostFromNet(groupNet);
     if (groupHost < kGroupFirstHost || groupHost > kGroupLastHost) {
-        std::printf("address %s not multicast address\n", strIpText(groupNet).c_str());
+        KLOG_ERR("address %s not multicast address", strIpText(groupNet).c_str());
         return -2;
     }
     (void)iLeaveMulticast(socket, groupNet, interfaceNet);
-    if (iJoinMulticast(socket, groupNet, interfaceNet) != 0) {
-        std::printf("add multicast error\n");
+    if (const int joined = iJoinMulticast(socket, groupNet, interfaceNet); joined != 0) {
+        KLOG_ERR("add multicast error: %s", std::strerror(-joined));
         return -3;
     }
     return 0;

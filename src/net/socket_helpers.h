@@ -1,27 +1,29 @@
 #pragma once
 
 // Socket helpers shared by the transport, the upgrade transfer and the stream client.
-// Each creator hands the new socket to the caller through `created` (RAII) and never
-// closes a socket it did not create. Addresses are IPv4 in network byte order.
-// Lines without "camkit:" go to standard output; the others are diagnostic lines.
+// Each creator returns the new socket (RAII) or the reason it could not be made, and
+// never closes a socket it did not create. Addresses are IPv4 in network byte order.
+// Nothing here writes to standard output.
 
 #include <cstdint>
 #include <span>
 
+#include "app/result.h"
 #include "net/lan_interfaces.h"
 #include "net/socket_layer.h"
 
-// UDP socket bound to addrNet:24220 with broadcast sending switched on. Returns the
-// new socket's handle, or -1 when it cannot be created or bound. A failing broadcast
-// option only writes a line; the socket is still returned.
-int iCreateBroadcastSocketWithBindPortAddr(std::uint32_t addrNet, CSocket& created);
+// UDP socket bound to addrNet:24220 with broadcast sending switched on, or why it could
+// not be created or bound. A failing broadcast option only writes a line; the socket is
+// still returned.
+CResult<CSocket> sCreateBroadcastSocketWithBindPortAddr(std::uint32_t addrNet);
 
-// UDP socket bound to addrNet:port. Returns the new socket's handle or -1.
-int iCreateUdpSocketWithBindPortAddr(std::uint16_t port, std::uint32_t addrNet, CSocket& created);
+// UDP socket bound to addrNet:port, or why not ("UDP 10.0.0.2:24216: Address already in
+// use").
+CResult<CSocket> sCreateUdpSocketWithBindPortAddr(std::uint16_t port, std::uint32_t addrNet);
 
-// TCP socket bound to addrNet:24214, listening with a backlog of 60, stored into
-// entry. 0, or -1 when it cannot be created, bound or switched to listening.
-int iCreateTcpListenSocket(CSocket& entry, std::uint32_t addrNet);
+// TCP socket bound to addrNet:24214, listening with a backlog of 60, or why it could not
+// be created, bound or switched to listening.
+CResult<CSocket> sCreateTcpListenSocket(std::uint32_t addrNet);
 
 // Joins groupNet on the interface interfaceNet (0: the one the system picks), after
 // dropping any earlier membership. 0; -1 invalid socket; -2 groupNet is outside

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/shown_text.h"
 #include "app/translate.h"
 #include "net/socket_layer.h"
 #include "protocol/cmd_header.h"
@@ -117,11 +118,12 @@ std::string strFormatResult(const CCmdResult& result) {
         case EResultForm::kText:
             return text;
         case EResultForm::kAddrTextValue:
-            return result.m_strAddr + " " + text + " " + result.m_strValue;
+            return result.m_strAddr + " " + text + " " + strShownText(result.m_strValue);
         case EResultForm::kUidAddrText:
-            return "uid:" + result.m_strUid + " ip:" + result.m_strAddr + " " + text;
+            return "uid:" + strShownText(result.m_strUid) + " ip:" + result.m_strAddr + " " + text;
         case EResultForm::kDevUidAddrText:
-            return "dev uid:" + result.m_strUid + " ip:" + result.m_strAddr + " " + text;
+            return "dev uid:" + strShownText(result.m_strUid) + " ip:" + result.m_strAddr + " " +
+                   text;
     }
     return text;
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <functional>
 
+#include "app/shown_text.h"
 #include "app/text_conv.h"
 
 namespace {
@@ -45,19 +46,30 @@ const std::vector<CField>& vecFields() {
     return fields;
 }
 
+void vAppendJsonEscape(std::string& out, unsigned value) {
+    char escaped[8];
+    std::snprintf(escaped, sizeof escaped, "\\u%04x", value);
+    out += escaped;
+}
+
 }  // namespace
 
 std::string strJsonString(const std::string& raw) {
+    const std::string text = strSanitizeUtf8(raw);
     std::string out = "\"";
-    for (const char c : strSanitizeUtf8(raw)) {
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
         const auto byte = static_cast<unsigned char>(c);
+        const auto next = static_cast<unsigned char>(i + 1 < text.size() ? text[i + 1] : 0);
         if (c == '"' || c == '\\') {
             out += '\\';
             out += c;
-        } else if (byte < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
-            out += escaped;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            vAppendJsonEscape(out, byte);
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            // A C1 control (U+0080-U+009F): the same value, escaped.
+            vAppendJsonEscape(out, next);
+            ++i;
         } else {
             out += c;
         }
@@ -66,7 +78,7 @@ std::string strJsonString(const std::string& raw) {
 }
 
 std::string strCsvField(const std::string& raw) {
-    std::string text = strSanitizeUtf8(raw);
+    std::string text = strShownText(raw);
     if (!text.empty() && std::string_view("=+-@").find(text.front()) != std::string_view::npos) {
         text.insert(text.begin(), '\'');
     }
@@ -89,9 +101,8 @@ std::string strDevListTable(const std::vector<CDevInfo>& devices) {
     rows.reserve(devices.size());
     for (size_t i = 0; i < devices.size(); ++i) {
         const CDevInfo& d = devices[i];
-        rows.push_back({std::to_string(i + 1), strSanitizeUtf8(d.m_strUid),
-                        strSanitizeUtf8(d.m_strVersion), d.m_strIp,
-                        strSanitizeUtf8(strShownMac(d))});
+        rows.push_back({std::to_string(i + 1), strShownText(d.m_strUid),
+                        strShownText(d.m_strVersion), d.m_strIp, strShownText(strShownMac(d))});
     }
     std::array<size_t, 5> widths{};
     for (size_t c = 0; c < headers.size(); ++c) {

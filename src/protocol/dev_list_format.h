@@ -16,7 +16,8 @@ std::string strDevListTable(const std::vector<CDevInfo>& devices);
 // wifi_dns, wifi_dhcp, wifi_mac, sd1_mb, sd2_mb, flags, device_type, use_ethernet.
 std::string strDevListJson(const std::vector<CDevInfo>& devices);
 
-// The same fields as CSV (RFC 4180 quoting) with a header line. A field that a
+// The same fields as CSV (RFC 4180 quoting) with a header line, device text shown
+// as strShownText shows it (control characters escaped). A field that a
 // spreadsheet would take for a formula (=, +, -, @ first) is prefixed with a quote.
 std::string strDevListCsv(const std::vector<CDevInfo>& devices);
 

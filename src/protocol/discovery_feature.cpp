@@ -73,8 +73,8 @@ bool CDiscoveryFeature::fgSortTick() {
             return true;
         }
     }
-    const CSettings& settings = CSettings::instance();
-    const std::uint32_t reselect = settings.m_fgReselect ? settings.m_uiLastSelectAddr : 0;
+    const std::uint32_t reselect =
+        CSettings::instance().m_fgReselect ? m_station.uiLastSelectAddr() : 0;
     m_station.registry().iSortByUid(reselect);
     return false;
 }

@@ -39,7 +39,13 @@ void CLogFeature::vStartPrinting(std::uint32_t addrNet, const std::string& ipTex
         m_uiPrintAddr = addrNet;
         m_strPrintIp = ipText;
     }
-    m_worker = std::jthread([this](const std::stop_token& stop) { vKeepAlive(stop); });
+    if (const auto started =
+            m_worker.sStart("log-alive", [this](const std::stop_token& stop) { vKeepAlive(stop); });
+        !started) {
+        // The device prints until its own timer ends; the lines still arrive.
+        vDbgPrint("camkit:err:%s, %d=>%s\r\n", "CLogFeature::vStartPrinting", __LINE__,
+                  started.error().m_strReason.c_str());
+    }
 }
 
 void CLogFeature::vStopPrinting() {
@@ -53,10 +59,7 @@ void CLogFeature::vStopPrinting() {
         m_uiPrintAddr = 0;
         m_strPrintIp.clear();
     }
-    m_worker.request_stop();
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
+    m_worker.vStop(kKeepAliveStopWaitMs);
     m_station.fgSendToDev(ipText, bufBuildStopLog());
     m_station.vShowCmdResult(0, kCmdStopLog);
 }

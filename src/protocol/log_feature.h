@@ -8,8 +8,8 @@
 #include <cstdint>
 #include <mutex>
 #include <string>
-#include <thread>
 
+#include "app/worker.h"
 #include "protocol/reply_router.h"
 
 class CStation;
@@ -32,6 +32,8 @@ class CLogFeature final : public IReplyHandler {
     // Log texts of this length or longer are not shown.
     static constexpr std::uint16_t kLogTextMaxBytes = 1024;
     static constexpr std::chrono::milliseconds kKeepAlivePeriod{1000};
+    // How long stopping waits for the keep-alive thread before saying so in a line.
+    static constexpr int kKeepAliveStopWaitMs = 1000;
 
     explicit CLogFeature(CStation& station);
 
@@ -61,5 +63,5 @@ class CLogFeature final : public IReplyHandler {
     std::string m_strPrintIp;
     // Last: destroyed first, which stops and joins the worker before the members it
     // uses go. Closing thus tells no device to stop printing.
-    std::jthread m_worker;
+    CWorker m_worker;
 };

@@ -7,10 +7,19 @@
 #include "app/settings.h"
 #include "protocol/cmd_header.h"
 
+namespace {
+
+void vSleepMs(int waitMs) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
+}
+
+}  // namespace
+
 CStation::CStation(IUdpSender& sender, IStationView& view)
-    : m_sender(sender), m_view(view), m_loginWait([](int waitMs) {
-          std::this_thread::sleep_for(std::chrono::milliseconds(waitMs));
-      }) {}
+    : m_sender(sender),
+      m_view(view),
+      m_loginWait(&vSleepMs),
+      m_uiLastSelectAddr(CSettings::instance().m_uiLastSelectAddr) {}
 
 void CStation::vOnDatagram(std::span<const std::uint8_t> data, const CEndpoint& from) {
     vParseLanInfo(data, from.m_uiAddr);
@@ -65,7 +74,8 @@ std::string CStation::strPassword() const {
 }
 
 void CStation::vSetLoginWait(LoginWait wait) {
-    m_loginWait = std::move(wait);
+    std::lock_guard guard(m_stateLock);
+    m_loginWait = wait ? std::move(wait) : LoginWait(&vSleepMs);
 }
 
 std::optional<CDevInfo> CStation::sSelectRow(int row) {
@@ -77,7 +87,7 @@ std::optional<CDevInfo> CStation::sSelectRow(int row) {
     m_registry.vSetListSelect(row);
     m_registry.vDevPoolAdd(row, CDevRegistry::EPoolAdd::kIndex);
     m_login.vLoginRequest(devInfo->m_uiIpAddr, ELoginOrigin::kRowClick);
-    CSettings::instance().m_uiLastSelectAddr = devInfo->m_uiIpAddr;
+    m_uiLastSelectAddr = devInfo->m_uiIpAddr;
     return devInfo;
 }
 
@@ -122,7 +132,12 @@ bool CStation::fgSelectDevIsLogin(std::string* ipText) {
         if (attempt < kLoginRequests) {
             m_login.vLoginRequest(devInfo.m_uiIpAddr, ELoginOrigin::kLoginCheck);
         }
-        m_loginWait(kLoginWaitMs);
+        LoginWait wait;
+        {
+            std::lock_guard guard(m_stateLock);
+            wait = m_loginWait;
+        }
+        wait(kLoginWaitMs);
         if (attempt + 1 == kLoginAttempts ||
             !m_registry.fgGetDevInfoMapValid(devInfo, m_registry.iListSelect())) {
             break;

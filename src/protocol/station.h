@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <mutex>
@@ -83,7 +84,14 @@ class CStation : public ILanReceiver {
     // The password of the password box; the login request sends it ("kavno" when empty).
     void vSetPassword(const std::string& password);
     std::string strPassword() const;
+    // nullptr brings back the default sleep (a window going away passes it).
     void vSetLoginWait(LoginWait wait);
+
+    // The address of the device last clicked in the list (network byte order; 0: none),
+    // which the sort after a search selects again when the reselection setting is on.
+    // Starts as the start-up settings' address. Read from any thread.
+    std::uint32_t uiLastSelectAddr() const { return m_uiLastSelectAddr; }
+    void vSetLastSelectAddr(std::uint32_t addrNet) { m_uiLastSelectAddr = addrNet; }
 
     // Row operations of the device list. sSelectRow is a click on a row: it becomes the
     // only ticked row and the selection, and a login request goes out. Returns the
@@ -119,7 +127,8 @@ class CStation : public ILanReceiver {
 
     mutable std::mutex m_stateLock;
     std::string m_strPassword;
-    LoginWait m_loginWait;
+    LoginWait m_loginWait;  // guarded by m_stateLock
+    std::atomic<std::uint32_t> m_uiLastSelectAddr;
 
     // Declared after the router they register with.
     CDiscoveryFeature m_discovery{*this};

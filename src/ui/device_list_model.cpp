@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdio>
 
+#include "app/shown_text.h"
 #include "app/translate.h"
 
 namespace {
@@ -164,13 +165,13 @@ QVariant CDevListModel::data(const QModelIndex& index, int role) const {
                 case kColId:
                     return QString::number(index.row() + 1);
                 case kColUid:
-                    return strQ(row.m_strUid);
+                    return strQ(strShownText(row.m_strUid));
                 case kColVersion:
-                    return strQ(row.m_strVersion);
+                    return strQ(strShownText(row.m_strVersion));
                 case kColIp:
                     return strQ(row.m_strIp);
                 case kColMac:
-                    return strQ(row.m_strMac);
+                    return strQ(strShownText(row.m_strMac));
                 default:
                     return {};
             }

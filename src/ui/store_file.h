@@ -24,7 +24,6 @@ EStoreLine eReadStoreLine(std::istream& stream, std::string& line);
 // write leaves either the old file or the whole new one, never a part: the content
 // goes to a new temporary file in the same folder, created readable and writable by
 // the owner only (0600), is flushed to the disk, and is then renamed over `path`.
-// Returns 0 when the new file is in place; -1 when the temporary file cannot be
-// created, -2 when writing or flushing fails, -3 when the rename fails. On failure
-// the temporary file is removed and `path` is left as it was.
+// Returns 0 when the new file is in place, -1 (and a diagnostic line naming the file
+// and the reason) when it is not; `path` is then left as it was.
 int iRewriteStoreFile(const std::filesystem::path& path, std::string_view content);

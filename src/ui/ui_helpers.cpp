@@ -3,9 +3,9 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QMessageBox>
-#include <QSaveFile>
 #include <QTableWidget>
 
+#include "app/atomic_file.h"
 #include "app/dbg_print.h"
 #include "app/translate.h"
 
@@ -97,11 +97,12 @@ QString strChooseSavePath(QWidget* owner, const QString& caption, const QString&
 }
 
 bool fgWriteWholeFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit()) {
+    std::string error;
+    if (fgWriteFileAtomic(
+            path.toStdString(),
+            std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), error)) {
         return true;
     }
-    vDbgPrint("camkit:err:%s, %d=>write %s fail\r\n", "fgWriteWholeFile", __LINE__,
-              path.toStdString().c_str());
+    vDbgPrint("camkit:err:%s, %d=>%s\r\n", "fgWriteWholeFile", __LINE__, error.c_str());
     return false;
 }

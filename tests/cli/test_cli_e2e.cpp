@@ -2,9 +2,14 @@
 // namespaces made by the test: one bench on loopback, and a station between two
 // subnets.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -45,6 +50,21 @@ class CDevsim {
     }
     CNetnsChild m_child;
 };
+
+// The names of a process's threads as the system shows them.
+std::vector<std::string> vecThreadNames(int pid) {
+    std::vector<std::string> names;
+    std::error_code error;
+    const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+    for (const auto& task : std::filesystem::directory_iterator(tasks, error)) {
+        std::ifstream comm(task.path() / "comm");
+        std::string name;
+        if (std::getline(comm, name)) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
 
 bool fgHasLine(const std::string& text, const std::string& line) {
     return text.find(line + "\n") != std::string::npos;
@@ -92,6 +112,47 @@ TEST_F(CliLoopback, JsonHasOneObjectPerDevice) {
         ++objects;
     }
     EXPECT_EQ(objects, 4U) << run.m_strOut;
+}
+
+// A script reads the list as JSON even when another program holds the station's upgrade
+// port: the station says so on standard error, never in its results.
+TEST_F(CliLoopback, JsonStaysParseableWhenTheUpgradePortIsTaken) {
+    const std::string command = std::string(KESTREL_CLI_PATH) +
+                                " --bind 127.0.0.1/8 --timeout 800 --json search"
+                                " | jq -e 'length == 4 and all(.[]; .uid != null)' > /dev/null";
+    const int exitCode = iRunInNetns(*m_ns, [&command] {
+        const CSocket holder = CSocket::Tcp();
+        if (iBind(holder, CEndpoint{iIpv4Net(127, 0, 0, 1), 24214}) != 0 ||
+            iListen(holder, 1) != 0) {
+            return 90;
+        }
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 91;
+    });
+    EXPECT_EQ(exitCode, 0) << "jq could not read the list (or found other than 4 devices)";
+}
+
+// Every thread of a streaming station carries its name, for ps and debuggers.
+TEST_F(CliLoopback, StreamingStationShowsNamedThreads) {
+    const int pid = iSpawnInNetns(*m_ns, {KESTREL_CLI_PATH, "--bind", "127.0.0.1/8", "stream",
+                                          "127.0.0.2", "--seconds", "60"});
+    ASSERT_GT(pid, 0);
+    const std::vector<std::string> wanted{"stream-manage", "stream-recv", "stream-beat"};
+    std::vector<std::string> names;
+    const bool named = fgWaitUntil([&] {
+        names = vecThreadNames(pid);
+        return std::all_of(wanted.begin(), wanted.end(), [&names](const std::string& name) {
+            return std::find(names.begin(), names.end(), name) != names.end();
+        });
+    });
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    std::string seen;
+    for (const std::string& name : names) {
+        seen += name + " ";
+    }
+    EXPECT_TRUE(named) << "threads seen: " << seen;
 }
 
 TEST_F(CliLoopback, ExitCodesFollowTheDevicesAnswer) {

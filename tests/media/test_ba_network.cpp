@@ -313,6 +313,38 @@ TEST_F(StreamClientTest, EndedReceiveThreadIsReplacedByANewConnection) {
     }
 }
 
+// A camera that goes away (a restart) and answers again is streaming within two
+// seconds of answering: the client keeps asking every second while it is gone.
+TEST_F(StreamClientTest, ReconnectsWithinTwoSecondsOfTheCameraAnsweringAgain) {
+    CSteadyStreamClock clock;
+    CRecordingOwner owner(clock);
+    CBaNetwork client(clock);
+    ASSERT_EQ(iStart(client, kStreamSub, owner), 0);
+    ASSERT_TRUE(owner.fgWaitPackets(
+        [](const auto& packets) { return fgVideoFrames(packets, 1, kStreamSub); }));
+    m_log.vMark();
+    m_fleet.reset();
+    // Two attempts failed: the client is asking while nobody answers.
+    ASSERT_TRUE(m_log.fgWaitFor("start get stream fail"));
+    ASSERT_TRUE(m_log.fgWaitFor("start get stream fail"));
+
+    std::string error;
+    devsim::CDevSimConfig config;
+    config.m_addresses = *devsim::sConsecutiveAddresses(kCamera, 1, error);
+    m_fleet = std::make_unique<devsim::CDevSimFleet>(config);
+    ASSERT_EQ(m_fleet->iStart(error), 0) << error;
+    const auto answering = clock.tpNow();
+    ASSERT_TRUE(owner.fgWaitStarts(2));
+    const auto reconnected = owner.vecStartTimes()[1];
+    const auto latency =
+        std::chrono::duration_cast<std::chrono::milliseconds>(reconnected - answering);
+    std::printf("reconnected %lld ms after the camera answered again\n",
+                static_cast<long long>(latency.count()));
+    EXPECT_LT(latency, 2s);
+    EXPECT_TRUE(owner.fgWaitPackets(
+        [](const auto& packets) { return fgVideoFrames(packets, 10, kStreamSub); }));
+}
+
 // Stopping ends every thread within the bounded waits, whatever the channel does.
 TEST_F(StreamClientTest, StopsFromEveryStateWithinTheBoundedWaits) {
     vBehave([](auto& stream) { stream.m_iStallAfter = 5; });

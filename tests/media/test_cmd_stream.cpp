@@ -2,6 +2,7 @@
 // the line operator's check that a camera streams, with its exit codes and recording.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -14,7 +15,12 @@
 #include "devsim/dev_sim_fleet.h"
 #include "devsim/station_probe.h"
 #include "support/netns.h"
+#include "support/small_disk.h"
 #include "support/temp_dir.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
 
 namespace {
 
@@ -28,6 +34,89 @@ struct CRow {
 std::string strRead(const std::string& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(file), {});
+}
+
+std::uint32_t uiLe32(const std::string& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (int i = 3; i >= 0; --i) {
+        value =
+            (value << 8) | static_cast<unsigned char>(bytes.at(at + static_cast<std::size_t>(i)));
+    }
+    return value;
+}
+
+// What libavcodec makes of an Annex B file read from its first byte.
+struct CDecoded {
+    int m_iPictures = 0;
+    bool m_fgFirstIsKey = false;
+    int m_iErrors = 0;
+};
+
+CDecoded sDecodeAnnexB(const std::string& bytes) {
+    CDecoded decoded;
+    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
+    std::unique_ptr<AVCodecParserContext, void (*)(AVCodecParserContext*)> parser(
+        av_parser_init(AV_CODEC_ID_H264), av_parser_close);
+    AVCodecContext* rawContext = avcodec_alloc_context3(codec);
+    std::unique_ptr<AVCodecContext*, void (*)(AVCodecContext**)> context(&rawContext,
+                                                                         avcodec_free_context);
+    AVFrame* rawFrame = av_frame_alloc();
+    std::unique_ptr<AVFrame*, void (*)(AVFrame**)> frame(&rawFrame, av_frame_free);
+    AVPacket* rawPacket = av_packet_alloc();
+    std::unique_ptr<AVPacket*, void (*)(AVPacket**)> packet(&rawPacket, av_packet_free);
+    if (codec == nullptr || !parser || rawContext == nullptr ||
+        avcodec_open2(rawContext, codec, nullptr) < 0) {
+        decoded.m_iErrors = 1;
+        return decoded;
+    }
+    const auto receive = [&] {
+        while (avcodec_receive_frame(rawContext, rawFrame) == 0) {
+            if (decoded.m_iPictures == 0) {
+                decoded.m_fgFirstIsKey = rawFrame->pict_type == AV_PICTURE_TYPE_I;
+            }
+            ++decoded.m_iPictures;
+        }
+    };
+    std::vector<std::uint8_t> input(bytes.begin(), bytes.end());
+    input.resize(input.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+    const std::uint8_t* at = input.data();
+    int left = static_cast<int>(bytes.size());
+    while (left > 0) {
+        const int used =
+            av_parser_parse2(parser.get(), rawContext, &rawPacket->data, &rawPacket->size, at, left,
+                             AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+        at += used;
+        left -= used;
+        if (rawPacket->size > 0) {
+            decoded.m_iErrors += avcodec_send_packet(rawContext, rawPacket) < 0 ? 1 : 0;
+            receive();
+        }
+    }
+    avcodec_send_packet(rawContext, nullptr);
+    receive();
+    return decoded;
+}
+
+struct CRun {
+    int m_iExit = 0;
+    std::string m_strOut;
+    std::string m_strErr;
+};
+
+CRun sRunCli(const std::vector<std::string>& args) {
+    const CCliParse parsed = sParseCliArgs(args);
+    CRun run;
+    if (!parsed.m_options) {
+        run.m_iExit = -1;
+        run.m_strErr = parsed.m_strError;
+        return run;
+    }
+    std::ostringstream out;
+    std::ostringstream err;
+    run.m_iExit = iRunCli(*parsed.m_options, out, err);
+    run.m_strOut = out.str();
+    run.m_strErr = err.str();
+    return run;
 }
 
 TEST(CmdStream, ReportsWhatArrivedAndExitsByTheOutcome) {
@@ -82,16 +171,125 @@ TEST(CmdStream, ReportsWhatArrivedAndExitsByTheOutcome) {
         }
     }
 
-    // Annex B access units, beginning with the sequence parameter set of a key frame.
+    // Annex B access units, beginning with the sequence parameter set of a key frame:
+    // a decoder reading from the first byte shows a picture from the first frame on.
     const std::string h264 = strRead(video);
     ASSERT_GT(h264.size(), 1000U);
     EXPECT_EQ(h264.substr(0, 5), std::string("\0\0\0\1\x67", 5));
+    const CDecoded decoded = sDecodeAnnexB(h264);
+    EXPECT_EQ(decoded.m_iErrors, 0);
+    EXPECT_GT(decoded.m_iPictures, 25);
+    EXPECT_TRUE(decoded.m_fgFirstIsKey);
     // The AMR file head, then whole 12.2 kbit/s frames (mode byte 0x3C).
     const std::string amr = strRead(audio);
     ASSERT_GT(amr.size(), 6U + 32U);
     EXPECT_EQ(amr.substr(0, 6), "#!AMR\n");
     EXPECT_EQ((amr.size() - 6) % 32, 0U);
     EXPECT_EQ(static_cast<unsigned char>(amr[6]), 0x3CU);
+}
+
+// A disk that fills up while recording: the recording keeps its whole frames, the run
+// names the file and the cut, and its exit code is not success.
+TEST(CmdStream, RecordingOntoAFullingDiskIsCutAndSaysSo) {
+    if (!fgCanUseNetns()) {
+        GTEST_SKIP() << strNetnsSkipReason();
+    }
+    CNetns ns("kt-cd");
+    CNetnsScope scope(ns);
+    ASSERT_TRUE(scope.fgEntered());
+    std::string error;
+    devsim::CDevSimConfig config;
+    config.m_addresses = *devsim::sConsecutiveAddresses("127.0.0.2", 1, error);
+    devsim::CDevSimFleet fleet(config);
+    ASSERT_EQ(fleet.iStart(error), 0) << error;
+
+    struct CDiskRow {
+        const char* m_name;
+        std::vector<std::string> m_args;  // the file goes last
+        std::size_t m_iDiskBytes;
+        bool m_fgFillFirst;
+    };
+    const std::vector<CDiskRow> rows{
+        {"sub stream, the disk fills up",
+         {"stream", "127.0.0.2", "--stream", "sub", "--seconds", "3", "--record"},
+         96U << 10,
+         false},
+        {"sub stream, the disk is full",
+         {"stream", "127.0.0.2", "--stream", "sub", "--seconds", "1", "--record"},
+         96U << 10,
+         true},
+        {"listen, the disk fills up",
+         {"listen", "127.0.0.2", "--seconds", "4", "--out"},
+         40U << 10,
+         false},
+    };
+    for (const CDiskRow& row : rows) {
+        SCOPED_TRACE(row.m_name);
+        CSmallDisk disk(row.m_iDiskBytes);
+        ASSERT_TRUE(disk.fgMounted());
+        if (row.m_fgFillFirst) {
+            disk.vFill();
+        }
+        const bool wav = row.m_args[0] == "listen";
+        const std::string path = disk.file(wav ? "sound.wav" : "video.h264");
+        std::vector<std::string> args = row.m_args;
+        args.push_back(path);
+        const CRun run = sRunCli(args);
+        EXPECT_EQ(run.m_iExit, kCliSetupFailed) << run.m_strOut << run.m_strErr;
+        EXPECT_NE(run.m_strErr.find(path + ": recording cut after "), std::string::npos)
+            << run.m_strErr;
+        EXPECT_NE(run.m_strErr.find("No space left on device"), std::string::npos) << run.m_strErr;
+        if (!std::filesystem::exists(path)) {
+            // Not one frame fitted: nothing is left that looks like a recording.
+            EXPECT_NE(run.m_strErr.find("after 0 frames / 0 bytes"), std::string::npos);
+            continue;
+        }
+        const std::string bytes = strRead(path);
+        EXPECT_NE(run.m_strErr.find(" / " + std::to_string(bytes.size()) + " bytes"),
+                  std::string::npos)
+            << run.m_strErr;
+        if (wav) {
+            ASSERT_GT(bytes.size(), 44U);
+            EXPECT_EQ(uiLe32(bytes, 4), bytes.size() - 8);
+            EXPECT_EQ(uiLe32(bytes, 40), bytes.size() - 44);
+        } else {
+            const CDecoded decoded = sDecodeAnnexB(bytes);
+            EXPECT_EQ(decoded.m_iErrors, 0);
+            EXPECT_GT(decoded.m_iPictures, 0);
+            EXPECT_TRUE(decoded.m_fgFirstIsKey);
+        }
+    }
+}
+
+// Media that stops for most of the time asked is a failed run that says when it
+// stopped; a short stall is only said.
+TEST(CmdStream, StallIsReportedAndMostlyStalledExitsFour) {
+    if (!fgCanUseNetns()) {
+        GTEST_SKIP() << strNetnsSkipReason();
+    }
+    CNetns ns("kt-ss");
+    CNetnsScope scope(ns);
+    ASSERT_TRUE(scope.fgEntered());
+    std::string error;
+    devsim::CDevSimConfig config;
+    config.m_addresses = *devsim::sConsecutiveAddresses("127.0.0.2", 1, error);
+    devsim::CDevSimFleet fleet(config);
+    // A few frames per connection, then nothing while heartbeats are still answered:
+    // the watchdog reconnects after three silent seconds, and the same happens again.
+    fleet.vUpdateDevice(0, [](devsim::CSimDeviceState&, devsim::CSimBehaviour& behaviour) {
+        behaviour.m_stream.m_iStallAfter = 10;
+    });
+    ASSERT_EQ(fleet.iStart(error), 0) << error;
+    for (const char* stream : {"sub", "listen"}) {
+        SCOPED_TRACE(stream);
+        const CRun run = sRunCli({"stream", "127.0.0.2", "--stream", stream, "--seconds", "6"});
+        EXPECT_EQ(run.m_iExit, kCliNoAnswer) << run.m_strOut << run.m_strErr;
+        const std::size_t at = run.m_strOut.find("media stopped after ");
+        ASSERT_NE(at, std::string::npos) << run.m_strOut;
+        const double stoppedAfter = std::stod(run.m_strOut.substr(at + 20));
+        EXPECT_LT(stoppedAfter, 3.0) << run.m_strOut;
+        EXPECT_NE(run.m_strOut.find(" s of 6\n", at), std::string::npos) << run.m_strOut;
+    }
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -151,8 +153,12 @@ TEST_F(MySocketNs, TakenCommandOrSearchPortFailsInit) {
             log = capture.text();
         });
         EXPECT_FALSE(initialised);
-        EXPECT_EQ(transport.sInitFault(), (CInitFault{row.m_step, iIp("10.200.6.1")}));
-        EXPECT_NE(log.find("camkit:CMySocket::Init"), std::string::npos);
+        EXPECT_EQ(transport.sInitFault(), (CInitFault{row.m_step, iIp("10.200.6.1"), ""}));
+        // The reason names the socket and what the system said, for the operator.
+        EXPECT_EQ(
+            transport.sInitFault()->m_strReason,
+            "UDP 10.200.6.1:" + std::to_string(row.m_takenPort) + ": " + std::strerror(EADDRINUSE));
+        EXPECT_NE(log.find("camkit:err:net:CMySocket::fgOpenInterface, "), std::string::npos);
         EXPECT_NE(log.find("=>create socket fail\r\n"), std::string::npos);
 
         EXPECT_TRUE(transport.vecSockTab().empty());

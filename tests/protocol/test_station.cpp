@@ -14,17 +14,11 @@ namespace {
 
 class StationTest : public ::testing::Test {
   protected:
-    StationTest()
-        : m_savedReselect(CSettings::instance().m_fgReselect),
-          m_savedLastAddr(CSettings::instance().m_uiLastSelectAddr) {
+    StationTest() : m_savedReselect(CSettings::instance().m_fgReselect) {
         CSettings::instance().m_fgReselect = false;
-        CSettings::instance().m_uiLastSelectAddr = 0;
         m_view.vAttachViews(m_station);
     }
-    ~StationTest() override {
-        CSettings::instance().m_fgReselect = m_savedReselect;
-        CSettings::instance().m_uiLastSelectAddr = m_savedLastAddr;
-    }
+    ~StationTest() override { CSettings::instance().m_fgReselect = m_savedReselect; }
 
     // A device answers the search; its reply is drained at once.
     void vDiscover(const std::string& ip, const std::string& uid,
@@ -56,7 +50,6 @@ class StationTest : public ::testing::Test {
 
   private:
     bool m_savedReselect;
-    std::uint32_t m_savedLastAddr;
 };
 
 }  // namespace
@@ -135,7 +128,7 @@ TEST_F(StationTest, ADeviceAnsweringAgainUpdatesItsRowAndKeepsItsLogin) {
 
 TEST_F(StationTest, AutomaticSortWaitsForSixQuietTicksThenReselects) {
     CSettings::instance().m_fgReselect = true;
-    CSettings::instance().m_uiLastSelectAddr = uiAddr("10.0.0.2");
+    m_station.vSetLastSelectAddr(uiAddr("10.0.0.2"));
     m_station.discovery().vRefresh();
     EXPECT_EQ(m_sender.iSearches(), 1);
     vDiscover("10.0.0.1", "CCCC");
@@ -171,7 +164,7 @@ TEST_F(StationTest, AutomaticSortWaitsForSixQuietTicksThenReselects) {
 }
 
 TEST_F(StationTest, NoReselectionWithoutTheSettingOnColumnClicksOrUnderTheFilter) {
-    CSettings::instance().m_uiLastSelectAddr = uiAddr("10.0.0.2");
+    m_station.vSetLastSelectAddr(uiAddr("10.0.0.2"));
     m_station.discovery().vRefresh();
     vDiscover("10.0.0.1", "CCCC");
     vDiscover("10.0.0.2", "AAAA");
@@ -211,7 +204,10 @@ TEST_F(StationTest, RowClickMakesTheDeviceTheOnlyPooledSelectionAndLogsIn) {
     EXPECT_EQ(shown->m_strIp, "10.0.0.2");
     EXPECT_EQ(m_station.registry().iListSelect(), 1);
     EXPECT_EQ(m_station.registry().vecPool(), (std::vector<int>{1}));
-    EXPECT_EQ(CSettings::instance().m_uiLastSelectAddr, uiAddr("10.0.0.2"));
+    // The station keeps the selection; the process-wide settings stay as started.
+    const std::uint32_t startUpAddr = CSettings::instance().m_uiLastSelectAddr;
+    EXPECT_EQ(m_station.uiLastSelectAddr(), uiAddr("10.0.0.2"));
+    EXPECT_EQ(CSettings::instance().m_uiLastSelectAddr, startUpAddr);
     const auto sent = m_sender.vecSent();
     ASSERT_EQ(sent.size(), 1U);
     EXPECT_EQ(sent[0].m_ePath, CSentDatagram::EPath::kToDev);
@@ -276,6 +272,27 @@ TEST_F(StationTest, LoginCheckOfASilentDeviceSendsTwoRequestsAndWritesOneLine) {
     }
     EXPECT_EQ(m_view.vecResults(),
               (std::vector<std::string>{"\r\n10.0.0.1 login no recv response"}));
+}
+
+// A window hands in a wait that keeps its event loop running and takes it back when it
+// goes; the checks after that wait by sleeping again instead of calling an empty wait.
+TEST_F(StationTest, LoginCheckWaitsThroughTheGivenWaitAndSleepsAgainOnceItIsTakenBack) {
+    vDiscover("10.0.0.1", "KSTA");
+    m_station.registry().vSetListSelect(0);
+    int windowWaits = 0;
+    m_station.vSetLoginWait([&windowWaits](int waitMs) {
+        EXPECT_EQ(waitMs, CStation::kLoginWaitMs);
+        ++windowWaits;
+    });
+    EXPECT_FALSE(m_station.fgSelectDevIsLogin());
+    EXPECT_EQ(windowWaits, CStation::kLoginAttempts);
+
+    m_station.vSetLoginWait(nullptr);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_NO_THROW(EXPECT_FALSE(m_station.fgSelectDevIsLogin()));
+    EXPECT_GE(std::chrono::steady_clock::now() - start,
+              std::chrono::milliseconds(CStation::kLoginAttempts * CStation::kLoginWaitMs));
+    EXPECT_EQ(windowWaits, CStation::kLoginAttempts);
 }
 
 TEST_F(StationTest, RefusedPasswordFailsAtOnceWithoutTrafficUntilTheNextRefresh) {

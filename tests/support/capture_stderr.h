@@ -5,20 +5,21 @@
 #include <cstdio>
 #include <string>
 
-// Captures what the process writes to standard error (the diagnostic lines) while
-// the object lives; text() returns it.
-class CCaptureStderr {
-public:
-    CCaptureStderr() : m_file(std::tmpfile()), m_saved(::dup(STDERR_FILENO)) {
-        std::fflush(stderr);
-        ::dup2(::fileno(m_file), STDERR_FILENO);
+// Captures what the process writes to one of its standard streams while the object
+// lives; text() returns it. CCaptureStderr takes the diagnostic lines, CCaptureStdout
+// what would reach a script's pipe.
+class CCaptureFd {
+  public:
+    explicit CCaptureFd(int fd) : m_iFd(fd), m_file(std::tmpfile()), m_saved(::dup(fd)) {
+        vFlush();
+        ::dup2(::fileno(m_file), fd);
     }
-    ~CCaptureStderr() {
+    ~CCaptureFd() {
         vRestore();
         std::fclose(m_file);
     }
-    CCaptureStderr(const CCaptureStderr&) = delete;
-    CCaptureStderr& operator=(const CCaptureStderr&) = delete;
+    CCaptureFd(const CCaptureFd&) = delete;
+    CCaptureFd& operator=(const CCaptureFd&) = delete;
 
     std::string text() {
         vRestore();
@@ -32,15 +33,30 @@ public:
         return out;
     }
 
-private:
+  private:
+    static void vFlush() {
+        std::fflush(stdout);
+        std::fflush(stderr);
+    }
     void vRestore() {
         if (m_saved >= 0) {
-            std::fflush(stderr);
-            ::dup2(m_saved, STDERR_FILENO);
+            vFlush();
+            ::dup2(m_saved, m_iFd);
             ::close(m_saved);
             m_saved = -1;
         }
     }
+    int m_iFd;
     std::FILE* m_file;
     int m_saved;
+};
+
+class CCaptureStderr : public CCaptureFd {
+  public:
+    CCaptureStderr() : CCaptureFd(STDERR_FILENO) {}
+};
+
+class CCaptureStdout : public CCaptureFd {
+  public:
+    CCaptureStdout() : CCaptureFd(STDOUT_FILENO) {}
 };

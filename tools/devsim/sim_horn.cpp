@@ -29,7 +29,14 @@ int CHornService::iStart(std::string& error) {
         const std::lock_guard lock(m_lock);
         m_fgRunning = true;
     }
-    m_thread = std::jthread([this](std::stop_token stop) { vRun(stop); });
+    if (const auto started =
+            m_thread.sStart("sim-horn", [this](std::stop_token stop) { vRun(stop); });
+        !started) {
+        error = started.error().m_strReason;
+        const std::lock_guard lock(m_lock);
+        m_fgRunning = false;
+        return -1;
+    }
     return 0;
 }
 
@@ -40,12 +47,10 @@ void CHornService::vStop() {
         m_newListeners.clear();
         m_listening.clear();
     }
-    if (m_thread.joinable()) {
-        m_thread.request_stop();
-        const std::uint8_t wake = 1;
-        (void)iSend(m_wakeWriter, std::span(&wake, 1));
-        m_thread.join();
-    }
+    m_thread.vRequestStop();
+    const std::uint8_t wake = 1;
+    (void)iSend(m_wakeWriter, std::span(&wake, 1));
+    m_thread.vStop(kStopWaitMs);
     m_listeners.clear();
     m_connections.clear();
     m_wakeReader.vClose();

@@ -15,9 +15,9 @@
 #include <mutex>
 #include <stop_token>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "app/worker.h"
 #include "devsim/fleet_core.h"
 #include "devsim/sim_upgrade_wire.h"
 #include "net/socket_layer.h"
@@ -28,6 +28,9 @@ inline constexpr std::uint16_t kPortHornDevice = 24222;
 
 class CHornService {
   public:
+    // How long stopping waits for the thread before saying so in a line.
+    static constexpr int kStopWaitMs = 3000;
+
     explicit CHornService(CSimFleetCore& core);
     ~CHornService();
     CHornService(const CHornService&) = delete;
@@ -70,7 +73,7 @@ class CHornService {
     // Service thread only.
     std::vector<CListener> m_listeners;
     std::vector<CConnection> m_connections;
-    std::jthread m_thread;
+    CWorker m_thread;
 };
 
 }  // namespace devsim

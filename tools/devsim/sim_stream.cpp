@@ -114,17 +114,20 @@ int CStreamService::iStart(std::string& error) {
     }
     (void)iSetNonBlocking(m_wakeReader, true);
     (void)iSetNonBlocking(m_wakeWriter, true);
-    m_thread = std::jthread([this](std::stop_token stop) { vRun(stop); });
+    if (const auto started =
+            m_thread.sStart("sim-stream", [this](std::stop_token stop) { vRun(stop); });
+        !started) {
+        error = started.error().m_strReason;
+        return -1;
+    }
     return 0;
 }
 
 void CStreamService::vStop() {
-    if (m_thread.joinable()) {
-        m_thread.request_stop();
-        const std::uint8_t wake = 1;
-        (void)iSend(m_wakeWriter, std::span(&wake, 1));
-        m_thread.join();
-    }
+    m_thread.vRequestStop();
+    const std::uint8_t wake = 1;
+    (void)iSend(m_wakeWriter, std::span(&wake, 1));
+    m_thread.vStop(kStopWaitMs);
     m_connections.clear();
     m_listeners.clear();
     std::lock_guard guard(m_openLock);

@@ -23,9 +23,9 @@
 #include <set>
 #include <stop_token>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "app/worker.h"
 #include "devsim/fleet_core.h"
 #include "net/socket_layer.h"
 
@@ -35,6 +35,9 @@ inline constexpr std::uint16_t kSimStreamPort = 20554;
 
 class CStreamService {
   public:
+    // How long stopping waits for the thread before saying so in a line.
+    static constexpr int kStopWaitMs = 3000;
+
     explicit CStreamService(CSimFleetCore& core);
     ~CStreamService();
     CStreamService(const CStreamService&) = delete;
@@ -97,7 +100,7 @@ class CStreamService {
     // Service thread only.
     std::vector<CListener> m_listeners;
     std::vector<CConnection> m_connections;
-    std::jthread m_thread;
+    CWorker m_thread;
 };
 
 }  // namespace devsim

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <span>
 
 #include "app/dbg_print.h"
@@ -274,6 +275,13 @@ void CUpgradeService::vSession(const std::stop_token& stop, std::size_t index, C
         state.m_upgFiles = received;
         ++state.m_uiUpgTransfers;
     }
+    // Ground truth for tests that push transfers through faults: what arrived whole.
+    for (const CSimUpgFile& file : received) {
+        std::printf("devsim: %s received %s %llu bytes sha256 %s\n", strIpText(deviceNet).c_str(),
+                    file.m_strName.c_str(), static_cast<unsigned long long>(file.m_ulSize),
+                    file.m_strSha256.c_str());
+    }
+    std::fflush(stdout);
 
     switch (fault) {
         case EUpgFault::kAnswerFailed:

@@ -79,15 +79,21 @@ int CUdpService::iStart(std::string& error) {
     m_fgRunning = true;
     m_fgHandlesChanged = true;
     m_lastTick = CSimClock::now();
-    m_thread = std::jthread([this](const std::stop_token& stop) { vRun(stop); });
+    if (const auto started =
+            m_thread.sStart("sim-udp", [this](const std::stop_token& stop) { vRun(stop); });
+        !started) {
+        error = started.error().m_strReason;
+        m_fgRunning = false;
+        m_sockets.clear();
+        m_nets.clear();
+        m_owners.clear();
+        return -1;
+    }
     return 0;
 }
 
 void CUdpService::vStop() {
-    if (m_thread.joinable()) {
-        m_thread.request_stop();
-        m_thread.join();
-    }
+    m_thread.vStop(kStopWaitMs);
     std::lock_guard lock(m_core.m_mutex);
     m_fgRunning = false;
     m_sockets.clear();

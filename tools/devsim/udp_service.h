@@ -15,9 +15,9 @@
 #include <queue>
 #include <span>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "app/worker.h"
 #include "devsim/fleet_core.h"
 #include "net/socket_layer.h"
 
@@ -25,6 +25,9 @@ namespace devsim {
 
 class CUdpService {
   public:
+    // How long stopping waits for the thread before saying so in a line.
+    static constexpr int kStopWaitMs = 3000;
+
     explicit CUdpService(CSimFleetCore& core);
     ~CUdpService();
     CUdpService(const CUdpService&) = delete;
@@ -104,7 +107,7 @@ class CUdpService {
     CSimTime m_lastTick{};
     std::array<std::uint8_t, 4096> m_buffer{};  // receive thread only
     bool m_fgRunning = false;
-    std::jthread m_thread;
+    CWorker m_thread;
 };
 
 }  // namespace devsim

@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "app/dbg_print.h"
+#include "app/shown_text.h"
 #include "net/lan_interfaces.h"
 #include "protocol/config_text.h"
 #include "protocol/station.h"
@@ -341,7 +342,10 @@ void CDlgDevVersion::vShowText(const QString& text) {
 
 void CDlgDevVersion::vShowConfigText(const std::string& text) {
     QMetaObject::invokeMethod(
-        this, [this, shown = QString::fromStdString(text)] { vShowText(shown); },
+        this,
+        [this, shown = QString::fromStdString(strShownText(text, ELineBreaks::kKeep))] {
+            vShowText(shown);
+        },
         Qt::QueuedConnection);
 }
 

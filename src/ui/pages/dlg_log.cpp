@@ -10,8 +10,10 @@
 #include <optional>
 #include <utility>
 
+#include "app/atomic_file.h"
 #include "app/dbg_print.h"
 #include "app/file_util.h"
+#include "app/shown_text.h"
 #include "protocol/cmd_header.h"
 #include "protocol/key_command.h"
 #include "protocol/requests.h"
@@ -24,8 +26,8 @@ namespace {
 // The whole log box written when an export starts, at most.
 constexpr qsizetype kExportHeadMaxBytes = 1024 * 1024;
 
-bool fgAppendToFile(const std::string& path, const QByteArray& bytes, const char* mode) {
-    const FilePtr file(std::fopen(path.c_str(), mode));
+bool fgAppendToFile(const std::string& path, const QByteArray& bytes) {
+    const FilePtr file(std::fopen(path.c_str(), "ab"));
     if (!file) {
         return false;
     }
@@ -75,8 +77,8 @@ CDlgLog::~CDlgLog() {
 }
 
 void CDlgLog::vShowLogText(const std::string& text) {
-    // The text ends at its first NUL; what is not UTF-8 shows as replacement marks.
-    const std::string shown = text.substr(0, text.find('\0'));
+    // The text ends at its first NUL; other control characters show as escapes.
+    const std::string shown = strShownText(text.substr(0, text.find('\0')), ELineBreaks::kKeep);
     QMetaObject::invokeMethod(
         this, [this, shown] { vAppendLog(QString::fromUtf8(shown)); }, Qt::QueuedConnection);
 }
@@ -93,7 +95,7 @@ void CDlgLog::vAppendLog(const QString& text) {
         bar->setValue(bar->maximum());
     }
     if (fgExporting() && !m_strExportPath.empty() &&
-        !fgAppendToFile(m_strExportPath, text.toUtf8(), "ab")) {
+        !fgAppendToFile(m_strExportPath, text.toUtf8())) {
         // Reported once: the export stops until the operator starts it again.
         vReportExportFailure();
         m_pExport->setText(strTrKey("Export Logs"));
@@ -189,7 +191,10 @@ void CDlgLog::vToggleExport() {
     while (!head.isEmpty() && (static_cast<unsigned char>(head.front()) & 0xC0U) == 0x80U) {
         head.remove(0, 1);  // no character cut in half at the start
     }
-    if (!fgAppendToFile(path, head, "wb")) {
+    std::string error;
+    if (!fgWriteFileAtomic(
+            path, std::string_view(head.constData(), static_cast<std::size_t>(head.size())),
+            error)) {
         vReportExportFailure();
         m_pExport->setText(strTrKey("Export Logs"));
         return;

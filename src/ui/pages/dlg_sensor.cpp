@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "app/shown_text.h"
 #include "protocol/requests.h"
 #include "protocol/station.h"
 #include "ui/dialog_text.h"
@@ -304,8 +305,9 @@ void CDlgSensor::vFillList(const std::vector<CSensorEntry>& entries) {
     for (std::size_t i = 0; i < rows; ++i) {
         const auto row = static_cast<int>(i);
         const CSensorEntry& entry = entries[i];
-        m_pList->setItem(row, kColName,
-                         new QTableWidgetItem(QString::fromStdString(entry.m_strName)));
+        m_pList->setItem(
+            row, kColName,
+            new QTableWidgetItem(QString::fromStdString(strShownText(entry.m_strName))));
         m_pList->setItem(row, kColIndex, new QTableWidgetItem(QString::number(entry.m_uiIndex)));
         m_table.push_back({entry.m_uiIndex, entry.m_uiKind});
         if (static_cast<std::int64_t>(entry.m_uiIndex) == m_iNewSensorIndex) {

@@ -1,0 +1,217 @@
+#include "app/log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+namespace {
+
+// The one place a line leaves the process: standard error, or the KESTREL_LOG file
+// (opened once, on the first line, and kept like standard error). One write per line.
+void vLogSinkWrite(std::string_view line) {
+    static const int fd = [] {
+        const char* path = std::getenv("KESTREL_LOG");
+        if (path == nullptr || *path == '\0') {
+            return STDERR_FILENO;
+        }
+        const int opened = ::open(path, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        return opened >= 0 ? opened : STDERR_FILENO;
+    }();
+#ifdef _WIN32
+    OutputDebugStringA(std::string(line).c_str());
+#endif
+    const ssize_t written = ::write(fd, line.data(), line.size());
+    (void)written;
+}
+
+std::optional<ELogLevel> sParseLevel(std::string_view text) {
+    static const std::map<std::string_view, ELogLevel> kNames{
+        {"off", ELogLevel::kOff},   {"err", ELogLevel::kError}, {"error", ELogLevel::kError},
+        {"warn", ELogLevel::kWarn}, {"info", ELogLevel::kInfo}, {"debug", ELogLevel::kDebug},
+    };
+    const auto found = kNames.find(text);
+    return found == kNames.end() ? std::nullopt : std::optional(found->second);
+}
+
+class CLogLevels {
+  public:
+    CLogLevels() {
+        if (const char* spec = std::getenv("KESTREL_LOG_LEVEL"); spec != nullptr) {
+            (void)fgApply(spec);
+        }
+    }
+
+    bool fgPasses(ELogLevel level, std::string_view component) const {
+        if (!m_fgOverrides.load(std::memory_order_acquire)) {
+            return level <= m_eDefault.load(std::memory_order_relaxed);
+        }
+        return level <= eLevel(component);
+    }
+
+    ELogLevel eLevel(std::string_view component) const {
+        const std::lock_guard guard(m_lock);
+        const auto found = m_overrides.find(component);
+        return found == m_overrides.end() ? m_eDefault.load() : found->second;
+    }
+
+    void vSet(std::string_view component, ELogLevel level) {
+        const std::lock_guard guard(m_lock);
+        if (component.empty()) {
+            m_eDefault = level;
+            return;
+        }
+        m_overrides.insert_or_assign(std::string(component), level);
+        m_fgOverrides.store(true, std::memory_order_release);
+    }
+
+    bool fgApply(std::string_view spec) {
+        std::vector<std::pair<std::string_view, ELogLevel>> items;
+        while (!spec.empty()) {
+            const size_t comma = spec.find(',');
+            const std::string_view item = spec.substr(0, comma);
+            spec = comma == std::string_view::npos ? std::string_view() : spec.substr(comma + 1);
+            const size_t equals = item.find('=');
+            const std::string_view component =
+                equals == std::string_view::npos ? std::string_view() : item.substr(0, equals);
+            const std::optional<ELogLevel> level =
+                sParseLevel(equals == std::string_view::npos ? item : item.substr(equals + 1));
+            if (!level || (equals != std::string_view::npos && component.empty())) {
+                return false;
+            }
+            items.emplace_back(component, *level);
+        }
+        for (const auto& [component, level] : items) {
+            vSet(component, level);
+        }
+        return true;
+    }
+
+  private:
+    mutable std::mutex m_lock;
+    std::atomic<ELogLevel> m_eDefault{ELogLevel::kInfo};
+    std::atomic<bool> m_fgOverrides{false};
+    std::map<std::string, ELogLevel, std::less<>> m_overrides;  // guarded by m_lock
+};
+
+CLogLevels& levels() {
+    static CLogLevels instance;
+    return instance;
+}
+
+}  // namespace
+
+std::string_view strLogComponent(std::string_view filePath) {
+    // The folder after the innermost "src", "tools" or "tests" folder of the path.
+    size_t rootEnd = std::string_view::npos;
+    bool inTests = false;
+    size_t best = 0;
+    for (const std::string_view root : {"/src/", "/tools/", "/tests/"}) {
+        size_t at = filePath.rfind(root);
+        size_t after = at + root.size();
+        if (at == std::string_view::npos && filePath.starts_with(root.substr(1))) {
+            at = 0;
+            after = root.size() - 1;
+        }
+        if (at != std::string_view::npos && (rootEnd == std::string_view::npos || at >= best)) {
+            best = at;
+            rootEnd = after;
+            inTests = root == "/tests/";
+        }
+    }
+    if (rootEnd != std::string_view::npos) {
+        const std::string_view rest = filePath.substr(rootEnd);
+        const size_t slash = rest.find('/');
+        if (inTests) {
+            return "tests";
+        }
+        if (slash != std::string_view::npos) {
+            return rest.substr(0, slash);
+        }
+    }
+    return "kestrel";
+}
+
+std::string strLogFunction(std::string_view signature) {
+    // The name ends at the first parameter list; it begins after the last blank before
+    // that outside template brackets (the return type's end).
+    const size_t open = signature.find('(');
+    const size_t end = open == std::string_view::npos ? signature.size() : open;
+    size_t begin = 0;
+    int depth = 0;
+    for (size_t i = end; i > 0; --i) {
+        const char c = signature[i - 1];
+        if (c == '>') {
+            ++depth;
+        } else if (c == '<') {
+            --depth;
+        } else if (c == ' ' && depth == 0) {
+            begin = i;
+            break;
+        }
+    }
+    std::string name(signature.substr(begin, end - begin));
+    static constexpr std::string_view kAnonymous = "{anonymous}::";
+    for (size_t at = name.find(kAnonymous); at != std::string::npos; at = name.find(kAnonymous)) {
+        name.erase(at, kAnonymous.size());
+    }
+    return name;
+}
+
+void vSetLogLevel(std::string_view component, ELogLevel level) {
+    levels().vSet(component, level);
+}
+
+ELogLevel eLogLevel(std::string_view component) {
+    return levels().eLevel(component);
+}
+
+bool fgApplyLogLevels(std::string_view spec) {
+    return levels().fgApply(spec);
+}
+
+void vLogWrite(ELogLevel level, const std::source_location& where, const char* format, ...) {
+    const std::string_view component = strLogComponent(where.file_name());
+    if (level == ELogLevel::kOff || !levels().fgPasses(level, component)) {
+        return;
+    }
+    char line[kLogLineMax + 1] = {};
+    const char* tag = level == ELogLevel::kError  ? "err:"
+                      : level == ELogLevel::kWarn ? "warn:"
+                                                  : "";
+    const int head = std::snprintf(line, sizeof line, "camkit:%s%.*s:%s, %u=>", tag,
+                                   static_cast<int>(component.size()), component.data(),
+                                   strLogFunction(where.function_name()).c_str(), where.line());
+    if (head < 0) {
+        return;
+    }
+    // Room for "\r\n" is kept at the end of every line, however long its message.
+    constexpr size_t kBody = kLogLineMax - 2;
+    size_t length = std::min(static_cast<size_t>(head), kBody);
+    va_list args;
+    va_start(args, format);
+    const int message = std::vsnprintf(line + length, kBody + 1 - length, format, args);
+    va_end(args);
+    if (message > 0) {
+        length = std::min(length + static_cast<size_t>(message), kBody);
+    }
+    // A message that ends its own line keeps one terminator.
+    while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r')) {
+        --length;
+    }
+    line[length++] = '\r';
+    line[length++] = '\n';
+    vLogSinkWrite(std::string_view(line, length));
+}
