@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 #include <optional>
+#include <thread>
 
 #include "app/dbg_print.h"
 #include "app/file_util.h"

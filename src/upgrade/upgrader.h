@@ -54,7 +54,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "net/lan_interfaces.h"
@@ -63,6 +62,7 @@
 #include "upgrade/upgrade_view.h"
 
 class CUpgAcceptInfo;
+class CWorker;
 
 // Port of the device that takes the transfer connection.
 inline constexpr std::uint16_t kPortDeviceUpgrade = 24215;
@@ -148,7 +148,7 @@ class CUpgrader {
     // Starts workers, outside the table lock, until wanted run (or the limit). false
     // when none runs at all.
     bool fgEnsureWorkers(std::size_t wanted);
-    void vWorkerLoop(const std::stop_token& stop, int number);
+    void vWorkerLoop(const std::stop_token& stop);
     // Fails every device not taken by a worker (no worker could be started).
     void vFailUnstarted();
     // One device, start to verdict, on a worker.
@@ -210,6 +210,6 @@ class CUpgrader {
     CUpgPlan m_plan;
     // The devices of the current or last run, by address text.
     std::map<std::string, CUpgDeviceResult> m_run;
-    std::vector<std::jthread> m_workers;  // guarded by m_workersLock
+    std::vector<std::unique_ptr<CWorker>> m_workers;  // guarded by m_workersLock
     mutable std::mutex m_workersLock;
 };
