@@ -39,7 +39,7 @@ CUpgrader::~CUpgrader() {
     for (const std::unique_ptr<CWorker>& worker : workers) {
         worker->vRequestStop();
     }
-    // Each worker notices within one of its waits (at most about m_iRecvWaitMs).
+    // Each worker notices within one of its waits (50 ms slices).
     for (const std::unique_ptr<CWorker>& worker : workers) {
         worker->vStop(0);
     }

@@ -80,7 +80,6 @@ struct CUpgOptions {
     int m_iAnswerWaitMs = 10000;
     // A transfer that moves no byte for this long has stalled.
     int m_iStallMs = 11000;
-    int m_iRecvWaitMs = 1000;  // the longest wait of a worker before it looks at its stop
     std::size_t m_iChunkBytes = std::size_t{64} * 1024;
     // Worker threads at most; devices beyond wait for a free worker.
     int m_iWorkers = 64;
@@ -104,7 +103,8 @@ class CUpgrader {
     // sender carries the upgrade requests; view receives every report. Both outlive
     // the upgrader.
     CUpgrader(IUdpSender& sender, IUpgradeView& view, CUpgOptions options = {});
-    // Stops every transfer (within about m_iRecvWaitMs) and joins every worker.
+    // Stops every transfer (each worker looks at its stop at least every 50 ms; a
+    // connect attempt's wait included) and joins every worker.
     ~CUpgrader();
     CUpgrader(const CUpgrader&) = delete;
     CUpgrader& operator=(const CUpgrader&) = delete;
