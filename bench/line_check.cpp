@@ -30,7 +30,7 @@ namespace {
 constexpr int kDevices = 100;
 constexpr int kParallel = 16;
 
-struct CResult {
+struct CRunTimes {
     double m_dSeconds = 0;
     long m_lPeakKb = 0;
     int m_iPassed = 0;
@@ -60,15 +60,14 @@ struct CResult {
 }
 
 // Searches the bench and checks it with `parallel` devices at once (in a child).
-CResult sCheckOnce(int parallel, const std::string& snapshotDir) {
+CRunTimes sCheckOnce(int parallel, const std::string& snapshotDir) {
     CCliView view;
-    CLoginReplies replies;
     CLanStation lan(view);
     CInterfaceAddr loopback;
     fgParseIp("127.0.0.1", loopback.m_uiAddr);
     fgParseIp("255.0.0.0", loopback.m_uiMask);
-    CResult result;
-    if (!lan.fgStart(std::vector<CInterfaceAddr>{loopback}, &replies)) {
+    CRunTimes result;
+    if (!lan.fgStart(std::vector<CInterfaceAddr>{loopback})) {
         return result;
     }
     vSearchUntil(lan.station(), CliClock::now() + std::chrono::seconds(10),
@@ -84,7 +83,7 @@ CResult sCheckOnce(int parallel, const std::string& snapshotDir) {
     }
     options.m_iParallel = parallel;
     options.m_strSnapshotDir = snapshotDir;
-    CLineCheck check(lan.transport(), replies, options);
+    CLineCheck check(lan.transport(), options);
     const auto start = std::chrono::steady_clock::now();
     const std::vector<CDeviceCheck> rows = check.vecRun(targets, nullptr);
     result.m_dSeconds =
@@ -106,7 +105,7 @@ CResult sCheckOnce(int parallel, const std::string& snapshotDir) {
 }
 
 // sCheckOnce in a child process, so that its peak memory is its own.
-CResult sCheckInChild(int parallel, const std::string& snapshotDir) {
+CRunTimes sCheckInChild(int parallel, const std::string& snapshotDir) {
     int pipeFds[2];
     if (::pipe(pipeFds) != 0) {
         return {};
@@ -114,12 +113,12 @@ CResult sCheckInChild(int parallel, const std::string& snapshotDir) {
     const pid_t child = ::fork();
     if (child == 0) {
         ::close(pipeFds[0]);
-        const CResult result = sCheckOnce(parallel, snapshotDir);
+        const CRunTimes result = sCheckOnce(parallel, snapshotDir);
         (void)::write(pipeFds[1], &result, sizeof result);
         ::_exit(0);
     }
     ::close(pipeFds[1]);
-    CResult result;
+    CRunTimes result;
     if (::read(pipeFds[0], &result, sizeof result) != static_cast<ssize_t>(sizeof result)) {
         result = {};
     }
@@ -154,15 +153,15 @@ int main() {
     const std::filesystem::path snapshots = std::filesystem::temp_directory_path() /
                                             ("kestrel-line-check-" + std::to_string(::getpid()));
     std::filesystem::create_directories(snapshots);
-    const CResult together = sCheckInChild(kParallel, snapshots.string());
-    const CResult alone = sCheckInChild(1, snapshots.string());
+    const CRunTimes together = sCheckInChild(kParallel, snapshots.string());
+    const CRunTimes alone = sCheckInChild(1, snapshots.string());
     ::kill(fleet, SIGKILL);
     ::waitpid(fleet, nullptr, 0);
     std::filesystem::remove_all(snapshots);
 
     std::printf("line check of %d simulated cameras (login, uid, sd, wifi, video, audio)\n",
                 kDevices);
-    const auto line = [](const char* name, const CResult& result) {
+    const auto line = [](const char* name, const CRunTimes& result) {
         std::printf("  %-22s %6.1f s wall, peak %6.1f MB, %3d passed\n", name, result.m_dSeconds,
                     static_cast<double>(result.m_lPeakKb) / 1024.0, result.m_iPassed);
     };

@@ -64,6 +64,10 @@ std::vector<std::string> CLineLimiter::vecOnLine(const std::string& source, cons
     return out;
 }
 
+bool CLineLimiter::fgIsNote(std::string_view line) {
+    return line.ends_with(" more times)") || line.ends_with(" more lines not shown");
+}
+
 std::vector<std::string> CLineLimiter::vecFlush() {
     std::vector<std::string> out;
     for (auto& [source, state] : m_sources) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Bounds what devices can make the station print. Each line has a source (a device's
@@ -25,6 +26,9 @@ class CLineLimiter {
                                        Clock::time_point now);
     // The notes still held: repeat counts and lines not shown, by source.
     std::vector<std::string> vecFlush();
+    // Whether a line has the form of one of the notes (so that a printer can put it on
+    // a line of its own; a device's text may have that form too).
+    static bool fgIsNote(std::string_view line);
 
     static constexpr int kDefaultLinesPerSecond = 20;
     // Sources followed one by one; further sources share one budget.

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <thread>
@@ -11,6 +12,7 @@
 #include "app/atomic_file.h"
 #include "app/dbg_print.h"
 #include "app/worker.h"
+#include "check/login_check.h"
 #include "media/horn_test.h"
 #include "media/listen_probe.h"
 #include "media/png_image.h"
@@ -44,7 +46,6 @@ CStepResult sSkip(std::string reason) {
     return {EStepOutcome::kSkipped, std::move(reason), 0};
 }
 
-
 }  // namespace
 
 bool fgUidWellFormed(const std::string& uid) {
@@ -53,8 +54,8 @@ bool fgUidWellFormed(const std::string& uid) {
            });
 }
 
-CLineCheck::CLineCheck(IUdpSender& sender, CLoginReplies& replies, CLineCheckOptions options)
-    : m_sender(sender), m_replies(replies), m_options(std::move(options)) {}
+CLineCheck::CLineCheck(IUdpSender& sender, CLineCheckOptions options)
+    : m_sender(sender), m_options(std::move(options)) {}
 
 std::vector<CDeviceCheck> CLineCheck::vecRun(const std::vector<CCheckTarget>& targets,
                                              ICheckProgress* progress) {
@@ -79,38 +80,53 @@ std::vector<CDeviceCheck> CLineCheck::vecRun(const std::vector<CCheckTarget>& ta
     }
     m_runDeadline = Clock::now() + std::chrono::milliseconds(m_options.m_iRunLimitMs);
     std::atomic<std::size_t> next{0};
-    // Counted and told under one lock, so the progress hears 1, 2, 3... in that order.
-    std::mutex doneLock;
-    int done = 0;
-    const auto total = static_cast<int>(targets.size());
+    // Finished rows are told from this thread, in the order they finished, with no lock
+    // held: a progress that writes to a terminal or a file holds up no worker.
+    std::mutex finishedLock;
+    std::condition_variable finishedChanged;
+    std::deque<std::size_t> finished;
     const auto work = [&](const std::stop_token& stop) {
         for (std::size_t i = next++; i < targets.size(); i = next++) {
             vCheckDevice(targets[i], sharedWith[i], rows[i], stop, progress);
-            if (progress != nullptr) {
-                const std::lock_guard guard(doneLock);
-                progress->vOnDeviceDone(rows[i], ++done, total);
+            {
+                const std::lock_guard guard(finishedLock);
+                finished.push_back(i);
             }
+            finishedChanged.notify_one();
         }
     };
-    {
-        const auto workers = static_cast<std::size_t>(
-            std::clamp(std::min(m_options.m_iParallel, total), 1, kParallelMax));
-        std::vector<CWorker> threads(workers);
-        for (std::size_t i = 0; i < workers; ++i) {
-            const std::string name = "check-" + std::to_string(i + 1);
-            if (const auto started = threads[i].sStart(
-                    name, [&work, token = m_stop.get_token()](std::stop_token) { work(token); });
-                !started) {
-                // The workers already running take this one's share.
-                vDbgPrint("camkit:err:%s, %d=>%s\r\n", "CLineCheck::vecRun", __LINE__,
-                          started.error().m_strReason.c_str());
-                if (i == 0) {
-                    work(m_stop.get_token());
-                }
-                break;
+    const auto total = static_cast<int>(targets.size());
+    const auto workers = static_cast<std::size_t>(
+        std::clamp(std::min(m_options.m_iParallel, total), 1, kParallelMax));
+    std::vector<CWorker> threads(workers);
+    for (std::size_t i = 0; i < workers; ++i) {
+        const std::string name = "check-" + std::to_string(i + 1);
+        if (const auto started = threads[i].sStart(
+                name, [&work, token = m_stop.get_token()](std::stop_token) { work(token); });
+            !started) {
+            // The workers already running take this one's share.
+            vDbgPrint("camkit:err:%s, %d=>%s\r\n", "CLineCheck::vecRun", __LINE__,
+                      started.error().m_strReason.c_str());
+            if (i == 0) {
+                work(m_stop.get_token());
             }
+            break;
         }
     }
+    for (int done = 0; done < total;) {
+        std::size_t index = 0;
+        {
+            std::unique_lock guard(finishedLock);
+            finishedChanged.wait(guard, [&] { return !finished.empty(); });
+            index = finished.front();
+            finished.pop_front();
+        }
+        ++done;
+        if (progress != nullptr) {
+            progress->vOnDeviceDone(rows[index], done, total);
+        }
+    }
+    threads.clear();
     return rows;
 }
 
@@ -160,7 +176,7 @@ void CLineCheck::vCheckDevice(const CCheckTarget& target, const std::string& sha
         blockedBy = "did not answer the search";
     }
     std::optional<CLoginAnswer> login;
-    run(ECheckStep::kLogin, [&] { return sLoginStep(addrNet, login); });
+    run(ECheckStep::kLogin, [&] { return sLoginStep(addrNet, login, stop); });
     if (row.step(ECheckStep::kLogin).m_eOutcome == EStepOutcome::kFail) {
         sessionBlockedBy = "login failed";
     }
@@ -185,7 +201,7 @@ void CLineCheck::vCheckDevice(const CCheckTarget& target, const std::string& sha
     }
     run(ECheckStep::kWifi, [&] {
         if (!login) {
-            CStepResult asked = sLoginStep(addrNet, login);
+            CStepResult asked = sLoginStep(addrNet, login, stop);
             if (!login) {
                 return asked;
             }
@@ -203,24 +219,24 @@ void CLineCheck::vCheckDevice(const CCheckTarget& target, const std::string& sha
     row.m_lMs = lMsSince(start);
 }
 
-CStepResult CLineCheck::sLoginStep(std::uint32_t addrNet, std::optional<CLoginAnswer>& answer) {
+CStepResult CLineCheck::sLoginStep(std::uint32_t addrNet, std::optional<CLoginAnswer>& answer,
+                                   const std::stop_token& stop) {
     const std::string password = m_options.m_strPassword.empty() ? std::string(kDefaultDevPassword)
                                                                  : m_options.m_strPassword;
-    const auto half = std::chrono::milliseconds(m_options.m_iLoginLimitMs / 2);
-    m_replies.vForget(addrNet);
-    // A datagram may be lost: a second request after half the time.
-    for (int attempt = 0; attempt < 2 && !answer; ++attempt) {
-        if (m_sender.iSendUdpToDev(addrNet, bufBuildLogin(password, ELoginOrigin::kLoginCheck)) !=
-            0) {
+    const CLoginCheckResult checked =
+        sCheckLogin(addrNet, password, m_options.m_iLoginLimitMs, stop);
+    switch (checked.m_eOutcome) {
+        case ELoginCheck::kAnswered:
+            answer = checked.m_answer;
+            return answer->m_fgAccepted ? sPass("accepted") : sFail("password refused");
+        case ELoginCheck::kSendFailed:
             return sFail("the login request could not be sent");
-        }
-        answer = m_replies.sWait(addrNet, Clock::now() + half);
+        case ELoginCheck::kStopped:
+            return sSkip("check stopped");
+        case ELoginCheck::kNoAnswer:
+            break;
     }
-    if (!answer) {
-        return sFail("no answer to the login in " + std::to_string(m_options.m_iLoginLimitMs) +
-                     " ms");
-    }
-    return answer->m_fgAccepted ? sPass("accepted") : sFail("password refused");
+    return sFail("no answer to the login in " + std::to_string(m_options.m_iLoginLimitMs) + " ms");
 }
 
 CStepResult CLineCheck::sVideoStep(std::uint32_t addrNet, CDeviceCheck& row,

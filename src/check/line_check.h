@@ -10,11 +10,13 @@
 // PASS, FAIL or SKIPPED with a reason and its time. A device's failure never stops the
 // others, and the whole run ends within its time limit (plus one step's own limit).
 //
-//   CLoginReplies replies;                     // the tap of the station's transport
-//   lan.fgStart(binds, &replies);
 //   ... search ...
-//   CLineCheck check(lan.transport(), replies, options);
+//   CLineCheck check(lan.transport(), options);
 //   const std::vector<CDeviceCheck> rows = check.vecRun(targets, &progress);
+//
+// The login and the streams use sockets of the check's own (sCheckLogin, the stream
+// clients): nothing the check does shows in the station's lists. CLineCheckRun
+// (line_check_run.h) adds the report folder and files.
 //
 // Threads: vecRun blocks its caller and runs the devices on its own worker threads;
 // vStop may be called from any thread (the progress view's stop button).
@@ -60,8 +62,9 @@ struct CCheckTarget {
     std::optional<CDevInfo> m_record;
 };
 
-// What the check reports while it runs. Called on the worker threads; returns at once
-// (a window queues each call onto its UI thread).
+// What the check reports while it runs; returns at once (a window queues each call
+// onto its UI thread). vOnStepDone is called on the worker threads, vOnDeviceDone on
+// the thread that runs vecRun, one device at a time; no lock of the check is held.
 class ICheckProgress {
   public:
     virtual ~ICheckProgress() = default;
@@ -77,8 +80,11 @@ class ICheckProgress {
 
 class CLineCheck {
   public:
-    // sender and replies outlive the check; replies must see the transport's datagrams.
-    CLineCheck(IUdpSender& sender, CLoginReplies& replies, CLineCheckOptions options);
+    // sender outlives the check (the horn step's requests go through it).
+    CLineCheck(IUdpSender& sender, CLineCheckOptions options);
+
+    // Where the video step keeps its pictures (before vecRun).
+    void vSetSnapshotDir(std::string folder) { m_options.m_strSnapshotDir = std::move(folder); }
 
     // Checks every target; the rows in the order of targets. progress may be null.
     std::vector<CDeviceCheck> vecRun(const std::vector<CCheckTarget>& targets,
@@ -90,14 +96,14 @@ class CLineCheck {
     // sharedWith: the other addresses with the device's UID, blank-separated.
     void vCheckDevice(const CCheckTarget& target, const std::string& sharedWith, CDeviceCheck& row,
                       const std::stop_token& stop, ICheckProgress* progress);
-    CStepResult sLoginStep(std::uint32_t addrNet, std::optional<CLoginAnswer>& answer);
+    CStepResult sLoginStep(std::uint32_t addrNet, std::optional<CLoginAnswer>& answer,
+                           const std::stop_token& stop);
     CStepResult sVideoStep(std::uint32_t addrNet, CDeviceCheck& row, const std::stop_token& stop);
     CStepResult sAudioStep(std::uint32_t addrNet, const std::stop_token& stop);
     CStepResult sHornStep(const std::string& ip);
 
     IUdpSender& m_sender;
-    CLoginReplies& m_replies;
-    const CLineCheckOptions m_options;
+    CLineCheckOptions m_options;
     std::stop_source m_stop;
     std::chrono::steady_clock::time_point m_runDeadline{};
 };

@@ -146,14 +146,18 @@ int iDeviceVerb(const CCliOptions& options, CLanStation& lan, CCliView& view, st
 
 int iUpgradeVerb(const CCliOptions& options, CLanStation& lan, CCliView& /*view*/,
                  std::ostream& out, std::ostream& err) {
-    const auto searchAll = [&options, &lan] {
-        vSearchUntil(lan.station(), Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
-                     [] { return false; });
-        std::vector<std::string> addresses;
-        for (const CDevInfo& device : lan.station().registry().vecActiveView()) {
-            addresses.push_back(strIpText(device.m_uiIpAddr));
+    const auto searchAll = [&options, &lan](const std::optional<CExpectedBench>& expected) {
+        const std::chrono::milliseconds timeout(options.m_iTimeoutMs);
+        CUpgSearch found;
+        if (expected) {
+            found.m_bench = sSearchUntilExpected(lan.station(), *expected, timeout);
+        } else {
+            vSearchUntil(lan.station(), Clock::now() + timeout, [] { return false; });
         }
-        return addresses;
+        for (const CDevInfo& device : lan.station().registry().vecActiveView()) {
+            found.m_addresses.push_back(strIpText(device.m_uiIpAddr));
+        }
+        return found;
     };
     return iUpgradeCommand(options, lan, searchAll, out, err);
 }

@@ -122,12 +122,13 @@ const CCliVerb kVerbs[] = {
      "                            (exit 0 all passed, 3 any failed or bench incomplete)\n",
      nullptr, &iCheckCommand},
     {"upgrade", EVerbArgs::kOwn, 0,
-     "  upgrade FILE... --to IP... | --all [--type uboot|env|kernel|rootfs|config|app|others]\n"
+     "  upgrade FILE... --to IP... | --all [--expect N|FILE]\n"
+     "        [--type uboot|env|kernel|rootfs|config|app|others]\n"
      "        [--wave N] [--stop-after K] [--expect-version V [--verify-timeout S]]\n"
      "                            send up to 8 firmware files, N devices at a time,\n"
      "                            none after K failures; check the version the device\n"
      "                            comes back with (exit 0 all confirmed, 2 a file is\n"
-     "                            unfit, 3 any failed, 4 none reached)\n",
+     "                            unfit, 3 any failed or bench incomplete, 4 none reached)\n",
      &strCheckUpgrade, &iUpgradeVerb},
     {"config", EVerbArgs::kFixedDevice, 1,
      "  config IP                 print the device's configuration text\n",

@@ -5,14 +5,13 @@
 #include <algorithm>
 #include <charconv>
 #include <chrono>
-#include <ctime>
-#include <mutex>
 
 #include "app/file_util.h"
 #include "app/shown_text.h"
 #include "app/str_util.h"
 #include "check/check_report.h"
 #include "check/line_check.h"
+#include "check/line_check_run.h"
 #include "cli/cli_runner.h"
 #include "cli/cli_session.h"
 #include "media/horn_test.h"
@@ -137,37 +136,17 @@ std::optional<CCheckArgs> sParseCheckArgs(const std::vector<std::string>& args,
     return parsed;
 }
 
-// One line per finished device, from the check's worker threads.
+// One line per finished device, on the thread that runs the check, one at a time.
 class CCheckPrinter final : public ICheckProgress {
   public:
     explicit CCheckPrinter(std::ostream& out) : m_out(out) {}
     void vOnDeviceDone(const CDeviceCheck& row, int done, int total) override {
-        std::string line = row.m_strIp + " " + (row.fgPassed() ? "PASS" : "FAIL") + " (" +
-                           std::to_string(done) + "/" + std::to_string(total) + ", " +
-                           std::to_string(row.m_lMs) + " ms)";
-        for (std::size_t s = 0; s < kCheckStepCount; ++s) {
-            const CStepResult& step = row.m_steps[s];
-            if (step.m_eOutcome == EStepOutcome::kFail) {
-                line += " " + std::string(strStepName(static_cast<ECheckStep>(s))) + ": " +
-                        step.m_strReason + ";";
-            }
-        }
-        std::lock_guard guard(m_lock);
-        m_out << strShownText(line) << '\n' << std::flush;
+        m_out << strShownText(strDeviceDoneLine(row, done, total)) << '\n' << std::flush;
     }
 
   private:
-    std::mutex m_lock;
     std::ostream& m_out;
 };
-
-std::string strLocalTime(std::time_t when) {
-    std::tm local{};
-    localtime_r(&when, &local);
-    char text[32];
-    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-    return text;
-}
 
 }  // namespace
 
@@ -206,9 +185,8 @@ int iCheckCommand(const CCliOptions& options, std::ostream& out, std::ostream& e
         return kCliUsage;
     }
     CCliView view;
-    CLoginReplies replies;
     CLanStation lan(view);
-    if (!lan.fgStart(options.m_binds, &replies)) {
+    if (!lan.fgStart(options.m_binds)) {
         err << "kestrel-cli: cannot open the station's sockets\n";
         return kCliSetupFailed;
     }
@@ -265,32 +243,19 @@ int iCheckCommand(const CCliOptions& options, std::ostream& out, std::ostream& e
         err << "kestrel-cli: no device to check\n";
         return kCliNoAnswer;
     }
-    const std::time_t startedAt = std::time(nullptr);
-    const std::string folder = strMakeReportFolder(args->m_strReport, startedAt, error);
-    if (folder.empty()) {
-        err << "kestrel-cli: " << error << '\n';
-        return kCliSetupFailed;
-    }
     args->m_check.m_strPassword = options.m_strPassword;
-    args->m_check.m_strSnapshotDir = folder;
-    const Clock::time_point start = Clock::now();
-    CCheckPrinter printer(out);
-    CLineCheck check(lan.transport(), replies, args->m_check);
-    CCheckReport report;
-    report.m_rows = check.vecRun(targets, &printer);
-    report.m_lMs = static_cast<long>(
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-    report.m_strStarted = strLocalTime(startedAt);
-    report.m_strBench = benchText;
-    if (!fgWriteCheckReport(folder, report, error)) {
+    CLineCheckRun run(lan.transport(), args->m_check);
+    if (!run.fgPrepare(args->m_strReport, error)) {
         err << "kestrel-cli: " << error << '\n';
         return kCliSetupFailed;
     }
-    const auto passed = std::count_if(report.m_rows.begin(), report.m_rows.end(),
-                                      [](const CDeviceCheck& row) { return row.fgPassed(); });
-    out << "passed " << passed << " of " << report.m_rows.size() << " devices\n"
-        << "report: " << folder << '\n';
-    return benchComplete && static_cast<std::size_t>(passed) == report.m_rows.size()
-               ? kCliOk
-               : kCliDeviceFailed;
+    CCheckPrinter printer(out);
+    const CLineCheckRunEnd end = run.sRun(targets, benchText, &printer);
+    if (end.m_strFolder.empty()) {
+        err << "kestrel-cli: " << end.m_strError << '\n';
+        return kCliSetupFailed;
+    }
+    out << "passed " << end.m_lPassed << " of " << end.m_rows.size() << " devices\n"
+        << "report: " << end.m_strFolder << '\n';
+    return benchComplete && end.m_lFailed == 0 ? kCliOk : kCliDeviceFailed;
 }

@@ -145,19 +145,6 @@ int iListenCommand(const CCliOptions& options, std::ostream& out, std::ostream& 
                (framesQueued - stats.iFramesDecoded)
         << '\n'
         << "reconnects: " << streamStats.m_iReconnects << '\n';
-    if (samples == 0) {
-        if (streamStats.m_refusedWith) {
-            out << "login refused: " << *streamStats.m_refusedWith << '\n';
-            return kCliDeviceFailed;
-        }
-        return kCliNoAnswer;
-    }
-    if (const std::string stall = strStallLine(streamStats, args->m_iSeconds); !stall.empty()) {
-        out << stall << '\n';
-    }
-    if (recording.fgCut()) {
-        err << "kestrel-cli: " << args->m_strFile << ": " << strRecordingCutLine(recording) << '\n';
-        return kCliSetupFailed;
-    }
-    return fgMostlyStalled(streamStats, args->m_iSeconds) ? kCliNoAnswer : kCliOk;
+    return iStreamRunEnd(streamStats, samples > 0, args->m_iSeconds, args->m_strFile, &recording,
+                         out, err);
 }

@@ -4,6 +4,7 @@
 #include <mutex>
 #include <thread>
 
+#include "app/line_limiter.h"
 #include "app/shown_text.h"
 #include "cli/cli_runner.h"
 #include "cli/cli_session.h"
@@ -15,14 +16,22 @@ namespace {
 constexpr int kDefaultSeconds = 10;
 constexpr int kMaxSeconds = 86400;
 
-// Writes each log text as it comes, on the receive thread.
+// Writes each log text as it comes, on the receive thread: a text repeated is
+// printed once with its count and a device gets a bounded number of texts a second,
+// so a device flooding its log cannot flood the terminal.
 class CLogPrinter final : public ILogView {
   public:
     explicit CLogPrinter(std::ostream& out) : m_out(out) {}
     void vShowLogText(const std::string& text) override {
         std::lock_guard guard(m_lock);
-        m_out << strShownText(text, ELineBreaks::kKeep) << std::flush;
+        vPrint(m_limiter.vecOnLine(kSource, strShownText(text, ELineBreaks::kKeep),
+                                   CLineLimiter::Clock::now()));
         m_fgPrinted = true;
+    }
+    // The counts still held, once the log ends.
+    void vFlush() {
+        std::lock_guard guard(m_lock);
+        vPrint(m_limiter.vecFlush());
     }
     bool fgPrinted() {
         std::lock_guard guard(m_lock);
@@ -30,8 +39,26 @@ class CLogPrinter final : public ILogView {
     }
 
   private:
+    static constexpr const char* kSource = "the device's log";
+
+    // A note about held texts goes on a line of its own; a text is written as it came
+    // (one without a line break continues the line).
+    void vPrint(const std::vector<std::string>& texts) {
+        for (const std::string& text : texts) {
+            const bool note = CLineLimiter::fgIsNote(text);
+            if (note && !m_fgAtLineStart) {
+                m_out << '\n';
+            }
+            m_out << text << (note ? "\n" : "");
+            m_fgAtLineStart = note || (!text.empty() && text.back() == '\n');
+        }
+        m_out << std::flush;
+    }
+
     std::mutex m_lock;
     std::ostream& m_out;
+    CLineLimiter m_limiter;
+    bool m_fgAtLineStart = true;
     bool m_fgPrinted = false;
 };
 
@@ -62,5 +89,6 @@ int iLogVerb(const CCliOptions& options, CLanStation& lan, CCliView& view, std::
     station.log().vStartPrinting(addr, args[0]);
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     station.log().vStopPrinting();
+    printer.vFlush();
     return printer.fgPrinted() ? kCliOk : kCliNoAnswer;
 }

@@ -73,24 +73,6 @@ int iStreamCommand(const CCliOptions& options, std::ostream& out, std::ostream& 
         << "key frames: " << stats.m_lKeyFrames << '\n'
         << rates << "gaps: " << stats.m_lGaps << '\n'
         << "reconnects: " << stats.m_iReconnects << '\n';
-    if (stats.m_lFrames == 0) {
-        if (stats.m_refusedWith) {
-            out << "login refused: " << *stats.m_refusedWith << '\n';
-            return kCliDeviceFailed;
-        }
-        return kCliNoAnswer;
-    }
-    if (const std::string stall = strStallLine(stats, args->m_iSeconds); !stall.empty()) {
-        out << stall << '\n';
-    }
-    if (recording && recording->fgCut()) {
-        err << "kestrel-cli: " << args->m_strFile << ": " << strRecordingCutLine(*recording)
-            << '\n';
-        return kCliSetupFailed;
-    }
-    if (recording && !recording->m_fgKept) {
-        err << "kestrel-cli: " << args->m_strFile << ": nothing recorded (no key frame)\n";
-        return kCliNoAnswer;
-    }
-    return fgMostlyStalled(stats, args->m_iSeconds) ? kCliNoAnswer : kCliOk;
+    return iStreamRunEnd(stats, stats.m_lFrames > 0, args->m_iSeconds, args->m_strFile,
+                         recording ? &*recording : nullptr, out, err);
 }

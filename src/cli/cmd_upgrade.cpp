@@ -7,6 +7,7 @@
 #include <deque>
 #include <mutex>
 
+#include "app/shown_text.h"
 #include "cli/cli_runner.h"
 #include "protocol/dev_list_format.h"
 #include "protocol/lan_station.h"
@@ -144,7 +145,8 @@ std::optional<CUpgradeArgs> sParseUpgradeArgs(const std::vector<std::string>& ar
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         const bool valued = arg == "--type" || arg == "--wave" || arg == "--stop-after" ||
-                            arg == "--expect-version" || arg == "--verify-timeout";
+                            arg == "--expect-version" || arg == "--verify-timeout" ||
+                            arg == "--expect";
         if (valued && i + 1 >= args.size()) {
             error = arg + " needs a value";
             return std::nullopt;
@@ -155,6 +157,11 @@ std::optional<CUpgradeArgs> sParseUpgradeArgs(const std::vector<std::string>& ar
         }
         if (arg == "--all") {
             parsed.m_fgAll = true;
+        } else if (arg == "--expect") {
+            parsed.m_expected = sLoadExpectedBench(args[++i], error);
+            if (!parsed.m_expected) {
+                return std::nullopt;
+            }
         } else if (arg == "--type") {
             parsed.m_iType = iUpgTypeFromName(args[++i]);
             if (parsed.m_iType == -2) {
@@ -206,6 +213,8 @@ std::optional<CUpgradeArgs> sParseUpgradeArgs(const std::vector<std::string>& ar
         error = "upgrade needs either --to IP... or --all";
     } else if (parsed.m_files.size() > static_cast<std::size_t>(kUpgFilesMax)) {
         error = "upgrade sends at most 8 files";
+    } else if (parsed.m_expected && !parsed.m_fgAll) {
+        error = "--expect goes with --all";
     } else if (verifyTimeoutGiven && parsed.m_plan.m_strExpectVersion.empty()) {
         error = "--verify-timeout goes with --expect-version";
     } else {
@@ -235,9 +244,8 @@ std::vector<std::string> vecUpgFileFaults(const CUpgradeArgs& args) {
     return faults;
 }
 
-int iUpgradeCommand(const CCliOptions& options, CLanStation& lan,
-                    const std::function<std::vector<std::string>()>& searchAll, std::ostream& out,
-                    std::ostream& err, const CUpgOptions& upgOptions) {
+int iUpgradeCommand(const CCliOptions& options, CLanStation& lan, const FnUpgSearch& searchAll,
+                    std::ostream& out, std::ostream& err, const CUpgOptions& upgOptions) {
     std::string error;
     const std::optional<CUpgradeArgs> args = sParseUpgradeArgs(options.m_args, error);
     if (!args) {
@@ -254,7 +262,18 @@ int iUpgradeCommand(const CCliOptions& options, CLanStation& lan,
         return kCliUsage;
     }
     const CUpgChoice choice = sChooseUpgFiles(args->m_files, args->m_iType);
-    const std::vector<std::string> targets = args->m_fgAll ? searchAll() : args->m_targets;
+    std::vector<std::string> targets = args->m_targets;
+    bool benchComplete = true;
+    if (args->m_fgAll) {
+        CUpgSearch found = searchAll(args->m_expected);
+        targets = std::move(found.m_addresses);
+        if (found.m_bench) {
+            // With --json, standard output carries the array alone.
+            (options.m_eFormat == EListFormat::kJson ? err : out)
+                << strShownText(strBenchSummary(*found.m_bench), ELineBreaks::kKeep);
+            benchComplete = found.m_bench->fgComplete();
+        }
+    }
     if (targets.empty()) {
         err << "kestrel-cli: no device to upgrade\n";
         return kCliNoAnswer;
@@ -281,7 +300,7 @@ int iUpgradeCommand(const CCliOptions& options, CLanStation& lan,
         unreached += device.m_eOutcome == EUpgOutcome::kNoAnswer ? 1 : 0;
     }
     if (!devices.empty() && succeeded == devices.size()) {
-        return kCliOk;
+        return benchComplete ? kCliOk : kCliDeviceFailed;
     }
     return unreached == devices.size() ? kCliNoAnswer : kCliDeviceFailed;
 }

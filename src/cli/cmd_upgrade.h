@@ -1,8 +1,8 @@
 #pragma once
 
-// kestrel-cli upgrade FILE... --to IP... | --all [--type KIND] [--wave N] [--stop-after K]
-// [--expect-version V [--verify-timeout S]]: the station's firmware upgrade without a
-// window.
+// kestrel-cli upgrade FILE... --to IP... | --all [--expect N|FILE] [--type KIND] [--wave N]
+// [--stop-after K] [--expect-version V [--verify-timeout S]]: the station's firmware
+// upgrade without a window.
 
 #include <functional>
 #include <optional>
@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "check/expected_bench.h"
 #include "cli/cli_options.h"
 #include "upgrade/upgrader.h"
 
@@ -17,10 +18,11 @@ class CLanStation;
 
 struct CUpgradeArgs {
     std::vector<std::string> m_files;
-    std::vector<std::string> m_targets;  // dotted addresses; empty with m_fgAll
-    bool m_fgAll = false;                // every device that answers a search
-    int m_iType = -1;                    // requested type; -1 classifies by path
-    CUpgPlan m_plan;                     // waves, failure limit, expected version
+    std::vector<std::string> m_targets;        // dotted addresses; empty with m_fgAll
+    bool m_fgAll = false;                      // every device that answers a search
+    std::optional<CExpectedBench> m_expected;  // with m_fgAll: the bench to wait for
+    int m_iType = -1;                          // requested type; -1 classifies by path
+    CUpgPlan m_plan;                           // waves, failure limit, expected version
 };
 
 // Parses the arguments after "upgrade"; nullopt with the reason in error.
@@ -35,8 +37,15 @@ std::vector<std::string> vecUpgFileFaults(const CUpgradeArgs& args);
 // each is named on err, exit 2, nothing is sent); then one run over every target,
 // with one line per device state change, the summary, and the final table; with
 // --json the lines go to err and out holds only the JSON array. searchAll lists the devices that
-// answer a search (for --all). Exit code: 0 every device confirmed, 4 none was reached, 3
-// otherwise. Stops the station's transport before it returns.
-int iUpgradeCommand(const CCliOptions& options, CLanStation& lan,
-                    const std::function<std::vector<std::string>()>& searchAll, std::ostream& out,
-                    std::ostream& err, const CUpgOptions& upgOptions = {});
+// answer a search (for --all), searching until every device of the expected bench answered when one
+// is given. With --expect, a bench still incomplete after the search is named ("found 48 of 50",
+// "missing: ..."), the devices found are upgraded, and the exit code is 3 however
+// they end. Exit code: 0 every device confirmed, 4 none was reached, 3 otherwise.
+// Stops the station's transport before it returns.
+struct CUpgSearch {
+    std::vector<std::string> m_addresses;     // dotted addresses of the devices found
+    std::optional<CBenchComparison> m_bench;  // with an expected bench
+};
+using FnUpgSearch = std::function<CUpgSearch(const std::optional<CExpectedBench>& expected)>;
+int iUpgradeCommand(const CCliOptions& options, CLanStation& lan, const FnUpgSearch& searchAll,
+                    std::ostream& out, std::ostream& err, const CUpgOptions& upgOptions = {});

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "cli/cli_runner.h"
 #include "cli/verb_support.h"
 #include "media/stream_wire.h"
 #include "net/lan_interfaces.h"
@@ -78,4 +79,28 @@ std::optional<CMediaArgs> sParseMediaArgs(const std::vector<std::string>& args,
         return std::nullopt;
     }
     return parsed;
+}
+
+int iStreamRunEnd(const CStreamStats& stats, bool mediaKept, int secondsAsked,
+                  const std::string& file, const CRecordingEnd* recording, std::ostream& out,
+                  std::ostream& err) {
+    if (!mediaKept) {
+        if (stats.m_refusedWith) {
+            out << "login refused: " << *stats.m_refusedWith << '\n';
+            return kCliDeviceFailed;
+        }
+        return kCliNoAnswer;
+    }
+    if (const std::string stall = strStallLine(stats, secondsAsked); !stall.empty()) {
+        out << stall << '\n';
+    }
+    if (recording != nullptr && recording->fgCut()) {
+        err << "kestrel-cli: " << file << ": " << strRecordingCutLine(*recording) << '\n';
+        return kCliSetupFailed;
+    }
+    if (recording != nullptr && !recording->m_fgKept) {
+        err << "kestrel-cli: " << file << ": nothing recorded (no key frame)\n";
+        return kCliNoAnswer;
+    }
+    return fgMostlyStalled(stats, secondsAsked) ? kCliNoAnswer : kCliOk;
 }

@@ -2,9 +2,13 @@
 
 #include <cstdint>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "media/stream_recorder.h"
+#include "media/stream_session.h"
 
 // The arguments of the verbs that talk to a device's media channels (stream, listen,
 // snapshot): the device's address first, then --stream NAME, --seconds N and a file,
@@ -32,3 +36,10 @@ struct CMediaArgRules {
 // The arguments, or nullopt with a usage message in error.
 std::optional<CMediaArgs> sParseMediaArgs(const std::vector<std::string>& args,
                                           const CMediaArgRules& rules, std::string& error);
+
+// The end of a stream or listen run, after its counts were printed: the refusal when no
+// media was kept, the stall line, a recording's cut (recording may be null: none); the
+// exit code (0; 3 refused; 4 nothing came or mostly stalled; 1 the recording failed).
+int iStreamRunEnd(const CStreamStats& stats, bool mediaKept, int secondsAsked,
+                  const std::string& file, const CRecordingEnd* recording, std::ostream& out,
+                  std::ostream& err);

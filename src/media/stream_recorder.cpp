@@ -1,10 +1,10 @@
 #include "media/stream_recorder.h"
 
+#include <array>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 #include <limits>
-#include <system_error>
 
 #include "app/dbg_print.h"
 #include "media/amr_decoder.h"
@@ -59,11 +59,12 @@ std::string strRecordingCutLine(const CRecordingEnd& end) {
            std::to_string(end.m_ulBytes) + " bytes: " + end.m_strError;
 }
 
-CStreamRecorder::CStreamRecorder(std::string path, ERecordFormat format, FnFirstFrame onFirstFrame)
+CStreamRecorder::CStreamRecorder(std::string path, ERecordFormat format, FnFirstFrame onFirstFrame,
+                                 FnCut onCut)
     : m_strPath(std::move(path)),
-      m_strPartPath(m_strPath + ".part"),
       m_eFormat(format),
-      m_fnFirstFrame(std::move(onFirstFrame)) {
+      m_fnFirstFrame(std::move(onFirstFrame)),
+      m_fnCut(std::move(onCut)) {
     m_end.m_strPath = m_strPath;
 }
 
@@ -72,7 +73,7 @@ CStreamRecorder::~CStreamRecorder() {
 }
 
 bool CStreamRecorder::fgOpen(std::string& error) {
-    m_file.reset(std::fopen(m_strPartPath.c_str(), "wb"));
+    m_file.reset(std::fopen(m_strPath.c_str(), "wb"));
     if (m_file == nullptr) {
         error = "cannot write " + m_strPath + ": " + strErrno(errno);
         return false;
@@ -88,7 +89,7 @@ bool CStreamRecorder::fgOpen(std::string& error) {
         error = "cannot write " + m_strPath + ": " + strErrno(errno);
         m_file.reset();
         std::error_code ignored;
-        std::filesystem::remove(m_strPartPath, ignored);
+        std::filesystem::remove(m_strPath, ignored);
         return false;
     }
     m_ulCommitted = head.size();
@@ -98,7 +99,7 @@ bool CStreamRecorder::fgOpen(std::string& error) {
         error = "cannot start the recording's writer: " + started.error().m_strReason;
         m_file.reset();
         std::error_code ignored;
-        std::filesystem::remove(m_strPartPath, ignored);
+        std::filesystem::remove(m_strPath, ignored);
         return false;
     }
     m_fgAccepting = true;
@@ -121,11 +122,12 @@ void CStreamRecorder::vAddVideo(bool keyFrame, std::span<const std::uint8_t> pay
 
 void CStreamRecorder::vAddAmr(std::span<const std::uint8_t> payload) {
     const std::size_t frames = payload.size() / kAmrFrameBytes;
-    if (!m_fgAccepting || m_eFormat != ERecordFormat::kAmr || frames == 0) {
+    if (!m_fgAccepting || m_eFormat == ERecordFormat::kH264 || frames == 0) {
         return;
     }
     const auto whole = payload.first(frames * kAmrFrameBytes);
-    vPost(std::vector<std::uint8_t>(whole.begin(), whole.end()), static_cast<long>(frames));
+    vPost(std::vector<std::uint8_t>(whole.begin(), whole.end()), static_cast<long>(frames),
+          m_eFormat != ERecordFormat::kAmr);
 }
 
 void CStreamRecorder::vAddSamples(std::span<const std::int16_t> samples) {
@@ -141,7 +143,7 @@ void CStreamRecorder::vAddSamples(std::span<const std::int16_t> samples) {
     vPost(std::move(bytes), static_cast<long>(samples.size() / kAmrFrameSamples));
 }
 
-void CStreamRecorder::vPost(std::vector<std::uint8_t> bytes, long frames) {
+void CStreamRecorder::vPost(std::vector<std::uint8_t> bytes, long frames, bool amr) {
     {
         std::lock_guard guard(m_lock);
         if (m_fgClosed || !m_strError.empty()) {
@@ -154,7 +156,7 @@ void CStreamRecorder::vPost(std::vector<std::uint8_t> bytes, long frames) {
             return;
         }
         m_iPendingBytes += bytes.size();
-        m_queue.push_back(CItem{std::move(bytes), frames});
+        m_queue.push_back(CItem{std::move(bytes), frames, amr});
     }
     m_queued.notify_one();
 }
@@ -167,18 +169,50 @@ void CStreamRecorder::vCut(const std::string& error) {
     m_fgAccepting = false;
 }
 
+std::vector<std::uint8_t> CStreamRecorder::bufDecodeAmr(const std::vector<std::uint8_t>& frames) {
+    if (m_amrDecoder == nullptr) {
+        m_amrDecoder = std::make_unique<CAmrDecoder>();
+    }
+    std::vector<std::uint8_t> bytes;
+    std::array<std::int16_t, kAmrFrameSamples> samples{};
+    const std::span<const std::uint8_t> all(frames);
+    for (std::size_t at = 0; at + kAmrFrameBytes <= all.size(); at += kAmrFrameBytes) {
+        if (!m_amrDecoder->fgDecode(all.subspan(at).first<kAmrFrameBytes>(), samples)) {
+            break;
+        }
+        for (const std::int16_t sample : samples) {
+            vPutLe(bytes, static_cast<std::uint16_t>(sample), 2);
+        }
+    }
+    return bytes;
+}
+
 bool CStreamRecorder::fgWrite(const CItem& item) {
-    const std::size_t written =
-        std::fwrite(item.m_bytes.data(), 1, item.m_bytes.size(), m_file.get());
-    if (written != item.m_bytes.size() || std::fflush(m_file.get()) != 0) {
+    const std::vector<std::uint8_t> decoded =
+        item.m_fgAmr ? bufDecodeAmr(item.m_bytes) : std::vector<std::uint8_t>();
+    const std::vector<std::uint8_t>& bytes = item.m_fgAmr ? decoded : item.m_bytes;
+    if (bytes.empty()) {
+        return true;
+    }
+    const std::size_t written = std::fwrite(bytes.data(), 1, bytes.size(), m_file.get());
+    if (written != bytes.size() || std::fflush(m_file.get()) != 0) {
         const int error = errno;
         vDbgPrint("camkit:err:%s, %d=>write %s: %s\r\n", "CStreamRecorder::fgWrite", __LINE__,
-                  m_strPartPath.c_str(), strErrno(error).c_str());
+                  m_strPath.c_str(), strErrno(error).c_str());
         vCut(strErrno(error));
+        if (m_fnCut) {
+            CRecordingEnd end;
+            end.m_strPath = m_strPath;
+            end.m_lFrames = m_lFrames;
+            end.m_ulBytes = m_lFrames > 0 ? m_ulCommitted : 0;
+            end.m_fgKept = m_lFrames > 0;
+            end.m_strError = strErrno(error);
+            m_fnCut(end);
+        }
         return false;
     }
     const bool first = m_lFrames == 0;
-    m_ulCommitted += item.m_bytes.size();
+    m_ulCommitted += bytes.size();
     m_lFrames += item.m_lFrames;
     if (first && m_fnFirstFrame) {
         m_fnFirstFrame(m_strPath);
@@ -219,7 +253,7 @@ void CStreamRecorder::vFinishFile() {
         cut = true;
     }
     if (cut) {
-        std::filesystem::resize_file(m_strPartPath, m_ulCommitted, ec);
+        std::filesystem::resize_file(m_strPath, m_ulCommitted, ec);
     }
     if (m_eFormat == ERecordFormat::kWav && m_lFrames > 0) {
         const std::uint64_t dataBytes = m_ulCommitted - kWavHeadBytes;
@@ -228,7 +262,7 @@ void CStreamRecorder::vFinishFile() {
                            dataBytes, std::numeric_limits<std::uint32_t>::max() - kWavHeadBytes)),
                        kPcmSamplesPerSecond);
         // The head's blocks exist already: rewriting them needs no new room on the disk.
-        const FilePtr file(std::fopen(m_strPartPath.c_str(), "r+b"));
+        const FilePtr file(std::fopen(m_strPath.c_str(), "r+b"));
         if (file == nullptr ||
             std::fwrite(head.data(), 1, head.size(), file.get()) != head.size() ||
             std::fflush(file.get()) != 0) {
@@ -238,12 +272,7 @@ void CStreamRecorder::vFinishFile() {
     m_end.m_lFrames = m_lFrames;
     m_end.m_ulBytes = m_lFrames > 0 ? m_ulCommitted : 0;
     if (m_lFrames == 0) {
-        std::filesystem::remove(m_strPartPath, ec);
-        return;
-    }
-    std::filesystem::rename(m_strPartPath, m_strPath, ec);
-    if (ec) {
-        vCut("cannot name the recording " + m_strPath + ": " + ec.message());
+        std::filesystem::remove(m_strPath, ec);
         return;
     }
     m_end.m_fgKept = true;

@@ -5,11 +5,11 @@
 // after the other; a sound recording holds AMR frames behind the "#!AMR\n" head, or
 // decoded 8 kHz 16-bit mono samples as a WAV file or as raw PCM.
 //
-// The file is written under "<path>.part" and takes its name when the recording is
-// closed. A write that fails (a full disk, a lost folder) cuts the recording: what was
-// written before stays, ends on a whole frame (a WAV head counts exactly the samples
-// kept) and is closed as a normal recording; the end says "cut" with the error. A
-// recording without a single frame leaves no file at all.
+// The file grows under its own name while the recording runs (a live recording can be
+// watched). A write that fails (a full disk, a lost folder) cuts the recording: what
+// was written before stays, ends on a whole frame (a WAV head counts exactly the
+// samples kept) and is closed as a normal recording; the end says "cut" with the
+// error. A recording that ends without a single frame leaves no file at all.
 //
 // Threads: the vAdd calls come from a stream's receive thread (or the audio thread)
 // and only copy into a bounded queue; a writer thread of the recorder writes. sClose
@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -27,12 +28,13 @@
 
 #include "app/file_util.h"
 #include "app/worker.h"
+#include "media/amr_decoder.h"
 
 enum class ERecordFormat : std::uint8_t {
     kH264,  // video payloads from the first key frame
     kAmr,   // "#!AMR\n", then the audio payloads' whole frames
-    kWav,   // 44-byte head, then the samples
-    kPcm,   // the samples alone
+    kWav,   // 44-byte head, then the samples (AMR frames are decoded by the writer)
+    kPcm,   // the samples alone (the same)
 };
 
 // How a recording ended.
@@ -55,8 +57,12 @@ class CStreamRecorder {
     // Called once on the writer thread after the first frame reached the file; it
     // only posts (a result line) and returns.
     using FnFirstFrame = std::function<void(const std::string& path)>;
+    // Called once on the writer thread when a write failed, with what the file keeps
+    // (final: nothing is written after a cut); it only posts and returns.
+    using FnCut = std::function<void(const CRecordingEnd& end)>;
 
-    CStreamRecorder(std::string path, ERecordFormat format, FnFirstFrame onFirstFrame = {});
+    CStreamRecorder(std::string path, ERecordFormat format, FnFirstFrame onFirstFrame = {},
+                    FnCut onCut = {});
     ~CStreamRecorder();
     CStreamRecorder(const CStreamRecorder&) = delete;
     CStreamRecorder& operator=(const CStreamRecorder&) = delete;
@@ -67,8 +73,10 @@ class CStreamRecorder {
 
     // One video frame (kH264); frames before the first key frame are left out.
     void vAddVideo(bool keyFrame, std::span<const std::uint8_t> payload);
-    // One audio payload of whole AMR frames (kAmr).
+    // One audio payload of whole AMR frames (kAmr as they are; kWav, kPcm decoded).
     void vAddAmr(std::span<const std::uint8_t> payload);
+    // Video resumes only at the next key frame (after a pause of the recording).
+    void vWaitForKeyFrame() { m_fgKeySeen = false; }
     // Decoded samples (kWav, kPcm).
     void vAddSamples(std::span<const std::int16_t> samples);
 
@@ -82,9 +90,12 @@ class CStreamRecorder {
     struct CItem {
         std::vector<std::uint8_t> m_bytes;
         long m_lFrames = 0;
+        bool m_fgAmr = false;  // AMR frames for a sample recording: decoded first
     };
 
-    void vPost(std::vector<std::uint8_t> bytes, long frames);
+    void vPost(std::vector<std::uint8_t> bytes, long frames, bool amr = false);
+    // Samples of the item's AMR frames, little-endian; empty when none decoded.
+    std::vector<std::uint8_t> bufDecodeAmr(const std::vector<std::uint8_t>& frames);
     void vWriterProc(const std::stop_token& stop);
     // Writes one item; false (and the error kept) when the file took less.
     bool fgWrite(const CItem& item);
@@ -92,9 +103,9 @@ class CStreamRecorder {
     void vFinishFile();
 
     const std::string m_strPath;
-    const std::string m_strPartPath;
     const ERecordFormat m_eFormat;
     FnFirstFrame m_fnFirstFrame;
+    FnCut m_fnCut;
 
     std::mutex m_lock;  // guards the queue, the error and the end; never held to write
     std::condition_variable_any m_queued;
@@ -108,6 +119,7 @@ class CStreamRecorder {
     std::atomic<bool> m_fgKeySeen{false};
     // The writer thread's own: the file and what it holds.
     FilePtr m_file;
+    std::unique_ptr<CAmrDecoder> m_amrDecoder;
     std::uint64_t m_ulCommitted = 0;
     long m_lFrames = 0;
     CWorker m_writer;

@@ -56,11 +56,11 @@ void CStreamSession::vOnStreamPacket(int, std::span<const std::uint8_t> packet) 
     {
         const Clock::time_point now = Clock::now();
         std::lock_guard guard(m_lock);
-        const Clock::time_point previous = m_lastMedia.value_or(m_begin);
-        if (now - previous > kStallGap) {
-            m_stalled += now - previous;
+        // The wait for the first packet is the connect's, not a stall.
+        if (m_lastMedia && now - *m_lastMedia > kStallGap) {
+            m_stalled += now - *m_lastMedia;
             if (!m_firstStall) {
-                m_firstStall = previous;
+                m_firstStall = *m_lastMedia;
             }
         }
         if (!m_firstMedia) {
@@ -141,11 +141,10 @@ CStreamStats CStreamSession::sStats(Clock::time_point end) {
     CStreamStats stats = m_stats;
     std::chrono::nanoseconds stalled = m_stalled;
     std::optional<Clock::time_point> firstStall = m_firstStall;
-    const Clock::time_point last = m_lastMedia.value_or(m_begin);
-    if (end - last > kStallGap) {
-        stalled += end - last;
+    if (m_lastMedia && end - *m_lastMedia > kStallGap) {
+        stalled += end - *m_lastMedia;
         if (!firstStall) {
-            firstStall = last;
+            firstStall = *m_lastMedia;
         }
     }
     if (m_firstMedia) {

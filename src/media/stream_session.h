@@ -44,8 +44,8 @@ struct CStreamStats {
     std::uint64_t m_ulPayloadBytes = 0;
     std::optional<std::int32_t> m_refusedWith;  // the first refusal of the login
     double m_dMediaSeconds = 0;                 // from the first media packet to the last
-    // Time without media since the session began, counting only silences longer than
-    // kStallGap (and the time before the first packet, when it is that long).
+    // Time without media after the first media packet, counting only silences longer
+    // than kStallGap (the wait for the first packet is the connect's).
     double m_dStalledSeconds = 0;
     // Seconds from the session's beginning to the first such silence; nullopt when
     // media never stopped.

@@ -18,7 +18,8 @@ CVideoCtrl::~CVideoCtrl() {
 }
 
 int CVideoCtrl::iStartDecodeAndDisplay() {
-    std::lock_guard guard(m_startStopLock);
+    std::unique_lock guard(m_startStopLock);
+    m_stopped.wait(guard, [this] { return !m_fgStopping; });
     if (m_fgRunning) {
         vDbgPrint("camkit:%s, %d=>already on\r\n", "CVideoCtrl::iStartDecodeAndDisplay", __LINE__);
         return 1;
@@ -44,17 +45,25 @@ int CVideoCtrl::iStartDecodeAndDisplay() {
 }
 
 int CVideoCtrl::iStopDecodeAndDisplay() {
-    std::lock_guard guard(m_startStopLock);
-    if (m_thread.joinable()) {
-        m_thread.request_stop();
-        if (m_threadExited.wait_for(std::chrono::milliseconds(kStopWaitMs)) !=
-            std::future_status::ready) {
+    std::unique_lock guard(m_startStopLock);
+    // A stop under way finishes first; then this one finds nothing running.
+    m_stopped.wait(guard, [this] { return !m_fgStopping; });
+    m_fgStopping = true;
+    std::jthread thread = std::move(m_thread);
+    std::future<void> exited = std::move(m_threadExited);
+    // The wait for the decode thread holds no lock: a caller asking whether decoding
+    // runs is not kept waiting by a slow decode.
+    guard.unlock();
+    if (thread.joinable()) {
+        thread.request_stop();
+        if (exited.wait_for(std::chrono::milliseconds(kStopWaitMs)) != std::future_status::ready) {
             // The decoder and the buffers it works on are freed only once it has ended.
             vDbgPrint("camkit:err:%s, %d=>decode thread busy after %d ms, waiting for it\r\n",
                       "CVideoCtrl::iStopDecodeAndDisplay", __LINE__, kStopWaitMs);
         }
-        m_thread.join();
+        thread.join();
     }
+    guard.lock();
     vDbgPrint("camkit:%s, %d=>RenderRelease\n\r\n", "CVideoCtrl::iStopDecodeAndDisplay", __LINE__);
     std::vector<std::uint8_t>().swap(m_pictureBuffer);
     m_picture = SRgbPicture{};
@@ -67,12 +76,14 @@ int CVideoCtrl::iStopDecodeAndDisplay() {
     }
     m_queue.vClear();
     m_fgRunning = false;
+    m_fgStopping = false;
+    guard.unlock();
+    m_stopped.notify_all();
     vDbgPrint("camkit:%s, %d=>stop\r\n", "CVideoCtrl::iStopDecodeAndDisplay", __LINE__);
     return 0;
 }
 
 bool CVideoCtrl::fgIsRunning() const {
-    std::lock_guard guard(m_startStopLock);
     return m_fgRunning;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <future>
@@ -35,7 +37,8 @@ struct SVideoPacket {
 //
 // Threads: packets may be added from any thread at any time (typically the stream's
 // receive thread); start, stop and destruction may run on any thread and are
-// serialised by a lock the decode thread never takes. Both callbacks run on the decode
+// serialised by a lock the decode thread never takes and that no one holds while a
+// stop waits for the decode thread. Both callbacks run on the decode
 // thread, must return promptly and must not call start or stop.
 class CVideoCtrl {
   public:
@@ -86,8 +89,11 @@ class CVideoCtrl {
     const CYuvToRgb m_converter;
     CPacketQueue<SVideoPacket> m_queue{kQueueMax};
 
-    mutable std::mutex m_startStopLock;
-    bool m_fgRunning = false;
+    // Serialises start and stop; never held while waiting for the decode thread.
+    std::mutex m_startStopLock;
+    std::condition_variable m_stopped;
+    bool m_fgStopping = false;
+    std::atomic<bool> m_fgRunning{false};
     // Used by the decode thread only while it runs; made and freed around it.
     std::unique_ptr<CH264Docoder> m_decoder;
     std::vector<std::uint8_t> m_pictureBuffer;

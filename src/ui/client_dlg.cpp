@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QThread>
 #include <QUrl>
@@ -27,35 +28,27 @@
 #include "ui/dev_list_commands.h"
 #include "ui/device_list_model.h"
 #include "ui/device_list_view.h"
+#include "ui/discovery_pump.h"
 #include "ui/dlg_line_check.h"
 #include "ui/main_controls.h"
 #include "ui/ownerdraw_tab_ctrl.h"
-#include "ui/pages/dlg_dev_info.h"
-#include "ui/pages/dlg_dev_version.h"
-#include "ui/pages/dlg_log.h"
-#include "ui/pages/dlg_motor.h"
-#include "ui/pages/dlg_sensor.h"
-#include "ui/pages/dlg_set_uid.h"
+#include "ui/page_refresher.h"
 #include "ui/pages/dlg_setting.h"
 #include "ui/pages/dlg_video.h"
-#include "ui/pages/dlg_video_param.h"
+#include "ui/pages/page_table.h"
 #include "ui/result_pane.h"
+#include "ui/search_progress.h"
+#include "ui/text_fit.h"
 #include "ui/ui_helpers.h"
 #include "ui/upgrade_commands.h"
+#include "ui/wifi_poller.h"
 #include "ui/window_font.h"
 
 namespace {
-constexpr int kFirstTimerId = 2;
-constexpr int kProgressMax = 100;
 constexpr int kIntervalMaxChars = 9;
-constexpr int kIntervalMin = 1;
-constexpr int kIntervalMax = 4;
-constexpr int kRowClickRefreshDelayMs = 30;
 constexpr int kDoubleClickUntickDelayMs = 10;
 constexpr int kTabLog = 7;
-constexpr const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
 
-constexpr int kPasswordMaxChars = 31;
 constexpr int kPasswordListMax = 20;
 
 // Reports every left button press on a widget of the application; changes nothing.
@@ -85,59 +78,8 @@ QString strKey(const char* key) {
     return strQ(strTranslate(key));
 }
 
-CLayoutRect sToLayoutRect(const QRect& rect) {
-    return CLayoutRect{rect.left(), rect.top(), rect.left() + rect.width(),
-                       rect.top() + rect.height()};
-}
-
-QRect sToQRect(const CLayoutRect& rect) {
-    return QRect(rect.m_iLeft, rect.m_iTop, rect.iWidth(), rect.iHeight());
-}
-
-std::size_t uTimerSlot(EDlgTimer timer) {
-    return static_cast<std::size_t>(static_cast<int>(timer) - kFirstTimerId);
-}
-
-bool fgOneShot(EDlgTimer timer) {
-    return timer == EDlgTimer::kTabRefresh || timer == EDlgTimer::kSearchAgain ||
-           timer == EDlgTimer::kLiveRestart;
-}
-
-// The tabs in order: caption key and page.
-struct CTabDef {
-    const char* m_pszCaption;
-};
-constexpr std::array<CTabDef, kPageCount> kTabs{{{"A/V Test"},
-                                                 {"Modify UID"},
-                                                 {"Device Info"},
-                                                 {"Device Version"},
-                                                 {"Video Parameters"},
-                                                 {"Sensor management"},
-                                                 {"Motor Control"},
-                                                 {"Log"}}};
+static_assert(kPageTableSize == kPageCount, "the window shows every page of the table");
 }  // namespace
-
-int iDlgTimerPeriodMs(EDlgTimer timer) {
-    switch (timer) {
-        case EDlgTimer::kProgress:
-            return 10;
-        case EDlgTimer::kWifiPoll:
-            return 4000;
-        case EDlgTimer::kTabRefresh:
-            return 1500;
-        case EDlgTimer::kSort:
-            return 50;
-        case EDlgTimer::kSearchAgain:
-            return 100;
-        case EDlgTimer::kDrain:
-            return 20;
-        case EDlgTimer::kLiveRestart:
-            return 10;
-        case EDlgTimer::kCalibration:
-            return 1200;
-    }
-    return 0;
-}
 
 int iParseInterval(const QString& text) {
     const QString head = text.left(kIntervalMaxChars).trimmed();
@@ -159,14 +101,21 @@ CclientDlg::CclientDlg(CLanStation* lan, CStation* station,
       m_strCurrPassword(QString::fromLatin1(kDefaultDevPassword.data(),
                                             static_cast<qsizetype>(kDefaultDevPassword.size()))) {
     setObjectName(QStringLiteral("CclientDlg"));
-    for (int id = kFirstTimerId; id < kFirstTimerId + static_cast<int>(m_timers.size()); ++id) {
-        const auto timerId = static_cast<EDlgTimer>(id);
-        QTimer& dlgTimer = timer(timerId);
-        dlgTimer.setInterval(iDlgTimerPeriodMs(timerId));
-        dlgTimer.setSingleShot(fgOneShot(timerId));
-        connect(&dlgTimer, &QTimer::timeout, this, [this, timerId] { vTimerTick(timerId); });
-    }
     vCreateControls();
+    m_pPump = new CDiscoveryPump(m_pStation, this);
+    m_pWifiPoller = new CWifiPoller(m_pStation, this);
+    m_pProgressDriver = new CSearchProgress(*m_pProgress, m_pStation, this);
+    connect(m_pProgressDriver, &CSearchProgress::sigSearchDone, this, &CclientDlg::sigSearchDone);
+    m_pRefresher = new CPageRefresher(
+        [this](ETabRefresh cause) {
+            const int tab = m_pTabCtrl->iGetCurSel();
+            if (cause == ETabRefresh::kDelayed) {
+                pPage(tab)->vTabRefresh(cause);
+            } else {
+                vOnTabSelChange(tab, cause);
+            }
+        },
+        this);
     m_pCommands = new CDevListCommands(*this, m_pStation);
     m_pUpgrade = new CUpgradeCommands(*this, m_pStation);
     vCreatePages();
@@ -181,140 +130,28 @@ CclientDlg::~CclientDlg() {
     if (m_clickWatcher) {
         qApp->removeEventFilter(m_clickWatcher.get());
     }
-    for (QTimer& dlgTimer : m_timers) {
-        dlgTimer.stop();
-    }
     if (m_pStation != nullptr) {
         m_pStation->registry().vSetObserver(nullptr);
         m_pStation->vSetLoginWait(nullptr);
-        m_pStation->videoParam().vSetView(nullptr);
-        m_pStation->motor().vSetView(nullptr);
     }
     vDbgPrint("camkit:%s, %d=>exit\r\n", "CclientDlg::~CclientDlg", __LINE__);
 }
 
-void CclientDlg::vCreateControls() {
-    const QFontMetrics templateMetrics(sTemplateFont());
-    const CDialogUnits units =
-        sDialogUnitsFromFont(templateMetrics.horizontalAdvance(QString::fromLatin1(kAlphabet)),
-                             templateMetrics.height());
-    const CLayoutRect client =
-        sDialogRectToPixels(0, 0, kMainDlgWidthDlu, kMainDlgHeightDlu, units);
-    resize(client.iWidth(), client.iHeight());
-
-    m_pDevListModel = new CDevListModel(this);
-    for (const CControlDef& def : kMainControls) {
-        QString caption;
-        if (def.m_pszCaption != nullptr) {
-            caption = def.m_fgTranslate ? strKey(def.m_pszCaption)
-                                        : QString::fromLatin1(def.m_pszCaption);
-        }
-        QWidget* control = nullptr;
-        switch (def.m_eKind) {
-            case ECtlKind::kGroupBox:
-                control = new QGroupBox(caption, this);
-                break;
-            case ECtlKind::kLabel:
-                control = new QLabel(caption, this);
-                break;
-            case ECtlKind::kEdit:
-            case ECtlKind::kPasswordEdit:
-                control = new QLineEdit(this);
-                break;
-            case ECtlKind::kCheckBox:
-                control = new QCheckBox(caption, this);
-                break;
-            case ECtlKind::kPushButton: {
-                auto* button = new QPushButton(caption, this);
-                // Enter belongs to the window (vOnOK), never to a button.
-                button->setAutoDefault(false);
-                button->setDefault(false);
-                control = button;
-                break;
-            }
-            case ECtlKind::kProgress:
-                m_pProgress = new QProgressBar(this);
-                m_pProgress->setRange(0, kProgressMax);
-                m_pProgress->setValue(0);
-                m_pProgress->setTextVisible(false);
-                control = m_pProgress;
-                break;
-            case ECtlKind::kDevList:
-                m_pDevList = new CDevListView(this, m_pDevListModel);
-                control = m_pDevList;
-                break;
-            case ECtlKind::kWifiList:
-                m_pWifiList = new CWifiListView(this);
-                control = m_pWifiList;
-                break;
-            case ECtlKind::kTab:
-                m_pTabCtrl = new COwnerdrawTabCtrl(this);
-                control = m_pTabCtrl;
-                break;
-            case ECtlKind::kPoolPane:
-                m_pPoolPane = new CResultPane(this);
-                control = m_pPoolPane;
-                break;
-            case ECtlKind::kResultPane:
-                m_pResultPane = new CResultPane(this);
-                m_pResultPane->vSetText(caption);
-                control = m_pResultPane;
-                break;
-        }
-        control->setObjectName(QString::number(def.m_iId));
-        control->setGeometry(
-            sToQRect(sDialogRectToPixels(def.m_iX, def.m_iY, def.m_iW, def.m_iH, units)));
-        m_controls.emplace(def.m_iId, control);
-    }
-    m_pSelectAll = qobject_cast<QCheckBox*>(pControl(kIdcSelectAll));
-    m_pIntervalEdit = qobject_cast<QLineEdit*>(pControl(kIdcIntervalEdit));
-    m_pFilterEdit = qobject_cast<QLineEdit*>(pControl(kIdcFilterEdit));
-    m_pSdCardLabel = qobject_cast<QLabel*>(pControl(kIdcSdCardLabel));
-    m_pDeviceKind = qobject_cast<QLabel*>(pControl(kIdcDeviceKind));
-    m_pWifiStatus = qobject_cast<QLabel*>(pControl(kIdcWifiStatus));
-
-    auto* password = qobject_cast<QLineEdit*>(pControl(kIdcPasswordEdit));
-    password->setMaxLength(kPasswordMaxChars);
-    password->setText(m_strCurrPassword);
-    m_acPasswordEdit.iInit(password);
-    m_pIntervalEdit->setText(QStringLiteral("3"));
-    m_pFilterEdit->setMaxLength(CDevRegistry::kFilterMaxChars);
-    m_pWifiStatus->setText(strKey("Not connected"));
-    pControl(kIdcTimeInterval)->installEventFilter(this);
-    pControl(kIdcAutoRefresh)->installEventFilter(this);
-
-    auto* about = new QAction(strKey("About Kestrel..."), this);
-    about->setShortcut(QKeySequence(Qt::Key_F1));
-    connect(about, &QAction::triggered, this, &CclientDlg::vShowAbout);
-    addAction(about);
-    setContextMenuPolicy(Qt::ActionsContextMenu);
-}
-
 void CclientDlg::vCreatePages() {
-    const std::string& logDir = CSettings::instance().m_strWritableDir;
-    auto* videoParam = new CDlgVideoParam(m_pTabCtrl, m_pStation);
-    auto* motor = new CDlgMotor(m_pTabCtrl, m_pStation);
-    auto* devVersion = new CDlgDevVersion(m_pTabCtrl, m_pStation);
-    auto* sensor = new CDlgSensor(m_pTabCtrl, m_pStation);
-    m_pages = {new CDlgVideo(m_pTabCtrl, m_pStation),
-               new CDlgSetUid(m_pTabCtrl, m_pStation),
-               new CDlgDevInfo(m_pTabCtrl, m_pStation),
-               devVersion,
-               videoParam,
-               sensor,
-               motor,
-               new CDlgLog(m_pTabCtrl, m_pStation, logDir)};
-    if (m_pStation != nullptr) {
-        m_pStation->videoParam().vSetView(videoParam);
-        m_pStation->motor().vSetView(motor);
-        m_pStation->config().vSetView(devVersion);
-        m_pStation->sensor().vSetView(sensor);
+    const CPageContext context{m_pTabCtrl, m_pStation, CSettings::instance().m_strWritableDir};
+    const QSignalBlocker blocker(m_pTabCtrl);
+    for (std::size_t tab = 0; tab < m_pages.size(); ++tab) {
+        const CPageDef& def = pageTable()[tab];
+        m_pages[tab] = def.m_pfnMake(context);
+        if (m_pStation != nullptr) {
+            m_attachments.push_back(def.m_pfnAttach(*m_pages[tab], *m_pStation));
+        }
+        m_pTabCtrl->iInsertItem(strKey(def.m_pszCaption));
     }
     m_pSetting = new CDlgSetting(this, m_pStation);
     m_pSetting->hide();
-    const QSignalBlocker blocker(m_pTabCtrl);
+    vFitToText();
     for (std::size_t tab = 0; tab < m_pages.size(); ++tab) {
-        m_pTabCtrl->iInsertItem(strKey(kTabs[tab].m_pszCaption));
         CScaledPage* page = m_pages[tab];
         page->setGeometry(m_pTabCtrl->rectPage());
         page->vRecordLayout();
@@ -402,7 +239,7 @@ void CclientDlg::vInitDialog() {
             loop.exec(QEventLoop::ExcludeUserInputEvents);
         });
     }
-    if (m_pLan != nullptr && !m_pLan->fgStart(m_interfaces, &m_loginReplies)) {
+    if (m_pLan != nullptr && !m_pLan->fgStart(m_interfaces)) {
         vMessageBoxTipsOk(nullptr, strKey(kSocketInitFailText));
         vMessageBoxTipsOk(this, strKey("Socket init failed!"));
     }
@@ -428,166 +265,56 @@ void CclientDlg::vTakePassword() {
     setFocus();
 }
 
-void CclientDlg::vRecordLayout() {
-    const QFont windowFont = sWindowFont(kStartFontHeight);
-    m_recordedWindow = CLayoutRect{0, 0, width(), height()};
-    m_layoutTable.clear();
-    for (const CControlDef& def : kMainControls) {
-        QWidget* control = pControl(def.m_iId);
-        control->setFont(windowFont);
-        m_layoutTable.emplace_back(control, sToLayoutRect(control->geometry()));
+QTimer& CclientDlg::timer(EDlgTimer dlgTimer) const {
+    switch (dlgTimer) {
+        case EDlgTimer::kProgress:
+            return m_pProgressDriver->searchTimer();
+        case EDlgTimer::kWifiPoll:
+            return m_pWifiPoller->timer();
+        case EDlgTimer::kTabRefresh:
+            return m_pRefresher->delayedTimer();
+        case EDlgTimer::kSort:
+            return m_pPump->sortTimer();
+        case EDlgTimer::kSearchAgain:
+            return m_pPump->searchAgainTimer();
+        case EDlgTimer::kDrain:
+            return m_pPump->drainTimer();
+        case EDlgTimer::kCalibration:
+            break;
     }
-}
-
-void CclientDlg::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    if (!m_layoutTable.empty()) {
-        vScaleLayout();
-    }
-}
-
-void CclientDlg::vScaleLayout() {
-    const CLayoutRect newWindow{0, 0, width(), height()};
-    const double ratioY = static_cast<double>(height()) / m_recordedWindow.iHeight();
-    const int fontHeight = iWindowFontHeight(ratioY);
-    vDbgPrint("camkit:%s, %d=>h=%d\r\n", "CclientDlg::OnSize", __LINE__, fontHeight);
-    const QFont windowFont = sWindowFont(fontHeight);
-    for (const auto& [control, recorded] : m_layoutTable) {
-        if (control.isNull()) {
-            continue;
-        }
-        control->setFont(windowFont);
-        control->setGeometry(sToQRect(sScaleWindowChild(m_recordedWindow, recorded, newWindow)));
-    }
-    vPlacePages();
-}
-
-void CclientDlg::vPlacePages() {
-    const QRect pageRect = m_pTabCtrl->rectPage();
-    for (CScaledPage* page : m_pages) {
-        page->setGeometry(pageRect);
-    }
-}
-
-QWidget* CclientDlg::pControl(int id) const {
-    const auto found = m_controls.find(id);
-    return found == m_controls.end() ? nullptr : found->second;
-}
-
-QTimer& CclientDlg::timer(EDlgTimer dlgTimer) {
-    return m_timers.at(uTimerSlot(dlgTimer));
+    return m_pProgressDriver->calibrationTimer();
 }
 
 bool CclientDlg::fgTimerActive(EDlgTimer dlgTimer) const {
-    return m_timers.at(uTimerSlot(dlgTimer)).isActive();
+    return timer(dlgTimer).isActive();
 }
 
 int CclientDlg::iTimerPeriodMs(EDlgTimer dlgTimer) const {
-    return m_timers.at(uTimerSlot(dlgTimer)).interval();
+    return timer(dlgTimer).interval();
 }
 
 void CclientDlg::vSetTimerPeriod(EDlgTimer dlgTimer, int periodMs) {
     timer(dlgTimer).setInterval(periodMs);
 }
 
-void CclientDlg::vStartTimer(EDlgTimer dlgTimer) {
-    timer(dlgTimer).start();
-}
-
-void CclientDlg::vStopTimer(EDlgTimer dlgTimer) {
-    timer(dlgTimer).stop();
-}
-
-void CclientDlg::vTimerTick(EDlgTimer dlgTimer) {
-    switch (dlgTimer) {
-        case EDlgTimer::kProgress:
-            vProgressTick();
-            break;
-        case EDlgTimer::kWifiPoll:
-            if (m_pStation == nullptr || !m_pStation->login().fgWifiPollTick()) {
-                vStopTimer(dlgTimer);
-            }
-            break;
-        case EDlgTimer::kTabRefresh:
-            pPage(m_pTabCtrl->iGetCurSel())->vTabRefresh(ETabRefresh::kDelayed);
-            break;
-        case EDlgTimer::kSort:
-            if (m_pStation == nullptr || !m_pStation->discovery().fgSortTick()) {
-                vStopTimer(dlgTimer);
-            }
-            break;
-        case EDlgTimer::kSearchAgain:
-            if (m_pStation != nullptr) {
-                m_pStation->discovery().vSearch();
-            }
-            break;
-        case EDlgTimer::kDrain:
-            // Drains until the queue is empty, 30 records a tick, so that a burst of
-            // replies neither blocks the window nor waits for the next search.
-            if (m_pStation == nullptr || m_pStation->discovery().iDrainDiscoveryQueue() == 0) {
-                vStopTimer(dlgTimer);
-            }
-            break;
-        case EDlgTimer::kLiveRestart:
-            if (CDevInfo devInfo;
-                m_pStation != nullptr && m_pStation->registry().fgGetCurrDevInfo(devInfo)) {
-                pPage(kTabLiveView)->vOnDeviceChosen(EDevChoice::kRowClick, devInfo);
-            }
-            break;
-        case EDlgTimer::kCalibration:
-            vCalibrationTick();
-            break;
-    }
-}
-
-void CclientDlg::vProgressTick() {
-    if (m_iCalibState != 0) {
-        return;
-    }
-    if (m_pProgress->value() >= kProgressMax) {
-        vStopTimer(EDlgTimer::kProgress);
-        emit sigSearchDone();
-        return;
-    }
-    m_pProgress->setValue(m_pProgress->value() + 1);
+int CclientDlg::iCalibrationState() const {
+    return m_pProgressDriver->iCalibrationState();
 }
 
 void CclientDlg::vStartCalibration() {
-    m_iCalibState = 1;
-    vStartTimer(EDlgTimer::kCalibration);
-}
-
-void CclientDlg::vCalibrationTick() {
-    if (m_iCalibState == 1) {
-        m_pProgress->setValue(0);
-        m_iCalibState = 2;
-    }
-    if (m_iCalibState == 0) {
-        return;
-    }
-    if (m_pProgress->value() >= kProgressMax) {
-        vStopTimer(EDlgTimer::kCalibration);
-        m_iCalibState = 0;
-        if (m_pStation != nullptr) {
-            m_pStation->camera().vEndCalibration();
-        }
-        return;
-    }
-    m_pProgress->setValue(m_pProgress->value() + 1);
+    m_pProgressDriver->vStartCalibration();
 }
 
 void CclientDlg::vOnDiscoveryQueued() {
-    if (!fgTimerActive(EDlgTimer::kDrain)) {
-        vStartTimer(EDlgTimer::kDrain);
-    }
+    m_pPump->vOnQueued();
 }
 
 void CclientDlg::vStartWifiPoll() {
-    vStartTimer(EDlgTimer::kWifiPoll);
+    m_pWifiPoller->vStart();
 }
 
 void CclientDlg::vStopWifiPoll() {
-    vStopTimer(EDlgTimer::kWifiPoll);
+    m_pWifiPoller->vStop();
 }
 
 void CclientDlg::vRefresh() {
@@ -601,20 +328,18 @@ void CclientDlg::vRefresh() {
     if (m_pStation != nullptr) {
         m_pStation->registry().vSetListSelect(-1);
     }
+    // The networks a device saw belong to that device: none is selected now.
+    m_pWifiList->vClear();
     const int seconds = iParseInterval(m_pIntervalEdit->text());
     if (seconds < kIntervalMin || seconds > kIntervalMax) {
         vMessageBoxTipsOk(this, strKey("Please input currect seconds"));
         return;
     }
-    if (m_iCalibState == 0) {
-        m_pProgress->setValue(0);
-        vStartTimer(EDlgTimer::kProgress);
-    }
-    vStartTimer(EDlgTimer::kSearchAgain);
+    m_pProgressDriver->vStartSearch();
     if (m_pStation != nullptr) {
         m_pStation->discovery().vRefresh();
     }
-    vStartTimer(EDlgTimer::kSort);
+    m_pPump->vOnSearchStarted();
 }
 
 void CclientDlg::vOpenLineCheck() {
@@ -718,10 +443,7 @@ void CclientDlg::vOnRowClicked(int row) {
     for (CScaledPage* page : m_pages) {
         page->vOnDeviceChosen(EDevChoice::kRowClick, *devInfo);
     }
-    QTimer::singleShot(kRowClickRefreshDelayMs, this, [this] {
-        vOnTabSelChange(m_pTabCtrl->iGetCurSel(), ETabRefresh::kRowClick);
-    });
-    vStartTimer(EDlgTimer::kTabRefresh);
+    m_pRefresher->vOnRowClicked();
 }
 
 void CclientDlg::vOnCheckClicked(int row, bool checked) {
@@ -770,6 +492,9 @@ void CclientDlg::vOnTabSelChange(int tab, ETabRefresh cause) {
         page->hide();
     }
     pPage(tab)->show();
+    if (cause == ETabRefresh::kTabChange) {
+        pPage(tab)->vFocusFirstInput();
+    }
     if (tab == kTabMotor && (m_pStation == nullptr || m_pStation->registry().iListSelect() < 0)) {
         vShowChooseDevTips();
         return;
@@ -804,8 +529,11 @@ void CclientDlg::reject() {
 }
 
 void CclientDlg::vOnOK() {
-    const int tab = m_pTabCtrl->iGetCurSel() == kTabLog ? kTabLog : kTabLiveView;
-    pPage(tab)->vOnEnterKey();
+    // Enter belongs to the page in view: the live view's video starts or stops only
+    // while the operator can see it.
+    if (const int tab = m_pTabCtrl->iGetCurSel(); tab >= 0 && tab < kPageCount) {
+        pPage(tab)->vOnEnterKey();
+    }
 }
 
 void CclientDlg::vOnCancel() {

@@ -12,12 +12,12 @@
 #include <utility>
 #include <vector>
 
-#include "check/login_replies.h"
 #include "net/lan_interfaces.h"
 #include "protocol/dev_registry.h"
 #include "ui/ac_edit.h"
 #include "ui/dev_pwd_save_info.h"
 #include "ui/layout_scale.h"
+#include "ui/pages/page_table.h"
 #include "ui/scaled_page.h"
 
 class CLanStation;
@@ -31,6 +31,10 @@ class CDevListModel;
 class CDevListView;
 class CWifiListView;
 class CResultPane;
+class CDiscoveryPump;
+class CWifiPoller;
+class CSearchProgress;
+class CPageRefresher;
 class COwnerdrawTabCtrl;
 class QCheckBox;
 class QLabel;
@@ -38,18 +42,16 @@ class QLineEdit;
 class QProgressBar;
 class QPushButton;
 
-// The window's timers by id, with their periods.
+// The timers of the window's parts, for tests: each belongs to the part that runs it.
 enum class EDlgTimer : int {
-    kProgress = 2,     // 10 ms: search animation of the progress bar
-    kWifiPoll = 3,     // 4000 ms: Wi-Fi status queries after a connect request
-    kTabRefresh = 4,   // 1500 ms, one shot: the selected page refreshes after a row click
-    kSort = 5,         // 50 ms: sort countdown of the device list
-    kSearchAgain = 6,  // 100 ms, one shot: the search broadcast a second time
-    kDrain = 7,        // 20 ms: discovery replies into the device list, 30 per tick
-    kLiveRestart = 8,  // 10 ms, one shot: the live view follows a device to its new address
-    kCalibration = 9,  // 1200 ms: progress of a running calibration
+    kProgress,     // CSearchProgress, 10 ms: search animation of the progress bar
+    kWifiPoll,     // CWifiPoller, 4000 ms: Wi-Fi status queries after a connect request
+    kTabRefresh,   // CPageRefresher, 1500 ms, one shot: the page refreshes after a row click
+    kSort,         // CDiscoveryPump, 50 ms: sort countdown of the device list
+    kSearchAgain,  // CDiscoveryPump, 100 ms, one shot: the search broadcast a second time
+    kDrain,        // CDiscoveryPump, 20 ms: discovery replies into the device list
+    kCalibration,  // CSearchProgress, 1200 ms: progress of a running calibration
 };
-int iDlgTimerPeriodMs(EDlgTimer timer);
 
 // What the interval box holds as a number: the decimal value at the start of its
 // first 9 characters after leading blanks (" 3" and "3s" are 3; no digits: 0).
@@ -130,7 +132,7 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     // must outlive the window or be unset first.
     void vSetUpgrader(CUpgrader* upgrader);
     CDlgSetting* pSettingPage() const { return m_pSetting; }
-    int iCalibrationState() const { return m_iCalibState; }
+    int iCalibrationState() const;
     const CDevPwdSaveInfo& pwdStore() const { return m_pwdStore; }
     CACEdit& acPasswordEdit() { return m_acPasswordEdit; }
 
@@ -140,7 +142,6 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     CDlgLineCheck* pLineCheck() const { return m_lineCheck.get(); }
     // The login replies of the window's transport (its tap), for the line check; null
     // in a window without a transport.
-    CLoginReplies* pLoginReplies() { return m_pLan != nullptr ? &m_loginReplies : nullptr; }
 
     // IRegistryObserver: keeps the device list, its ticks and the pool pane in step
     // with the registry. A change reported on another thread is shown later on the UI
@@ -169,18 +170,18 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     void reject() override;
 
   private:
+    static constexpr int kPasswordMaxChars = 31;
+    static constexpr int kIntervalMin = 1;
+    static constexpr int kIntervalMax = 4;
+
     void vCreateControls();
     void vCreatePages();
+    void vFitToText();
     void vRecordLayout();
     void vPlacePages();
     void vConnectSignals();
     bool fgDeferredOffUiThread();
-    void vStartTimer(EDlgTimer timer);
-    void vStopTimer(EDlgTimer timer);
-    QTimer& timer(EDlgTimer timer);
-    void vTimerTick(EDlgTimer timer);
-    void vProgressTick();
-    void vCalibrationTick();
+    QTimer& timer(EDlgTimer timer) const;
 
     void vOnOK();
     void vOnCancel();
@@ -211,6 +212,8 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     QLabel* m_pDeviceKind = nullptr;
     QLabel* m_pWifiStatus = nullptr;
     std::array<CScaledPage*, kPageCount> m_pages{};
+    // The pages' attachments to the station's features; they end before the pages go.
+    std::vector<CFeatureAttachment> m_attachments;
     CDlgSetting* m_pSetting = nullptr;  // restart and factory reset; no tab shows it
     CDevListCommands* m_pCommands = nullptr;
     CUpgradeCommands* m_pUpgrade = nullptr;
@@ -220,13 +223,15 @@ class CclientDlg : public QDialog, public IRegistryObserver {
     QString m_strCurrPassword;                // the password box's text last taken
     std::unique_ptr<QObject> m_clickWatcher;  // the window's left clicks, for vTakePassword
 
-    std::array<QTimer, 8> m_timers;  // ids 2..9
-    int m_iCalibState = 0;           // 0 idle, 1 started, 2 running
+    // The parts that run the window's timers (children of the window).
+    CDiscoveryPump* m_pPump = nullptr;
+    CWifiPoller* m_pWifiPoller = nullptr;
+    CSearchProgress* m_pProgressDriver = nullptr;
+    CPageRefresher* m_pRefresher = nullptr;
 
     CLayoutRect m_recordedWindow;
     std::vector<std::pair<QPointer<QWidget>, CLayoutRect>> m_layoutTable;
 
-    CLoginReplies m_loginReplies;  // the transport's tap
     // Declared after the tap: its running check is stopped and joined first.
     std::unique_ptr<CDlgLineCheck> m_lineCheck;
 };

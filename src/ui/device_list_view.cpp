@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QMouseEvent>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <algorithm>
 
 #include "app/translate.h"
@@ -11,6 +12,8 @@
 
 namespace {
 constexpr int kRowPaddingPx = 4;
+constexpr int kUidShownChars = 20;
+constexpr int kSsidShownChars = 32;
 
 // Rows as high as a line of the list's font, after every change of the font.
 void vFitRowsToFont(QTableView& view) {
@@ -33,6 +36,7 @@ void vSetListStyles(QTableView& view) {
 }
 
 constexpr int kWifiColumns = 5;
+constexpr int kWifiColumnSsid = 1;
 constexpr int kWifiColumnWidths[kWifiColumns] = {50, 100, 50, 50, 50};
 }  // namespace
 
@@ -43,6 +47,7 @@ CDevListView::CDevListView(QWidget* parent, CDevListModel* model) : QTableView(p
         setColumnWidth(column, CDevListModel::iColumnWidth(column));
     }
     setColumnWidth(CDevListModel::kColId, iIdColumnWidth());
+    setColumnWidth(CDevListModel::kColUid, iUidColumnWidth());
     horizontalHeader()->setSectionsClickable(true);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
             &CDevListView::sigHeaderClicked);
@@ -73,11 +78,22 @@ int CDevListView::iIdColumnWidth() const {
     return std::max(CDevListModel::iColumnWidth(CDevListModel::kColId), needed.width() + gridPx);
 }
 
+int CDevListView::iUidColumnWidth() const {
+    // A UID's characters are capitals and digits: twenty of their average width.
+    const QString sample = QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789");
+    const auto characters = static_cast<int>(sample.size());
+    const int average = (fontMetrics().horizontalAdvance(sample) + characters - 1) / characters;
+    const int margin = 2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1);
+    return std::max(CDevListModel::iColumnWidth(CDevListModel::kColUid),
+                    average * kUidShownChars + margin + 1);
+}
+
 void CDevListView::changeEvent(QEvent* event) {
     QTableView::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange) {
         vFitRowsToFont(*this);
         setColumnWidth(CDevListModel::kColId, iIdColumnWidth());
+        setColumnWidth(CDevListModel::kColUid, iUidColumnWidth());
     }
 }
 
@@ -130,6 +146,13 @@ void CWifiListView::vAddRow(const QString& ssid, int intensity, int encryption) 
     model->appendRow({new QStandardItem(QString::number(before)), new QStandardItem(ssid),
                       new QStandardItem(QString::number(intensity)),
                       new QStandardItem(QString::number(encryption)), new QStandardItem()});
+    // A network's name shows whole, up to the longest a network may have.
+    const int ssidWidth =
+        fontMetrics().horizontalAdvance(ssid.left(kSsidShownChars)) +
+        2 * (style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1) + 1;
+    if (columnWidth(kWifiColumnSsid) < ssidWidth) {
+        setColumnWidth(kWifiColumnSsid, ssidWidth);
+    }
 }
 
 void CWifiListView::vClear() {

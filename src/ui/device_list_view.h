@@ -25,6 +25,8 @@ class CDevListView : public QTableView {
     // three-digit row number need in the list's current font and style. The column and
     // the row height follow every change of the font.
     int iIdColumnWidth() const;
+    // Width of the UID column: twenty characters of a UID in the list's font.
+    int iUidColumnWidth() const;
 
   signals:
     void sigRowClicked(int row);

@@ -23,6 +23,7 @@
 #include "app/settings.h"
 #include "app/text_conv.h"
 #include "check/check_report.h"
+#include "check/line_check_run.h"
 #include "media/horn_test.h"
 #include "protocol/station.h"
 #include "ui/client_dlg.h"
@@ -46,23 +47,11 @@ QString strQ(const std::string& text) {
     return QString::fromStdString(strSanitizeUtf8(text));
 }
 
-std::string strLocalTime(std::time_t when) {
-    std::tm local{};
-    localtime_r(&when, &local);
-    std::array<char, 32> text{};
-    std::strftime(text.data(), text.size(), "%Y-%m-%d %H:%M:%S", &local);
-    return text.data();
-}
-
 // The failed steps of a row, one "step: reason" a line.
 QString strFailures(const CDeviceCheck& row) {
     QStringList lines;
-    for (std::size_t s = 0; s < kCheckStepCount; ++s) {
-        const CStepResult& result = row.m_steps[s];
-        if (result.m_eOutcome == EStepOutcome::kFail) {
-            lines << strQ(std::string(strStepName(static_cast<ECheckStep>(s))) + ": " +
-                          result.m_strReason);
-        }
+    for (const std::string& failure : vecFailureTexts(row)) {
+        lines << strQ(failure);
     }
     return lines.join(QLatin1Char('\n'));
 }
@@ -232,8 +221,7 @@ bool CDlgLineCheck::fgStart() {
         return false;
     }
     CStation* station = m_window.pStation();
-    CLoginReplies* replies = m_window.pLoginReplies();
-    if (station == nullptr || replies == nullptr) {
+    if (station == nullptr) {
         m_pStatus->setText(strTrKey("No device to check"));
         return false;
     }
@@ -272,22 +260,18 @@ bool CDlgLineCheck::fgStart() {
     for (const CDevInfo& device : devices) {
         targets.push_back({device.m_uiIpAddr, device});
     }
-    const std::time_t startedAt = std::time(nullptr);
-    const std::string folder =
-        strMakeReportFolder(m_pReportBase->text().trimmed().toStdString(), startedAt, error);
-    if (folder.empty()) {
+    options.m_iParallel = m_pParallel->value();
+    options.m_strPassword = station->strPassword();
+    options.m_strHornFile = strFindHornFile(CSettings::instance().m_strProgramDir);
+    auto run = std::make_unique<CLineCheckRun>(station->sender(), std::move(options));
+    if (!run->fgPrepare(m_pReportBase->text().trimmed().toStdString(), error)) {
         m_pStatus->setText(strQ(error));
         return false;
     }
     m_window.pDevListModel()->vClearMarks();
     const std::string benchText = strCompareWithBench(expected);
     m_strBenchText = strQ(benchText);
-    options.m_iParallel = m_pParallel->value();
-    options.m_strPassword = station->strPassword();
-    options.m_strHornFile = strFindHornFile(CSettings::instance().m_strProgramDir);
-    options.m_strSnapshotDir = folder;
-
-    m_check = std::make_unique<CLineCheck>(station->sender(), *replies, std::move(options));
+    m_run = std::move(run);
     m_relay = std::make_unique<CProgressRelay>(
         *this,
         [this](const CDeviceCheck& row, int done, int total) { vOnDeviceDone(row, done, total); });
@@ -295,20 +279,8 @@ bool CDlgLineCheck::fgStart() {
     m_pProgress->setValue(0);
     m_pStatus->setText(strTrKey("Checking %1 devices...").arg(targets.size()));
     vSetRunning(true);
-    m_worker = std::jthread([this, targets = std::move(targets), folder, benchText, startedAt] {
-        const Clock::time_point start = Clock::now();
-        CCheckReport report;
-        report.m_rows = m_check->vecRun(targets, m_relay.get());
-        report.m_lMs = static_cast<long>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count());
-        report.m_strStarted = strLocalTime(startedAt);
-        report.m_strBench = benchText;
-        CRunEnd end;
-        end.m_strFolder = folder;
-        if (!fgWriteCheckReport(folder, report, end.m_strError)) {
-            end.m_strFolder.clear();
-        }
-        end.m_rows = std::move(report.m_rows);
+    m_worker = std::jthread([this, targets = std::move(targets), benchText] {
+        CLineCheckRunEnd end = m_run->sRun(targets, benchText, m_relay.get());
         QMetaObject::invokeMethod(
             this, [this, end = std::move(end)] { vOnRunEnded(end); }, Qt::QueuedConnection);
     });
@@ -316,8 +288,8 @@ bool CDlgLineCheck::fgStart() {
 }
 
 void CDlgLineCheck::vStop() {
-    if (m_check && fgRunning()) {
-        m_check->vStop();
+    if (m_run && fgRunning()) {
+        m_run->vStop();
         m_pStatus->setText(strTrKey("Stopping..."));
     }
 }
@@ -328,16 +300,15 @@ void CDlgLineCheck::vOnDeviceDone(const CDeviceCheck& row, int done, int total) 
     m_pProgress->setValue(done);
 }
 
-void CDlgLineCheck::vOnRunEnded(const CRunEnd& end) {
+void CDlgLineCheck::vOnRunEnded(const CLineCheckRunEnd& end) {
     if (m_worker.joinable()) {
         m_worker.join();
     }
     m_relay.reset();
-    m_check.reset();
+    m_run.reset();
     vSetRunning(false);
-    const auto passed = std::count_if(end.m_rows.begin(), end.m_rows.end(),
-                                      [](const CDeviceCheck& row) { return row.fgPassed(); });
-    const auto failed = static_cast<long>(end.m_rows.size()) - passed;
+    const long passed = end.m_lPassed;
+    const long failed = end.m_lFailed;
     if (end.m_strFolder.empty()) {
         m_pStatus->setText(strQ(end.m_strError));
         vPrintLines(strTrKey("Line check: %1 passed, %2 failed — no report: %3")

@@ -12,6 +12,7 @@
 #include "check/check_result.h"
 #include "check/expected_bench.h"
 #include "check/line_check.h"
+#include "check/line_check_run.h"
 
 class CclientDlg;
 class QCheckBox;
@@ -27,7 +28,9 @@ class QSpinBox;
 // status line; "Open report" once a report is written.
 //
 // The check runs on every ticked device of the list or, when none is ticked, on every
-// listed device, on a thread of the dialog (the core's CLineCheck); its progress comes
+// listed device, on a thread of the dialog (the core's CLineCheckRun, which also writes
+// the report; its login uses a socket of its own, so nothing shows in the window's lists
+// because a device was checked); its progress comes
 // back onto the UI thread. Each finished device marks its row in the list; at the end
 // the result pane gets the summary line and, with an expected bench, the comparison.
 // After every search of the window the found devices are compared with the expected
@@ -73,12 +76,6 @@ class CDlgLineCheck : public QDialog {
     const QString& strReportFolder() const { return m_strReportFolder; }
 
   private:
-    struct CRunEnd {
-        std::vector<CDeviceCheck> m_rows;
-        std::string m_strFolder;
-        std::string m_strError;  // the report could not be written
-    };
-
     // The expected bench of the settings: nullopt with no error when none is set.
     std::optional<CExpectedBench> sExpectedBench(std::string& error) const;
     // Compares the listed devices with the expected bench: marks the unexpected ones
@@ -86,7 +83,7 @@ class CDlgLineCheck : public QDialog {
     std::string strCompareWithBench(const std::optional<CExpectedBench>& expected);
     void vOnSearchDone();
     void vOnDeviceDone(const CDeviceCheck& row, int done, int total);
-    void vOnRunEnded(const CRunEnd& end);
+    void vOnRunEnded(const CLineCheckRunEnd& end);
     // Each line of text on a line of its own in the result pane.
     void vPrintLines(const QString& text);
     void vChooseBenchFile();
@@ -108,7 +105,7 @@ class CDlgLineCheck : public QDialog {
     QString m_strReportFolder;
     QString m_strBenchText;  // the comparison of the running check
 
-    std::unique_ptr<CLineCheck> m_check;  // of the running check
+    std::unique_ptr<CLineCheckRun> m_run;  // the running check
     std::unique_ptr<ICheckProgress> m_relay;
-    std::jthread m_worker;  // runs m_check; joined before the check goes
+    std::jthread m_worker;  // runs m_run; joined before the run goes
 };

@@ -1,6 +1,9 @@
 #include "ui/layout_scale.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
+#include <utility>
 
 namespace {
 constexpr int kLettersInAlphabetRow = 52;
@@ -77,4 +80,42 @@ int iComboDropBottom(int top, int bottom, int factor) {
 CLayoutRect sTabPageRect(int clientWidth, int clientHeight, int tabRowHeight) {
     constexpr int kSideMargin = 2;
     return CLayoutRect{kSideMargin, tabRowHeight, clientWidth - kSideMargin, clientHeight};
+}
+
+int iFitWidths(std::vector<CLayoutRect>& rects, const std::vector<int>& needs) {
+    // The room made so far: edges at or right of each x move right by its width.
+    std::vector<std::pair<int, int>> insertions;
+    const auto mapped = [&insertions](int x) {
+        int moved = x;
+        for (const auto& [at, width] : insertions) {
+            if (x >= at) {
+                moved += width;
+            }
+        }
+        return moved;
+    };
+    // Left to right, so that a control's own room is made before what follows it.
+    std::vector<std::size_t> order(rects.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        order[i] = i;
+    }
+    std::stable_sort(order.begin(), order.end(), [&rects](std::size_t a, std::size_t b) {
+        return rects[a].m_iRight < rects[b].m_iRight;
+    });
+    int added = 0;
+    for (const std::size_t i : order) {
+        if (i >= needs.size()) {
+            continue;
+        }
+        const int width = mapped(rects[i].m_iRight) - mapped(rects[i].m_iLeft);
+        if (width < needs[i]) {
+            insertions.emplace_back(rects[i].m_iRight, needs[i] - width);
+            added += needs[i] - width;
+        }
+    }
+    for (CLayoutRect& rect : rects) {
+        rect.m_iLeft = mapped(rect.m_iLeft);
+        rect.m_iRight = mapped(rect.m_iRight);
+    }
+    return added;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <vector>
+
 // The proportional layout of the main window and its tab pages, as pure arithmetic
 // on rectangles: no widgets, no fonts. The window and the pages record their own
 // rectangle and every child's rectangle once, and on every resize map each recorded
@@ -71,3 +73,11 @@ int iComboDropBottom(int top, int bottom, int factor);
 // Where the tab pages sit inside the tab control: its client rectangle shrunk by
 // 2 px left and right and by tabRowHeight at the top.
 CLayoutRect sTabPageRect(int clientWidth, int clientHeight, int tabRowHeight);
+
+// Widens the controls whose text does not fit, keeping the arrangement. rects holds the
+// controls' rectangles (changed in place), needs the width each must have at least (0:
+// any). Room for a control short of width is made at its right edge: that edge and
+// every edge at or right of it, of every control, move right by the shortfall, so rows
+// keep their order, columns stay aligned and a rectangle spanning the edge (a group
+// box, the window) grows with it. Returns how much wider the whole arrangement became.
+int iFitWidths(std::vector<CLayoutRect>& rects, const std::vector<int>& needs);

@@ -95,6 +95,8 @@ void vRunStation(CSingleInstance& instance, const CStartOptions& options) {
     upgradeBridge.vAttach(&window);
     window.vInitDialog();
     instance.vSetWindow(&window);
+    // SIGTERM and SIGINT close the window as its close box does.
+    QObject::connect(&instance, &CSingleInstance::sigStopRequested, &window, &QWidget::close);
     if (!options.m_strScreenshot.empty()) {
         QTimer::singleShot(kScreenshotDelayMs, &window, [&window, &options] {
             if (!window.grab().save(QString::fromStdString(options.m_strScreenshot), "PNG")) {
@@ -146,6 +148,7 @@ int main(int argc, char* argv[]) {
         case EInstanceRole::kFirst:
             break;
     }
+    instance.vStopOnSignals();
 
     vRunStation(instance, options);
     vDbgPrint("camkit:%s, %d=>all exit\r\n", "CclientApp::InitInstance", __LINE__);

@@ -39,12 +39,25 @@ int COwnerdrawTabBar::iRowHeight() const {
     return std::max(kMinTabRowHeight, fontMetrics().height() + 4);
 }
 
-QSize COwnerdrawTabBar::tabSizeHint(int /*index*/) const {
+int COwnerdrawTabBar::iLeastRowWidth() const {
+    int total = 0;
+    for (int i = 0; i < count(); ++i) {
+        total += fontMetrics().horizontalAdvance(tabText(i)) + kTabTextPadding;
+    }
+    return total;
+}
+
+QSize COwnerdrawTabBar::tabSizeHint(int index) const {
     int widest = 0;
     for (int i = 0; i < count(); ++i) {
         widest = std::max(widest, fontMetrics().horizontalAdvance(tabText(i)));
     }
-    return QSize(widest + kTabTextPadding, iRowHeight());
+    const int room = parentWidget() != nullptr ? parentWidget()->width() : width();
+    const int equalWidth = widest + kTabTextPadding;
+    if (equalWidth * count() <= room) {
+        return QSize(equalWidth, iRowHeight());
+    }
+    return QSize(fontMetrics().horizontalAdvance(tabText(index)) + kTabTextPadding, iRowHeight());
 }
 
 void COwnerdrawTabBar::paintEvent(QPaintEvent* /*event*/) {

@@ -16,8 +16,9 @@ struct CTabColours {
 enum class ETabState { Selected, Disabled, Normal };
 CTabColours sTabColours(ETabState state, const QPalette& palette);
 
-// The tab row of COwnerdrawTabCtrl: every tab has the width of the widest one and is
-// painted by sTabColours, its text centred on one line.
+// The tab row of COwnerdrawTabCtrl: every tab has the width of the widest one when all
+// fit in the row that way, otherwise the width of its own text, so that no tab hides
+// behind scroll arrows; painted by sTabColours, its text centred on one line.
 class COwnerdrawTabBar : public QTabBar {
     Q_OBJECT
 
@@ -26,6 +27,8 @@ class COwnerdrawTabBar : public QTabBar {
 
     // Height of the tab row for the current font, at least 20 px.
     int iRowHeight() const;
+    // The least width that shows every tab whole, each as wide as its own text.
+    int iLeastRowWidth() const;
 
   protected:
     QSize tabSizeHint(int index) const override;

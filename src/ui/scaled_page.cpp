@@ -1,11 +1,21 @@
 #include "ui/scaled_page.h"
 
 #include <QAbstractItemView>
+#include <QAbstractSpinBox>
 #include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTableView>
+#include <algorithm>
+#include <vector>
 
+#include "ui/text_fit.h"
 #include "ui/window_font.h"
 
 namespace {
+// Room a page keeps right of its rightmost control.
+constexpr int kPageMarginPx = 6;
+
 CLayoutRect sToLayoutRect(const QRect& rect) {
     return CLayoutRect{rect.left(), rect.top(), rect.left() + rect.width(),
                        rect.top() + rect.height()};
@@ -26,6 +36,49 @@ void CScaledPage::vRecordLayout() {
     for (QWidget* child : findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
         child->setFont(pageFont);
         m_layoutTable.emplace_back(child, sToLayoutRect(child->geometry()));
+    }
+}
+
+int CScaledPage::iFitChildrenToText() {
+    const QFont pageFont = sWindowFont(kStartFontHeight);
+    const QList<QWidget*> children = findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    for (QWidget* child : children) {
+        child->setFont(pageFont);
+    }
+    iFitToText(std::vector<QWidget*>(children.begin(), children.end()));
+    int right = 0;
+    for (QWidget* child : children) {
+        if (auto* view = qobject_cast<QTableView*>(child); view != nullptr) {
+            vFitHeaderSections(*view);
+        }
+        if (!child->isHidden()) {
+            right = std::max(right, child->geometry().left() + child->geometry().width());
+        }
+    }
+    return right + kPageMarginPx;
+}
+
+void CScaledPage::vFocusFirstInput() {
+    QWidget* firstFocusable = nullptr;
+    for (QWidget* child : findChildren<QWidget*>()) {
+        if (!child->isEnabled() || !child->isVisibleTo(this) ||
+            (child->focusPolicy() & Qt::TabFocus) == 0) {
+            continue;
+        }
+        const auto* text = qobject_cast<QPlainTextEdit*>(child);
+        if (qobject_cast<QLineEdit*>(child) != nullptr ||
+            qobject_cast<QComboBox*>(child) != nullptr ||
+            qobject_cast<QAbstractSpinBox*>(child) != nullptr ||
+            (text != nullptr && !text->isReadOnly())) {
+            child->setFocus(Qt::TabFocusReason);
+            return;
+        }
+        if (firstFocusable == nullptr) {
+            firstFocusable = child;
+        }
+    }
+    if (firstFocusable != nullptr) {
+        firstFocusable->setFocus(Qt::TabFocusReason);
     }
 }
 

@@ -29,6 +29,12 @@ class CScaledPage : public QWidget {
     // (the live view page 4, the default configuration page 5, other pages 1).
     CScaledPage(QWidget* parent, int comboDropFactor);
 
+    // Gives every direct child the page font (height 15) and widens those whose text
+    // does not fit it (and the columns of its lists), keeping the arrangement: controls
+    // right of a widened one move right (iFitToText). Call before vRecordLayout. Returns
+    // the width the page needs to show every child.
+    int iFitChildrenToText();
+
     // Gives every direct child the page font (height 15) and records the page's and
     // the children's current rectangles, replacing an earlier record.
     void vRecordLayout();
@@ -48,11 +54,15 @@ class CScaledPage : public QWidget {
         (void)choice, (void)devInfo;
     }
 
-    // Enter and Escape in the main window, which never close it: Enter goes to the log
-    // page while its tab is shown and to the live view page otherwise; Escape always
-    // to the live view page.
+    // Enter and Escape in the main window, which never close it: Enter goes to the page
+    // whose tab is shown (a page applies what its focused field belongs to, or does
+    // nothing); Escape always to the live view page.
     virtual void vOnEnterKey() {}
     virtual void vOnEscapeKey() {}
+
+    // Gives the focus to the page's first field the operator types or picks in, in the
+    // order the page made them; without one, to its first control that takes the focus.
+    void vFocusFirstInput();
 
     // Recorded size of the page; empty until vRecordLayout.
     QSize sRecordedSize() const { return m_recordedSize; }

@@ -1,7 +1,13 @@
 #include "ui/single_instance.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QLocalSocket>
+#include <QStandardPaths>
+#include <cerrno>
+#include <csignal>
 
 #include "app/dbg_print.h"
 
@@ -10,6 +16,21 @@ constexpr char kShowRequest[] = "show\n";
 constexpr char kAnswerShown = '1';
 constexpr char kAnswerNoWindow = '0';
 constexpr qint64 kAnswerBytes = 1;
+
+// The signal handler's way to the UI thread: one byte per signal into a pipe.
+int g_signalPipe[2] = {-1, -1};
+
+void vOnStopSignal(int) {
+    const int savedErrno = errno;
+    const char byte = 's';
+    [[maybe_unused]] const ssize_t ignored = ::write(g_signalPipe[1], &byte, 1);
+    errno = savedErrno;
+}
+
+// Whether names in folder need the user's id to be the user's own.
+bool fgSharedFolder(const QString& folder) {
+    return folder == QDir::tempPath();
+}
 }  // namespace
 
 CSingleInstance::CSingleInstance(QString name, QObject* parent)
@@ -24,14 +45,51 @@ CSingleInstance::~CSingleInstance() {
     }
 }
 
+QString CSingleInstance::strFolder() {
+    // An unusable folder reads as empty; a lock beside the working directory would let
+    // two starts from different folders both run.
+    // Qt checks that the runtime folder the session names is this user's alone.
+    QString folder = qEnvironmentVariableIsEmpty("XDG_RUNTIME_DIR")
+                         ? QString()
+                         : QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (folder.isEmpty() || !QDir(folder).exists()) {
+        folder = QDir::tempPath();
+    }
+    return QDir(folder).exists() ? folder : QString();
+}
+
 QString CSingleInstance::strLockPath(const QString& name) {
-    // An unusable temporary folder reads as empty; a lock beside the working directory
-    // would let two starts from different folders both run.
-    const QString folder = QDir::tempPath();
+    const QString folder = strFolder();
     if (folder.isEmpty()) {
         return {};
     }
-    return QDir(folder).filePath(name + QStringLiteral(".lock"));
+    const QString suffix =
+        fgSharedFolder(folder) ? QStringLiteral("-%1").arg(::getuid()) : QString();
+    return QDir(folder).filePath(name + suffix + QStringLiteral(".lock"));
+}
+
+QString CSingleInstance::strServerPath(const QString& name) {
+    const QString lock = strLockPath(name);
+    return lock.isEmpty() ? QString() : lock.left(lock.size() - 5) + QStringLiteral(".socket");
+}
+
+void CSingleInstance::vStopOnSignals() {
+    if (m_signalNotifier || ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;
+    }
+    m_signalNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+    connect(m_signalNotifier.get(), &QSocketNotifier::activated, this, [this] {
+        char drained[16];
+        while (::read(g_signalPipe[0], drained, sizeof drained) > 0) {
+        }
+        emit sigStopRequested();
+    });
+    struct sigaction action {};
+    action.sa_handler = &vOnStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    ::sigaction(SIGTERM, &action, nullptr);
+    ::sigaction(SIGINT, &action, nullptr);
 }
 
 EInstanceRole CSingleInstance::eAcquire(int answerTimeoutMs) {
@@ -50,7 +108,7 @@ EInstanceRole CSingleInstance::eAcquire(int answerTimeoutMs) {
             return EInstanceRole::kFailed;
         }
         QLocalSocket socket;
-        socket.connectToServer(m_strName);
+        socket.connectToServer(strServerPath(m_strName));
         if (!socket.waitForConnected(answerTimeoutMs)) {
             return EInstanceRole::kOtherWithoutWindow;
         }
@@ -65,9 +123,10 @@ EInstanceRole CSingleInstance::eAcquire(int answerTimeoutMs) {
         return EInstanceRole::kOtherWithoutWindow;
     }
     // Holding the lock, a server file left by a dead owner is ours to remove.
-    QLocalServer::removeServer(m_strName);
+    const QString serverPath = strServerPath(m_strName);
+    QLocalServer::removeServer(serverPath);
     m_server.setSocketOptions(QLocalServer::UserAccessOption);
-    if (!m_server.listen(m_strName)) {
+    if (!m_server.listen(serverPath)) {
         vDbgPrint("camkit:err:%s, %d=>listen fail:%s\r\n", "CSingleInstance::eAcquire", __LINE__,
                   m_server.errorString().toLocal8Bit().constData());
         m_lock->unlock();

@@ -4,6 +4,7 @@
 #include <QLockFile>
 #include <QObject>
 #include <QPointer>
+#include <QSocketNotifier>
 #include <QString>
 #include <QWidget>
 #include <memory>
@@ -17,8 +18,10 @@ enum class EInstanceRole {
 };
 
 // One running copy of the program per user: a lock file held for the life of the
-// object (taken over when its owner has died) and a local server of the same name
-// through which a later start asks the running one to show its window.
+// object (taken over when its owner has died) and a local server beside it through
+// which a later start asks the running one to show its window. Both live in the
+// user's own runtime folder, so another user's station, running, dead or faked,
+// never blocks this one.
 //
 // The running instance answers from its event loop: while it has no window, or does
 // not run its loop within the later start's waiting time, the later start is told
@@ -39,13 +42,25 @@ class CSingleInstance : public QObject {
     // starts are told there is none.
     void vSetWindow(QWidget* window) { m_window = window; }
 
-    // Path of the lock file of a name in the temporary folder; empty when that folder
-    // does not exist.
+    // SIGTERM and SIGINT no longer end the process at once: they emit
+    // sigStopRequested on the UI thread, so that its owner closes the station in
+    // order and the lock and server files go with it. Call once per process.
+    void vStopOnSignals();
+
+    // The user's runtime folder (XDG_RUNTIME_DIR when it is the user's own); when
+    // there is none, the temporary folder, where the names carry the user's id. Empty
+    // when neither exists.
+    static QString strFolder();
+    // Path of the lock file of a name; empty when strFolder is.
     static QString strLockPath(const QString& name);
+    // Full path of the local server of a name; empty when strFolder is.
+    static QString strServerPath(const QString& name);
 
   signals:
     // A later start asked for the window and it was shown.
     void sigWindowShown();
+    // SIGTERM or SIGINT arrived (after vStopOnSignals).
+    void sigStopRequested();
 
   private:
     void vOnNewConnection();
@@ -55,4 +70,5 @@ class CSingleInstance : public QObject {
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer m_server;
     QPointer<QWidget> m_window;
+    std::unique_ptr<QSocketNotifier> m_signalNotifier;
 };

@@ -4,6 +4,7 @@
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QStringList>
+#include <algorithm>
 
 namespace {
 constexpr int kTemplatePointSize = 9;
@@ -38,6 +39,15 @@ QFont sWindowFont(int cellHeight) {
     }
     font.setPixelSize(1);
     return font;
+}
+
+CDialogUnits sTemplateUnits() {
+    const QFontMetrics metrics(sTemplateFont());
+    const CDialogUnits units = sDialogUnitsFromFont(
+        metrics.horizontalAdvance(
+            QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")),
+        metrics.height());
+    return CDialogUnits{units.m_iBaseX, std::min(units.m_iBaseY, kMaxTemplateBaseY)};
 }
 
 QFont sTemplateFont() {

@@ -13,7 +13,7 @@
 //      kResultKeys): every literal in it.
 //   4. The body of a function named psz...Key (a key chosen by a code): every literal
 //      in its return statements.
-//   5. The caption tables of the main window: kTabs (every literal) and kMainControls
+//   5. The caption tables of the main window: kPages (every literal) and kMainControls
 //      (the caption of each entry whose translate flag is true, i.e. a literal
 //      followed by ", true").
 //
@@ -59,7 +59,7 @@ struct CCaptionTable {
     const char* m_pszName;
     bool m_fgFlaggedOnly;
 };
-constexpr CCaptionTable kCaptionTables[] = {{"kTabs", false}, {"kMainControls", true}};
+constexpr CCaptionTable kCaptionTables[] = {{"kPages", false}, {"kMainControls", true}};
 
 constexpr std::size_t kValueMaxBytes = 199;
 
@@ -373,7 +373,7 @@ TEST(LangFile, EveryKeyTheProgramShowsHasATranslation) {
         EXPECT_GT(scan.m_patternHits.count(call.m_pszCallee), 0U)
             << "no key passed to " << call.m_pszCallee << " any more: update the scan";
     }
-    for (const char* pattern : {"kTabs", "kMainControls", "k...Text", "k...Keys", "psz...Key"}) {
+    for (const char* pattern : {"kPages", "kMainControls", "k...Text", "k...Keys", "psz...Key"}) {
         EXPECT_GT(scan.m_patternHits.count(pattern), 0U)
             << "the scan pattern " << pattern << " found nothing: update the scan";
     }

@@ -60,4 +60,7 @@ TEST(LineLimiter, AFloodOfDifferentLinesIsBoundedPerSecond) {
     ASSERT_EQ(rest.size(), 1U);
     EXPECT_NE(rest[0].find("dev: "), std::string::npos);
     EXPECT_NE(rest[0].find(" more lines not shown"), std::string::npos);
+    EXPECT_TRUE(CLineLimiter::fgIsNote(rest[0]));
+    EXPECT_TRUE(CLineLimiter::fgIsNote("A (repeated 3 more times)"));
+    EXPECT_FALSE(CLineLimiter::fgIsNote("A"));
 }

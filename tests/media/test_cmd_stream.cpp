@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <sstream>
@@ -14,13 +15,11 @@
 #include "cli/cli_runner.h"
 #include "devsim/dev_sim_fleet.h"
 #include "devsim/station_probe.h"
+#include "media/recording_files.h"
+#include "media/sim_camera_test.h"
 #include "support/netns.h"
 #include "support/small_disk.h"
 #include "support/temp_dir.h"
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-}
 
 namespace {
 
@@ -30,72 +29,6 @@ struct CRow {
     int m_iExit;
     std::vector<std::string> m_lines;  // each must appear in the output
 };
-
-std::string strRead(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-std::uint32_t uiLe32(const std::string& bytes, std::size_t at) {
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) {
-        value =
-            (value << 8) | static_cast<unsigned char>(bytes.at(at + static_cast<std::size_t>(i)));
-    }
-    return value;
-}
-
-// What libavcodec makes of an Annex B file read from its first byte.
-struct CDecoded {
-    int m_iPictures = 0;
-    bool m_fgFirstIsKey = false;
-    int m_iErrors = 0;
-};
-
-CDecoded sDecodeAnnexB(const std::string& bytes) {
-    CDecoded decoded;
-    const AVCodec* codec = avcodec_find_decoder(AV_CODEC_ID_H264);
-    std::unique_ptr<AVCodecParserContext, void (*)(AVCodecParserContext*)> parser(
-        av_parser_init(AV_CODEC_ID_H264), av_parser_close);
-    AVCodecContext* rawContext = avcodec_alloc_context3(codec);
-    std::unique_ptr<AVCodecContext*, void (*)(AVCodecContext**)> context(&rawContext,
-                                                                         avcodec_free_context);
-    AVFrame* rawFrame = av_frame_alloc();
-    std::unique_ptr<AVFrame*, void (*)(AVFrame**)> frame(&rawFrame, av_frame_free);
-    AVPacket* rawPacket = av_packet_alloc();
-    std::unique_ptr<AVPacket*, void (*)(AVPacket**)> packet(&rawPacket, av_packet_free);
-    if (codec == nullptr || !parser || rawContext == nullptr ||
-        avcodec_open2(rawContext, codec, nullptr) < 0) {
-        decoded.m_iErrors = 1;
-        return decoded;
-    }
-    const auto receive = [&] {
-        while (avcodec_receive_frame(rawContext, rawFrame) == 0) {
-            if (decoded.m_iPictures == 0) {
-                decoded.m_fgFirstIsKey = rawFrame->pict_type == AV_PICTURE_TYPE_I;
-            }
-            ++decoded.m_iPictures;
-        }
-    };
-    std::vector<std::uint8_t> input(bytes.begin(), bytes.end());
-    input.resize(input.size() + AV_INPUT_BUFFER_PADDING_SIZE, 0);
-    const std::uint8_t* at = input.data();
-    int left = static_cast<int>(bytes.size());
-    while (left > 0) {
-        const int used =
-            av_parser_parse2(parser.get(), rawContext, &rawPacket->data, &rawPacket->size, at, left,
-                             AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
-        at += used;
-        left -= used;
-        if (rawPacket->size > 0) {
-            decoded.m_iErrors += avcodec_send_packet(rawContext, rawPacket) < 0 ? 1 : 0;
-            receive();
-        }
-    }
-    avcodec_send_packet(rawContext, nullptr);
-    receive();
-    return decoded;
-}
 
 struct CRun {
     int m_iExit = 0;
@@ -173,7 +106,7 @@ TEST(CmdStream, ReportsWhatArrivedAndExitsByTheOutcome) {
 
     // Annex B access units, beginning with the sequence parameter set of a key frame:
     // a decoder reading from the first byte shows a picture from the first frame on.
-    const std::string h264 = strRead(video);
+    const std::string h264 = strReadFile(video);
     ASSERT_GT(h264.size(), 1000U);
     EXPECT_EQ(h264.substr(0, 5), std::string("\0\0\0\1\x67", 5));
     const CDecoded decoded = sDecodeAnnexB(h264);
@@ -181,28 +114,20 @@ TEST(CmdStream, ReportsWhatArrivedAndExitsByTheOutcome) {
     EXPECT_GT(decoded.m_iPictures, 25);
     EXPECT_TRUE(decoded.m_fgFirstIsKey);
     // The AMR file head, then whole 12.2 kbit/s frames (mode byte 0x3C).
-    const std::string amr = strRead(audio);
+    const std::string amr = strReadFile(audio);
     ASSERT_GT(amr.size(), 6U + 32U);
     EXPECT_EQ(amr.substr(0, 6), "#!AMR\n");
     EXPECT_EQ((amr.size() - 6) % 32, 0U);
     EXPECT_EQ(static_cast<unsigned char>(amr[6]), 0x3CU);
 }
 
+// "stream" and "listen" in front of one simulated camera.
+class CmdStreamCamera : public CSimCameraTest {};
+
 // A disk that fills up while recording: the recording keeps its whole frames, the run
 // names the file and the cut, and its exit code is not success.
-TEST(CmdStream, RecordingOntoAFullingDiskIsCutAndSaysSo) {
-    if (!fgCanUseNetns()) {
-        GTEST_SKIP() << strNetnsSkipReason();
-    }
-    CNetns ns("kt-cd");
-    CNetnsScope scope(ns);
-    ASSERT_TRUE(scope.fgEntered());
-    std::string error;
-    devsim::CDevSimConfig config;
-    config.m_addresses = *devsim::sConsecutiveAddresses("127.0.0.2", 1, error);
-    devsim::CDevSimFleet fleet(config);
-    ASSERT_EQ(fleet.iStart(error), 0) << error;
-
+TEST_F(CmdStreamCamera, RecordingOntoAFillingDiskIsCutAndSaysSo) {
+    vStart();
     struct CDiskRow {
         const char* m_name;
         std::vector<std::string> m_args;  // the file goes last
@@ -244,14 +169,14 @@ TEST(CmdStream, RecordingOntoAFullingDiskIsCutAndSaysSo) {
             EXPECT_NE(run.m_strErr.find("after 0 frames / 0 bytes"), std::string::npos);
             continue;
         }
-        const std::string bytes = strRead(path);
+        const std::string bytes = strReadFile(path);
         EXPECT_NE(run.m_strErr.find(" / " + std::to_string(bytes.size()) + " bytes"),
                   std::string::npos)
             << run.m_strErr;
         if (wav) {
             ASSERT_GT(bytes.size(), 44U);
-            EXPECT_EQ(uiLe32(bytes, 4), bytes.size() - 8);
-            EXPECT_EQ(uiLe32(bytes, 40), bytes.size() - 44);
+            EXPECT_EQ(uiLe32At(bytes, 4), bytes.size() - 8);
+            EXPECT_EQ(uiLe32At(bytes, 40), bytes.size() - 44);
         } else {
             const CDecoded decoded = sDecodeAnnexB(bytes);
             EXPECT_EQ(decoded.m_iErrors, 0);
@@ -263,23 +188,10 @@ TEST(CmdStream, RecordingOntoAFullingDiskIsCutAndSaysSo) {
 
 // Media that stops for most of the time asked is a failed run that says when it
 // stopped; a short stall is only said.
-TEST(CmdStream, StallIsReportedAndMostlyStalledExitsFour) {
-    if (!fgCanUseNetns()) {
-        GTEST_SKIP() << strNetnsSkipReason();
-    }
-    CNetns ns("kt-ss");
-    CNetnsScope scope(ns);
-    ASSERT_TRUE(scope.fgEntered());
-    std::string error;
-    devsim::CDevSimConfig config;
-    config.m_addresses = *devsim::sConsecutiveAddresses("127.0.0.2", 1, error);
-    devsim::CDevSimFleet fleet(config);
+TEST_F(CmdStreamCamera, StallIsReportedAndMostlyStalledExitsFour) {
     // A few frames per connection, then nothing while heartbeats are still answered:
     // the watchdog reconnects after three silent seconds, and the same happens again.
-    fleet.vUpdateDevice(0, [](devsim::CSimDeviceState&, devsim::CSimBehaviour& behaviour) {
-        behaviour.m_stream.m_iStallAfter = 10;
-    });
-    ASSERT_EQ(fleet.iStart(error), 0) << error;
+    vStart([](devsim::CSimStreamBehaviour& stream) { stream.m_iStallAfter = 10; });
     for (const char* stream : {"sub", "listen"}) {
         SCOPED_TRACE(stream);
         const CRun run = sRunCli({"stream", "127.0.0.2", "--stream", stream, "--seconds", "6"});

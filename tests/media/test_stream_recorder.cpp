@@ -11,25 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "media/recording_files.h"
 #include "media/stream_recorder.h"
 #include "support/small_disk.h"
 #include "support/temp_dir.h"
 
 namespace {
-
-std::string strRead(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-}
-
-std::uint32_t uiLe32(const std::string& bytes, std::size_t at) {
-    std::uint32_t value = 0;
-    for (int i = 3; i >= 0; --i) {
-        value =
-            (value << 8) | static_cast<unsigned char>(bytes.at(at + static_cast<std::size_t>(i)));
-    }
-    return value;
-}
 
 // A video frame of `bytes` bytes: an Annex B start code, then a byte naming the frame.
 std::vector<std::uint8_t> bufFrame(std::size_t bytes, std::uint8_t name) {
@@ -86,9 +73,9 @@ TEST(StreamRecorder, KeepsWholeFramesAndSaysWhyARecordingWasCut) {
     const auto wavMatches = [](const std::string& bytes, const CRecordingEnd& end) {
         ASSERT_GE(bytes.size(), 44U);
         EXPECT_EQ(bytes.substr(0, 4), "RIFF");
-        EXPECT_EQ(uiLe32(bytes, 4), bytes.size() - 8);
+        EXPECT_EQ(uiLe32At(bytes, 4), bytes.size() - 8);
         EXPECT_EQ(bytes.substr(36, 4), "data");
-        EXPECT_EQ(uiLe32(bytes, 40), bytes.size() - 44);
+        EXPECT_EQ(uiLe32At(bytes, 40), bytes.size() - 44);
         EXPECT_EQ((bytes.size() - 44) % 2, 0U);
         EXPECT_EQ(bytes.size(), end.m_ulBytes);
     };
@@ -163,7 +150,7 @@ TEST(StreamRecorder, KeepsWholeFramesAndSaysWhyARecordingWasCut) {
             continue;
         }
         ASSERT_TRUE(end.m_fgKept);
-        row.m_check(strRead(path), end);
+        row.m_check(strReadFile(path), end);
     }
 }
 

@@ -4,10 +4,11 @@
 //   build/dev/bin/docs_screenshots docs/
 //
 // writes docs/live_view.png: the live view playing the first simulated camera;
-// docs/line-check-window.png: the window after a line check of the bench (one camera
-// black, one without SD card, one device more expected than found) with the check's
-// dialog; docs/line-check-report.png: that check's HTML report, drawn by Qt's rich-text
-// engine at a fixed width.
+// docs/tab-<name>.png: each other tab with that camera selected; docs/window-chinese.png:
+// the window in Chinese on the "Device Info" tab; docs/line-check-window.png: the window after a
+// line check of the bench (one camera black, one without SD card, one device more expected than
+// found) with the check's dialog; docs/line-check-report.png: that check's HTML report, drawn by
+// Qt's rich-text engine at a fixed width.
 
 #include <sched.h>
 #include <unistd.h>
@@ -28,10 +29,12 @@
 #include <string>
 
 #include "app/settings.h"
+#include "app/translate.h"
 #include "devsim/sim_bench_faults.h"
 #include "fleet_window.h"
 #include "ui/dev_list_commands.h"
 #include "ui/dlg_line_check.h"
+#include "ui/ownerdraw_tab_ctrl.h"
 #include "ui/pages/dlg_video.h"
 #include "ui/result_pane.h"
 #include "ui/video_wnd.h"
@@ -41,6 +44,10 @@ namespace {
 constexpr int kWaitMs = 15000;
 constexpr int kCheckWaitMs = 60000;
 constexpr int kReportWidth = 1500;
+// How long a page is given for its device's answers before it is drawn.
+constexpr int kSettleMs = 1500;
+
+int iEnglishPictures(const std::string& folder);
 
 int iFail(const char* what) {
     std::fprintf(stderr, "docs_screenshots: %s\n", what);
@@ -116,6 +123,61 @@ bool fgSaveReportPicture(const QString& folder, const QString& path) {
     return picture.save(path);
 }
 
+// The tabs after the live view: the picture's name and when the page has what the
+// device answered.
+struct CTabPicture {
+    int m_iTab;
+    const char* m_pszName;
+};
+constexpr CTabPicture kTabPictures[] = {
+    {1, "tab-modify-uid.png"},
+    {2, "tab-device-info.png"},
+    {3, "tab-device-version.png"},
+    {4, "tab-video-parameters.png"},
+    {5, "tab-sensor-management.png"},
+    {6, "tab-motor-control.png"},
+    {7, "tab-log.png"},
+};
+
+// Each tab after the live view, with the selected camera's answers in it.
+bool fgSaveTabPictures(CFleetWindow& bench, const std::string& folder) {
+    for (const CTabPicture& picture : kTabPictures) {
+        const int linesBefore =
+            static_cast<int>(bench.window().pResultPane()->strText().count('\n'));
+        bench.window().pTabCtrl()->vSetCurSel(picture.m_iTab);
+        // The page's requests are answered with result lines; a page that asks
+        // nothing is drawn as it is.
+        QTest::qWaitFor(
+            [&bench, linesBefore] {
+                return bench.window().pResultPane()->strText().count('\n') > linesBefore;
+            },
+            kSettleMs);
+        if (!bench.window().grab().save(QString::fromStdString(folder + picture.m_pszName))) {
+            return false;
+        }
+    }
+    bench.window().pTabCtrl()->vSetCurSel(kTabLiveView);
+    return true;
+}
+
+// The window in Chinese on the "Device Info" tab, with the first camera selected.
+int iChinesePicture(const std::string& folder) {
+    CSettings::instance().m_iUiLang = kLangChinese;
+    CFleetWindow bench;
+    if (const std::string error = bench.strStart(6, vBenchFaults); !error.empty()) {
+        return iFail(error.c_str());
+    }
+    if (!bench.fgSelectAndLogIn("127.0.0.2")) {
+        return iFail("the first camera did not log in");
+    }
+    bench.window().pTabCtrl()->vSetCurSel(2);
+    QTest::qWaitFor([] { return false; }, kSettleMs);
+    if (!bench.window().grab().save(QString::fromStdString(folder + "window-chinese.png"))) {
+        return iFail("cannot save the Chinese window");
+    }
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -132,11 +194,22 @@ int main(int argc, char** argv) {
 
     const QTemporaryDir writable;
     CSettings::instance().m_strWritableDir = writable.path().toStdString() + "/";
+    CSettings::instance().m_strLangFile = QDir(QCoreApplication::applicationDirPath())
+                                              .filePath(QStringLiteral("lang.lang"))
+                                              .toStdString();
+    if (const int failed = iEnglishPictures(folder); failed != 0) {
+        return failed;
+    }
+    return iChinesePicture(folder);
+}
+
+namespace {
+
+int iEnglishPictures(const std::string& folder) {
     CFleetWindow bench;
     if (const std::string error = bench.strStart(6, vBenchFaults); !error.empty()) {
         return iFail(error.c_str());
     }
-    bench.window().resize(1180, 720);
     if (!bench.fgSelectAndLogIn("127.0.0.2")) {
         return iFail("the first camera did not log in");
     }
@@ -153,6 +226,9 @@ int main(int argc, char** argv) {
         return iFail("no picture to save");
     }
     live.StopPlayVideo();
+    if (!fgSaveTabPictures(bench, folder)) {
+        return iFail("cannot save the tabs");
+    }
 
     const QString report = strRunLineCheck(bench);
     if (report.isEmpty()) {
@@ -166,3 +242,5 @@ int main(int argc, char** argv) {
     }
     return 0;
 }
+
+}  // namespace

@@ -5,7 +5,8 @@
 //                                           minimised window until stdin closes
 //   single_instance_probe NAME nowindow     the same without a window
 // Roles: first, other-shown, other-without-window, failed. When the held window is
-// shown for a later start it prints "shown minimised=<0|1>".
+// shown for a later start it prints "shown minimised=<0|1>". SIGTERM or SIGINT make
+// it print "stopping" and end as a closed window does, releasing the lock.
 
 #include <unistd.h>
 
@@ -41,6 +42,7 @@ int main(int argc, char** argv) {
     const std::string mode = argv[2];
     CSingleInstance instance(QString::fromLocal8Bit(argv[1]));
     const EInstanceRole role = instance.eAcquire(1000);
+    instance.vStopOnSignals();
     std::printf("%s\n", pszRole(role));
     std::fflush(stdout);
     if (mode == "once" || role != EInstanceRole::kFirst) {
@@ -54,6 +56,11 @@ int main(int argc, char** argv) {
     QObject::connect(&instance, &CSingleInstance::sigWindowShown, [&window] {
         std::printf("shown minimised=%d\n", window.isMinimized() ? 1 : 0);
         std::fflush(stdout);
+    });
+    QObject::connect(&instance, &CSingleInstance::sigStopRequested, [] {
+        std::printf("stopping\n");
+        std::fflush(stdout);
+        QApplication::quit();
     });
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
     QObject::connect(&input, &QSocketNotifier::activated, [&input] {

@@ -62,9 +62,13 @@ TEST(DevListViewFont, ThreeDigitRowNumbersShowWholeBesideTheCheckBoxInEveryFont)
         EXPECT_LE(text.right(), view.visualRect(lastId).right()) << fontPx;
         EXPECT_GE(view.columnWidth(CDevListModel::kColId), 40) << fontPx;
         EXPECT_GE(view.rowHeight(119), QFontMetrics(view.font()).height()) << fontPx;
+        // The UID column follows the font too: twenty characters show whole.
+        EXPECT_GE(view.columnWidth(CDevListModel::kColUid),
+                  QFontMetrics(view.font()).horizontalAdvance("KSIM00000000001DEVAA"))
+            << fontPx;
     }
-    EXPECT_EQ(CDevListModel::iColumnWidth(CDevListModel::kColUid),
-              view.columnWidth(CDevListModel::kColUid))
+    EXPECT_EQ(CDevListModel::iColumnWidth(CDevListModel::kColIp),
+              view.columnWidth(CDevListModel::kColIp))
         << "the other columns keep their widths";
 
     CWifiListView wifi(nullptr);

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -50,8 +52,23 @@ TEST_F(DlgLogFleetTest, TheLogStreamsWhilePrintingIsKeptAliveAndStopsAfterStop) 
     m_pPage = qobject_cast<CDlgLog*>(m_bench.window().pPage(kLogTab));
     ASSERT_NE(nullptr, m_pPage);
 
+    // The export asks where to save, offering "Log.txt"; the result pane names the file.
+    vCloseNextModal([](QWidget& modal) {
+        auto* dialog = qobject_cast<QFileDialog*>(&modal);
+        ASSERT_NE(nullptr, dialog);
+        EXPECT_EQ(QFileDialog::AcceptSave, dialog->acceptMode());
+        ASSERT_EQ(1, dialog->selectedFiles().size());
+        EXPECT_EQ("Log.txt", QFileInfo(dialog->selectedFiles().front()).fileName());
+        static_cast<QDialog*>(dialog)->accept();
+    });
     m_pPage->pExportButton()->click();
     EXPECT_EQ("Exporting", m_pPage->pExportButton()->text());
+    EXPECT_EQ("Log.txt", std::filesystem::path(m_pPage->strExportPath()).filename());
+    const QString named =
+        QString::fromStdString("Exporting the log to " + m_pPage->strExportPath());
+    EXPECT_TRUE(QTest::qWaitFor(
+        [this, &named] { return m_bench.window().pResultPane()->strText().contains(named); },
+        CFleetWindow::kWaitMs));
     m_pPage->pPrintButton()->click();
     EXPECT_EQ("Stop Print", m_pPage->pPrintButton()->text());
     // The device's status lines stream in, and the worker repeats the start request.
@@ -131,7 +148,13 @@ TEST(DlgLog, ScrollModesClearAndAnExportThatCannotBeWritten) {
     page.pScrollButton()->click();
     EXPECT_EQ("1", page.pScrollButton()->text());
 
+    // Dismissing the save dialog starts nothing.
+    vCloseNextModal();
+    page.pExportButton()->click();
+    EXPECT_EQ("Export Logs", page.pExportButton()->text());
+
     // The file cannot be made: the export does not start, the box is untouched.
+    page.vSetSavePathAsker([](const QString& suggested) { return suggested; });
     page.pExportButton()->click();
     EXPECT_EQ("Export Logs", page.pExportButton()->text());
     EXPECT_TRUE(page.strExportPath().empty());

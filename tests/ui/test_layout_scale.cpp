@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "ui/layout_scale.h"
 
 namespace {
@@ -147,6 +149,54 @@ TEST(LayoutScale, ComboDropBottom) {
 TEST(LayoutScale, TabPageRectLeavesTheTabRowAndSideMargins) {
     EXPECT_EQ((CLayoutRect{2, 20, 878, 537}), sTabPageRect(880, 537, 20));
     EXPECT_EQ((CLayoutRect{2, 26, 2, 30}), sTabPageRect(4, 30, 26));
+}
+
+}  // namespace
+
+namespace {
+
+// Room is made at a short control's right edge: what lies at or right of that edge
+// moves, a rectangle spanning it grows, what lies left of it stays.
+TEST(LayoutScale, FitWidthsMovesEverythingRightOfAWidenedControl) {
+    struct Row {
+        const char* what;
+        std::vector<CLayoutRect> rects;
+        std::vector<int> needs;
+        std::vector<CLayoutRect> fitted;
+        int added;
+    };
+    const Row rows[] = {
+        {"all fit",
+         {{0, 0, 50, 10}, {60, 0, 90, 10}},
+         {40, 30},
+         {{0, 0, 50, 10}, {60, 0, 90, 10}},
+         0},
+        {"a label and the edit right of it",
+         {{0, 0, 50, 10}, {50, 0, 90, 10}},
+         {70, 0},
+         {{0, 0, 70, 10}, {70, 0, 110, 10}},
+         20},
+        {"a group spanning the label grows, a control left of it stays",
+         {{0, 0, 10, 10}, {10, 0, 100, 50}, {20, 5, 60, 15}},
+         {0, 0, 55},
+         {{0, 0, 10, 10}, {10, 0, 115, 50}, {20, 5, 75, 15}},
+         15},
+        {"two short controls on one edge: the larger shortfall",
+         {{0, 0, 40, 10}, {10, 20, 40, 30}, {50, 0, 60, 30}},
+         {50, 45},
+         {{0, 0, 55, 10}, {10, 20, 55, 30}, {65, 0, 75, 30}},
+         15},
+        {"room made for a control widens the one after it too",
+         {{0, 0, 30, 10}, {30, 0, 60, 10}},
+         {40, 50},
+         {{0, 0, 40, 10}, {40, 0, 90, 10}},
+         30},
+    };
+    for (const Row& row : rows) {
+        std::vector<CLayoutRect> rects = row.rects;
+        EXPECT_EQ(row.added, iFitWidths(rects, row.needs)) << row.what;
+        EXPECT_EQ(row.fitted, rects) << row.what;
+    }
 }
 
 }  // namespace

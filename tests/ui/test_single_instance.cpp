@@ -6,6 +6,7 @@
 #include <QLocalServer>
 #include <QProcess>
 #include <atomic>
+#include <csignal>
 #include <memory>
 
 #include "ui/single_instance.h"
@@ -22,9 +23,22 @@ QString strUniqueName() {
 // One probe process; stdin stays open (the probe holds its lock) until vRelease.
 class CProbe {
   public:
-    CProbe(const QString& name, const char* mode) {
-        m_process.setProgram(QStringLiteral(KESTREL_PROBE_PATH));
-        m_process.setArguments({name, QString::fromLatin1(mode)});
+    // asUid >= 0: started as that user (root can), with no runtime folder of its own
+    // given, as a login without one.
+    CProbe(const QString& name, const char* mode, int asUid = -1) {
+        if (asUid < 0) {
+            m_process.setProgram(QStringLiteral(KESTREL_PROBE_PATH));
+            m_process.setArguments({name, QString::fromLatin1(mode)});
+        } else {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+            m_process.setProcessEnvironment(environment);
+            m_process.setProgram(QStringLiteral("setpriv"));
+            m_process.setArguments(
+                {QStringLiteral("--reuid=%1").arg(asUid), QStringLiteral("--regid=%1").arg(asUid),
+                 QStringLiteral("--clear-groups"), QStringLiteral(KESTREL_PROBE_PATH), name,
+                 QString::fromLatin1(mode)});
+        }
         m_process.start();
     }
     ~CProbe() {
@@ -47,6 +61,14 @@ class CProbe {
     void vKill() {
         m_process.kill();
         m_process.waitForFinished(5000);
+    }
+    void vSignal(int signal) { ::kill(static_cast<pid_t>(m_process.processId()), signal); }
+    // The exit code once it ended by itself; -1 when it did not within 10 s or crashed.
+    int iExitCode() {
+        if (!m_process.waitForFinished(10000) || m_process.exitStatus() != QProcess::NormalExit) {
+            return -1;
+        }
+        return m_process.exitCode();
     }
 
   private:
@@ -90,6 +112,47 @@ TEST(SingleInstance, TheLockOfADeadInstanceIsTakenOver) {
     EXPECT_EQ("first", strRunOnce(name));
 }
 
+// The station stopped by the system or by Ctrl+C closes as a closed window does: its
+// lock and its server are gone, so nothing stale is left for the next start.
+TEST(SingleInstance, ATerminationSignalClosesItAndLeavesNoFiles) {
+    for (const int signal : {SIGTERM, SIGINT}) {
+        SCOPED_TRACE(signal);
+        const QString name = strUniqueName();
+        CProbe probe(name, "nowindow");
+        ASSERT_EQ("first", probe.strLine());
+        ASSERT_TRUE(QFile::exists(CSingleInstance::strLockPath(name)));
+        ASSERT_TRUE(QFile::exists(CSingleInstance::strServerPath(name)));
+        probe.vSignal(signal);
+        EXPECT_EQ("stopping", probe.strLine());
+        EXPECT_EQ(0, probe.iExitCode());
+        EXPECT_FALSE(QFile::exists(CSingleInstance::strLockPath(name)));
+        EXPECT_FALSE(QFile::exists(CSingleInstance::strServerPath(name)));
+    }
+}
+
+// Another user's station, running or faked in the shared temporary folder, never
+// stops this user's from starting.
+TEST(SingleInstance, AnotherUsersStationNeverBlocksThisOne) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "starting a program as another user needs root";
+    }
+    constexpr int kNobody = 65534;
+    const QString name = strUniqueName();
+    // What another user may leave where every user can write.
+    QFile fake(QDir(QDir::tempPath()).filePath(name + QStringLiteral(".lock")));
+    ASSERT_TRUE(fake.open(QIODevice::WriteOnly));
+    fake.write("1\nkestrel\nhost\n");
+    fake.close();
+    ASSERT_EQ(0, ::chown(fake.fileName().toLocal8Bit().constData(), kNobody, kNobody));
+    CProbe other(name, "nowindow", kNobody);
+    EXPECT_EQ("first", other.strLine());
+    CProbe mine(name, "nowindow");
+    EXPECT_EQ("first", mine.strLine());
+    CProbe again(name, "once");
+    EXPECT_EQ("other-without-window", again.strLine());
+    QFile::remove(fake.fileName());
+}
+
 TEST(SingleInstance, OfTwoStartsAtOnceExactlyOneIsFirst) {
     const QString name = strUniqueName();
     CProbe one(name, "nowindow");
@@ -102,8 +165,11 @@ TEST(SingleInstance, OfTwoStartsAtOnceExactlyOneIsFirst) {
 }
 
 TEST(SingleInstance, AnUnusableLockPlaceFails) {
-    // The lock lives in the temporary folder; one that does not exist cannot hold it.
+    // Without a runtime folder the lock lives in the temporary folder; one that does
+    // not exist cannot hold it.
     const QByteArray savedTmp = qgetenv("TMPDIR");
+    const QByteArray savedRuntime = qgetenv("XDG_RUNTIME_DIR");
+    qunsetenv("XDG_RUNTIME_DIR");
     qputenv("TMPDIR", "/nonexistent-kestrel-test-dir");
     CSingleInstance instance(strUniqueName());
     const EInstanceRole role = instance.eAcquire(500);
@@ -111,6 +177,9 @@ TEST(SingleInstance, AnUnusableLockPlaceFails) {
         qunsetenv("TMPDIR");
     } else {
         qputenv("TMPDIR", savedTmp);
+    }
+    if (!savedRuntime.isEmpty()) {
+        qputenv("XDG_RUNTIME_DIR", savedRuntime);
     }
     EXPECT_EQ(EInstanceRole::kFailed, role);
 }

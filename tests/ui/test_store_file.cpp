@@ -73,7 +73,7 @@ TEST(StoreFile, FailedRenameLeavesTargetAndNoTemporary) {
     std::filesystem::create_directory(target);
     std::ofstream(target / "inside") << "kept";
 
-    EXPECT_EQ(-3, iRewriteStoreFile(target, "new\n"));
+    EXPECT_EQ(-1, iRewriteStoreFile(target, "new\n"));
     EXPECT_TRUE(std::filesystem::is_directory(target));
     EXPECT_EQ(std::vector<std::string>{"store.ini"}, vecNames(folder.path()));
 }
@@ -92,12 +92,12 @@ TEST(StoreFile, FullDiskKeepsTheOldFile) {
         const rlimit limit{16, 16};
         ::setrlimit(RLIMIT_FSIZE, &limit);
         const int result = iRewriteStoreFile(path, std::string(4096, 'z'));
-        ::_exit(result == -2 ? 0 : 1);
+        ::_exit(result == -1 ? 0 : 1);
     }
     int status = 0;
     ASSERT_EQ(child, ::waitpid(child, &status, 0));
     ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(0, WEXITSTATUS(status)) << "the write did not fail with -2";
+    EXPECT_EQ(0, WEXITSTATUS(status)) << "the write did not fail";
     EXPECT_EQ(oldContent, strReadAll(path));
     EXPECT_EQ(std::vector<std::string>{"store.ini"}, vecNames(folder.path()));
 }

@@ -44,7 +44,8 @@ class UpgradeCommand : public UpgradeBench {
         std::ostringstream err;
         CCmdRun result;
         result.m_iExit = iUpgradeCommand(
-            options, lan, [] { return std::vector<std::string>{}; }, out, err, sFastOptions());
+            options, lan, [](const std::optional<CExpectedBench>&) { return CUpgSearch{}; }, out,
+            err, sFastOptions());
         result.m_strOut = out.str();
         result.m_strErr = err.str();
         return result;

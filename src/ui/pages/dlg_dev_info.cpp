@@ -176,12 +176,8 @@ void CDlgDevInfo::vSetDetectorFlags(bool infrared, bool triggered, bool gateway)
 }
 
 bool CDlgDevInfo::fgApply(ENetBlock block) {
-    if (m_pStation == nullptr || m_pStation->registry().iListSelect() == -1) {
-        vShowChooseDevice(this);
-        return false;
-    }
-    std::string ip;
-    if (!m_pStation->fgSelectDevIsLogin(&ip)) {
+    const std::optional<std::string> ip = sLoggedInSelection(this, m_pStation);
+    if (!ip) {
         return false;
     }
     const CNetControls& controls = block == ENetBlock::kWired ? m_wired : m_wifi;
@@ -193,5 +189,5 @@ bool CDlgDevInfo::fgApply(ENetBlock block) {
     const std::string gateway = strField(controls.m_pGateway);
     const std::string dns = strField(controls.m_pDns);
     return m_pStation->fgSendToDev(
-        ip, bufBuildSetNetwork(block, {addr, mask, gateway, dns, controls.m_pDhcp->isChecked()}));
+        *ip, bufBuildSetNetwork(block, {addr, mask, gateway, dns, controls.m_pDhcp->isChecked()}));
 }

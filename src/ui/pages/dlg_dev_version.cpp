@@ -183,16 +183,10 @@ void CDlgDevVersion::vRefreshSoon() {
 }
 
 bool CDlgDevVersion::fgRefresh() {
-    if (m_pStation == nullptr || m_pStation->registry().iListSelect() == -1) {
-        vShowChooseDevice(this);
-        return false;
-    }
-    std::string ip;
-    if (!m_pStation->fgSelectDevIsLogin(&ip)) {
-        return false;
-    }
+    const std::optional<std::string> ip = sLoggedInSelection(this, m_pStation);
     // The configuration text is asked for on the device's search port.
-    return m_pStation->sender().fgSendUdpByIpStr(ip, kPortSearch, bufBuildGetConfigText(), false);
+    return ip &&
+           m_pStation->sender().fgSendUdpByIpStr(*ip, kPortSearch, bufBuildGetConfigText(), false);
 }
 
 void CDlgDevVersion::vQueryKeyFunctions() {
@@ -321,6 +315,13 @@ void CDlgDevVersion::vUpdateEthMac() {
     m_pStation->config().vSetMacRequestPending(true);
     if (!m_pStation->fgSendToDev(ip, bufBuildUpdateEthMac())) {
         m_pStation->config().vSetMacRequestPending(false);
+    }
+}
+
+void CDlgDevVersion::vOnDeviceChosen(EDevChoice /*choice*/, const CDevInfo& /*devInfo*/) {
+    m_pText->clear();
+    for (QComboBox* combo : m_keyCombos) {
+        combo->setCurrentIndex(-1);
     }
 }
 

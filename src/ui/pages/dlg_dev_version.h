@@ -43,6 +43,9 @@ class CDlgDevVersion : public CScaledPage, public IConfigView {
 
     // A shown tab or a clicked row: the configuration text and the key functions; the
     // delayed refresh: the text only.
+    // Another device was chosen: what the page shows of the last one goes, so that a
+    // device that does not answer leaves the fields empty rather than another's.
+    void vOnDeviceChosen(EDevChoice choice, const CDevInfo& devInfo) override;
     void vTabRefresh(ETabRefresh cause) override;
 
     // The buttons. Refresh is true when the query left.

@@ -1,6 +1,7 @@
 #include "ui/pages/dlg_log.h"
 
-#include <QDateTime>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -23,6 +24,9 @@
 
 namespace {
 
+// The name the save dialog offers.
+constexpr const char* kExportFileName = "Log.txt";
+
 // The whole log box written when an export starts, at most.
 constexpr qsizetype kExportHeadMaxBytes = 1024 * 1024;
 
@@ -35,11 +39,24 @@ bool fgAppendToFile(const std::string& path, const QByteArray& bytes) {
     return std::fwrite(bytes.constData(), 1, size, file.get()) == size;
 }
 
+QString strAskExportPath(QWidget* owner, const QString& suggested) {
+    QFileDialog dialog(owner, strTrKey("Export Logs"), suggested);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.selectFile(QFileInfo(suggested).fileName());
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return dialog.selectedFiles().front();
+}
+
 }  // namespace
 
 CDlgLog::CDlgLog(QWidget* parent, CStation* station, std::string exportDir)
     : CScaledPage(parent, 1),
       m_pStation(station),
+      m_fnAskSavePath(
+          [this](const QString& suggested) { return strAskExportPath(this, suggested); }),
       m_strExportDir(std::move(exportDir)),
       m_pPrint(new QPushButton(strTrKey("Start Print"), this)),
       m_pKeyEdit(new QLineEdit(this)),
@@ -65,15 +82,6 @@ CDlgLog::CDlgLog(QWidget* parent, CStation* station, std::string exportDir)
     connect(m_pExport, &QPushButton::clicked, this, &CDlgLog::vToggleExport);
     connect(m_pClear, &QPushButton::clicked, this, &CDlgLog::vClear);
     connect(m_pScroll, &QPushButton::clicked, this, &CDlgLog::vNextScrollMode);
-    if (m_pStation != nullptr) {
-        m_pStation->log().vSetView(this);
-    }
-}
-
-CDlgLog::~CDlgLog() {
-    if (m_pStation != nullptr) {
-        m_pStation->log().vSetView(nullptr);
-    }
 }
 
 void CDlgLog::vShowLogText(const std::string& text) {
@@ -107,11 +115,11 @@ bool CDlgLog::fgExporting() const {
 }
 
 bool CDlgLog::fgSelectedAndLoggedIn(std::string* ipText) {
-    if (m_pStation == nullptr || m_pStation->registry().iListSelect() == -1) {
-        vShowChooseDevice(this);
-        return false;
+    const std::optional<std::string> ip = sLoggedInSelection(this, m_pStation);
+    if (ip) {
+        *ipText = *ip;
     }
-    return m_pStation->fgSelectDevIsLogin(ipText);
+    return ip.has_value();
 }
 
 void CDlgLog::vTogglePrint() {
@@ -177,16 +185,19 @@ void CDlgLog::vToggleExport() {
         m_pExport->setText(strTrKey("Export Logs"));
         return;
     }
-    m_pExport->setText(strTrKey("Exporting"));
     if (!m_strExportPath.empty()) {
+        m_pExport->setText(strTrKey("Exporting"));
+        vReportExportFile();
         return;
     }
-    // The file is named once, when the first export starts, and kept for the page's
+    // The file is chosen once, when the first export starts, and kept for the page's
     // life: an export stopped and started again goes on appending to it.
-    const QString name =
-        QStringLiteral("Log_%1.txt")
-            .arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")));
-    const std::string path = m_strExportDir + name.toStdString();
+    const QString chosen =
+        m_fnAskSavePath(QString::fromStdString(m_strExportDir + kExportFileName));
+    if (chosen.isEmpty()) {
+        return;
+    }
+    const std::string path = chosen.toStdString();
     QByteArray head = m_pLogBox->toPlainText().toUtf8().right(kExportHeadMaxBytes);
     while (!head.isEmpty() && (static_cast<unsigned char>(head.front()) & 0xC0U) == 0x80U) {
         head.remove(0, 1);  // no character cut in half at the start
@@ -196,11 +207,20 @@ void CDlgLog::vToggleExport() {
             path, std::string_view(head.constData(), static_cast<std::size_t>(head.size())),
             error)) {
         vReportExportFailure();
-        m_pExport->setText(strTrKey("Export Logs"));
         return;
     }
     m_strExportPath = path;
+    m_pExport->setText(strTrKey("Exporting"));
     m_pExport->setToolTip(QString::fromStdString(path));
+    vReportExportFile();
+}
+
+void CDlgLog::vReportExportFile() {
+    if (m_pStation != nullptr) {
+        // A line of its own text: the file's name is no key to translate.
+        m_pStation->vReport(
+            sTextResult(strTranslate("Exporting the log to") + " " + m_strExportPath));
+    }
 }
 
 void CDlgLog::vReportExportFailure() {

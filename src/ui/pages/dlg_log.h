@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <functional>
 #include <string>
 
 #include "protocol/log_feature.h"
@@ -18,9 +19,10 @@ enum class ELogScroll { kStill = 0, kFollow = 1, kStay = 2 };
 
 // The "Log" page (tab 7): the selected device's log output, live while printing is
 // on (the station keeps the device printing), a raw key command with parameter bytes,
-// and the export of the log to a file in the station's writable folder: the file is
-// created once, with the text shown so far, and every later text is appended while
-// the export button reads "Exporting". The log box keeps its last kMaxLogLines lines.
+// and the export of the log to a file the operator names in a save dialog (offering
+// "Log.txt" in the station's writable folder): the file is created once, with the text
+// shown so far, and every later text is appended while the export button reads
+// "Exporting"; the result pane names the file. The log box keeps its last kMaxLogLines lines.
 class CDlgLog : public CScaledPage, public ILogView {
     Q_OBJECT
 
@@ -28,10 +30,9 @@ class CDlgLog : public CScaledPage, public ILogView {
     static constexpr int kMaxLogLines = 20000;
 
     // station may be null (a window without devices). The station must outlive the
-    // page; the page is its log view while it lives. exportDir: the folder export
+    // page; the window attaches it as the log view (the page table). exportDir: the folder export
     // files go to, with a trailing separator.
     CDlgLog(QWidget* parent, CStation* station = nullptr, std::string exportDir = {});
-    ~CDlgLog() override;
     CDlgLog(const CDlgLog&) = delete;
     CDlgLog& operator=(const CDlgLog&) = delete;
 
@@ -57,6 +58,11 @@ class CDlgLog : public CScaledPage, public ILogView {
     QPushButton* pScrollButton() const { return m_pScroll; }
     QPlainTextEdit* pLogBox() const { return m_pLogBox; }
     const std::string& strExportPath() const { return m_strExportPath; }
+    // Replaces the save dialog of the export (suggested path in, chosen path out, empty:
+    // cancelled); for tests.
+    void vSetSavePathAsker(std::function<QString(const QString& suggested)> ask) {
+        m_fnAskSavePath = std::move(ask);
+    }
     ELogScroll eScrollMode() const { return m_eScroll; }
 
   private:
@@ -65,8 +71,11 @@ class CDlgLog : public CScaledPage, public ILogView {
     bool fgSelectedAndLoggedIn(std::string* ipText);
     void vStopPrint();
     void vReportExportFailure();
+    // The result line that names the file the log goes to.
+    void vReportExportFile();
 
     CStation* m_pStation;
+    std::function<QString(const QString&)> m_fnAskSavePath;
     std::string m_strExportDir;
     QPushButton* m_pPrint;
     QLineEdit* m_pKeyEdit;

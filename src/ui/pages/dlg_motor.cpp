@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "protocol/cmd_result.h"
+#include "protocol/station.h"
 #include "ui/dialog_text.h"
 #include "ui/pages/page_support.h"
 
@@ -111,8 +113,31 @@ void CDlgMotor::vTabRefresh(ETabRefresh cause) {
     fgPress(EMotorButton::kTimerRefresh);
 }
 
+void CDlgMotor::vOnDeviceChosen(EDevChoice /*choice*/, const CDevInfo& /*devInfo*/) {
+    m_pTimerH->clear();
+    m_pTimerV->clear();
+    m_pPosH->setText(strTrKey("Unknown"));
+    m_pPosV->setText(strTrKey("Unknown"));
+}
+
+void CDlgMotor::vOnEnterKey() {
+    if (m_pTimerH->hasFocus() || m_pTimerV->hasFocus()) {
+        fgPress(EMotorButton::kTimerApply);
+    }
+}
+
 bool CDlgMotor::fgPress(EMotorButton button) {
-    return fgSendToSelectedDev(this, m_pStation, bufRequest(button));
+    const std::optional<std::string> ip = sLoggedInSelection(this, m_pStation);
+    if (!ip || !m_pStation->fgSendToDev(*ip, bufRequest(button))) {
+        return false;
+    }
+    // The device answers every request but the timers' new values: the line that they
+    // left is all the operator gets.
+    if (CDevInfo devInfo;
+        button == EMotorButton::kTimerApply && m_pStation->registry().fgGetCurrDevInfo(devInfo)) {
+        m_pStation->vReport(sAddrResult(devInfo.m_uiIpAddr, "Motor timer sent"));
+    }
+    return true;
 }
 
 CmdBytes CDlgMotor::bufRequest(EMotorButton button) const {

@@ -41,7 +41,12 @@ class CDlgMotor : public CScaledPage, public IMotorView {
     explicit CDlgMotor(QWidget* parent, CStation* station = nullptr);
 
     // A shown tab or a clicked row: the positions, then the timers.
+    // Another device was chosen: what the page shows of the last one goes, so that a
+    // device that does not answer leaves the fields empty rather than another's.
+    void vOnDeviceChosen(EDevChoice choice, const CDevInfo& devInfo) override;
     void vTabRefresh(ETabRefresh cause) override;
+    // Enter in a timer edit applies the timers; elsewhere on the page it does nothing.
+    void vOnEnterKey() override;
 
     // IMotorView: called on the receive thread, shown on the UI thread.
     void vFillMotorTimer(int horizontal, int vertical) override;

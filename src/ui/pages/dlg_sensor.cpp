@@ -107,13 +107,22 @@ CDlgSensor::CDlgSensor(QWidget* parent, CStation* station)
         palette.setColor(group, QPalette::Text, Qt::black);
     }
     m_pList->setPalette(palette);
-    connect(m_pList, &QTableWidget::cellClicked, this, [this](int row, int) { vSelectRow(row); });
+    // Whatever moves the highlight (a click, a right click, the arrow keys, a refresh)
+    // moves the row the buttons address.
+    connect(m_pList->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList rows = m_pList->selectionModel()->selectedRows();
+        if (!rows.isEmpty()) {
+            m_iSelectedRow = rows.front().row();
+        }
+    });
     m_pList->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(m_pList, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         const int row = m_pList->indexAt(at).row();
         if (row < 0) {
             return;
         }
+        // The row the menu is about is the row the buttons address from now on.
+        vSelectRow(row);
         QMenu menu(this);
         QAction* remove = menu.addAction(strTrKey("Delete"));
         if (menu.exec(m_pList->viewport()->mapToGlobal(at)) == remove) {
@@ -147,11 +156,12 @@ CDlgSensor::CDlgSensor(QWidget* parent, CStation* station)
     onClick(ESensorButton::kCalibrate3, [this] { vCalibrate(2); });
 
     m_pResult = new QPlainTextEdit(this);
-    m_pResult->setGeometry(sPageTemplateRect(10, 228, 315, 60));
+    // The learning indicator sits above the page's bottom edge, whole at every size.
+    m_pResult->setGeometry(sPageTemplateRect(10, 228, 315, 46));
     auto* progressLabel = new QLabel(strTrKey("Current progress:"), this);
-    progressLabel->setGeometry(sPageTemplateRect(10, 296, 60, 10));
+    progressLabel->setGeometry(sPageTemplateRect(10, 279, 60, 10));
     m_pProgress = new QProgressBar(this);
-    m_pProgress->setGeometry(sPageTemplateRect(75, 295, 250, 10));
+    m_pProgress->setGeometry(sPageTemplateRect(75, 279, 250, 10));
     m_pProgress->setRange(0, kProgressMax);
     m_pProgress->setValue(0);
     m_pProgress->setTextVisible(false);
@@ -182,7 +192,9 @@ bool CDlgSensor::fgLoginCheck(std::string& ip) {
 }
 
 const CDlgSensor::CTableEntry* CDlgSensor::psSelectedEntry() const {
-    if (m_iSelectedRow < 0 || static_cast<std::size_t>(m_iSelectedRow) >= m_table.size()) {
+    // Only a highlighted row is addressed.
+    if (m_iSelectedRow < 0 || static_cast<std::size_t>(m_iSelectedRow) >= m_table.size() ||
+        !m_pList->selectionModel()->isRowSelected(m_iSelectedRow, QModelIndex())) {
         return nullptr;
     }
     return &m_table[static_cast<std::size_t>(m_iSelectedRow)];
@@ -195,7 +207,7 @@ void CDlgSensor::vRefresh() {
 
 void CDlgSensor::vSelectRow(int row) {
     if (row >= 0 && row < m_pList->rowCount()) {
-        m_iSelectedRow = row;
+        m_pList->selectRow(row);
     }
 }
 
@@ -242,7 +254,14 @@ void CDlgSensor::vStopLearning() {
 
 const CDlgSensor::CTableEntry* CDlgSensor::psCheckedSelection(std::string& ip) {
     m_pResult->clear();
-    return fgLoginCheck(ip) ? psSelectedEntry() : nullptr;
+    if (!fgLoginCheck(ip)) {
+        return nullptr;
+    }
+    const CTableEntry* entry = psSelectedEntry();
+    if (entry == nullptr) {
+        m_pResult->setPlainText(strTrKey("Please choose a sensor in the list"));
+    }
+    return entry;
 }
 
 void CDlgSensor::vStartTest() {
@@ -284,17 +303,12 @@ void CDlgSensor::vDeleteRow(int row) {
 
 void CDlgSensor::vClearAll() {
     m_pResult->clear();
-    if (m_pStation == nullptr || m_pStation->registry().iListSelect() == -1) {
-        vShowChooseDevice(this);
+    const std::optional<std::string> ip = sLoggedInSelection(this, m_pStation);
+    if (!ip || iMessageBoxTips(
+                   this, strTrKey("Are you sure you want to delete all the sensors?")) != kBoxOk) {
         return;
     }
-    std::string ip;
-    if (!fgLoginCheck(ip) ||
-        iMessageBoxTips(this, strTrKey("Are you sure you want to delete all the sensors?")) !=
-            kBoxOk) {
-        return;
-    }
-    m_pStation->fgSendToDev(ip, bufBuildClearSensors());
+    m_pStation->fgSendToDev(*ip, bufBuildClearSensors());
     QTimer::singleShot(kClearRefreshMs, this, [this] { vRefresh(); });
 }
 

@@ -36,8 +36,10 @@ inline constexpr int kCalibrationRows = 3;
 // request goes to the selected device after the login check; the replies come back
 // through ISensorView. The page keeps one table entry (index, kind) per list row, at
 // most 200, rebuilt from each list reply so that row and entry always match; the
-// selected row stays across refreshes and keeps its highlight when the list loses the
-// focus. Start Test and the calibrations send nothing while no row is selected.
+// highlighted row is the one the buttons address, whatever moved the highlight; it
+// stays across refreshes and keeps its highlight when the list loses the focus. Start
+// Test and the calibrations send nothing while no row is highlighted and say so in the
+// result text.
 class CDlgSensor : public CScaledPage, public ISensorView {
     Q_OBJECT
 
@@ -61,7 +63,8 @@ class CDlgSensor : public CScaledPage, public ISensorView {
     void vCalibrate(int calibrationRow);
     void vDeleteRow(int row);
     void vClearAll();
-    // A left click on a list row.
+    // Highlights a list row, which the buttons then address (as a click, a right click
+    // or the arrow keys do).
     void vSelectRow(int row);
 
     // ISensorView: called on the receive thread, shown on the UI thread.

@@ -7,6 +7,7 @@
 #include "protocol/requests.h"
 #include "protocol/station.h"
 #include "ui/dialog_text.h"
+#include "ui/pages/page_support.h"
 
 CDlgSetting::CDlgSetting(QWidget* parent, CStation* station)
     : QWidget(parent),
@@ -29,13 +30,5 @@ bool CDlgSetting::fgFactoryReset() {
 }
 
 bool CDlgSetting::fgSendToSelected(const CmdBytes& request) {
-    if (m_pStation == nullptr || m_pStation->registry().iListSelect() == -1) {
-        vShowChooseDevice(this);
-        return false;
-    }
-    std::string ip;
-    if (!m_pStation->fgSelectDevIsLogin(&ip)) {
-        return false;
-    }
-    return m_pStation->fgSendToDev(ip, request);
+    return fgSendToSelectedDev(this, m_pStation, request);
 }

@@ -88,9 +88,6 @@ int iDragDirection(QPoint start, QPoint end) {
 CDlgVideo::CDlgVideo(QWidget* parent, CStation* station)
     : CScaledPage(parent, 4),
       m_pStation(station),
-      m_videoCtrl(
-          m_mailbox, [this](std::span<const std::uint8_t> packet) { vOnOtherPacket(packet); },
-          [this](std::uint32_t) { m_pVideo->vPictureReady(); }),
       m_strRecordDir(CSettings::instance().m_strWritableDir),
       m_strProgramDir(CSettings::instance().m_strProgramDir) {
     if (m_pStation != nullptr) {
@@ -110,16 +107,15 @@ CDlgVideo::CDlgVideo(QWidget* parent, CStation* station)
 CDlgVideo::~CDlgVideo() {
     // Nothing of the streams or the horn test may call into the page once its widgets go.
     m_horn.reset();
-    m_network.BaNetwork_StopStream(EStreamChannel::kListen);
-    m_network.BaNetwork_StopStream(EStreamChannel::kVideo);
-    m_videoCtrl.iStopDecodeAndDisplay();
+    m_live.vStopListen();
+    m_live.vStopVideo();
     vDbgPrint("camkit:%s, %d=>exit\r\n", "CDlgVideo::~CDlgVideo", __LINE__);
 }
 
 void CDlgVideo::vCreateControls() {
     const int pageWidth = width();
     const int pageHeight = height();
-    m_pVideo = new CVideoWnd(this, m_mailbox);
+    m_pVideo = new CVideoWnd(this, m_live.mailbox());
     m_pVideo->setGeometry(kVideoLeft, kVideoTop, std::max(1, pageWidth - kColumnWidth),
                           std::max(1, pageHeight - kVideoTop));
     m_pVideo->installEventFilter(this);
@@ -239,20 +235,15 @@ int CDlgVideo::iStartPlayVideo() {
     }
     const std::string password = strPassword();
     const int streamId = m_pStream->currentIndex() == 1 ? kStreamSub : kStreamMain;
-    vCloseRecording();
-    if (m_network.BaNetwork_StartStream(streamId, *this, sMakeStreamCredentials(kUser, password),
-                                        devInfo.m_uiIpAddr) != 0) {
+    if (m_live.iStartVideo(streamId, sMakeStreamCredentials(kUser, password), devInfo.m_uiIpAddr,
+                           strVideoRecordPath(m_strRecordDir, devInfo.m_strUid, streamId,
+                                              std::time(nullptr))) != 0) {
         return -1;
     }
     m_uiPlayedAddr = devInfo.m_uiIpAddr;
     m_pCurrentDevice->setText(strTrKey("Current Device:") +
                               QString::fromStdString(devInfo.m_strUid));
     m_fgPlaying = true;
-    {
-        std::lock_guard guard(m_recordLock);
-        m_strRecordPath =
-            strVideoRecordPath(m_strRecordDir, devInfo.m_strUid, streamId, std::time(nullptr));
-    }
     if (m_fgListening) {
         vStartListen();
     }
@@ -286,24 +277,17 @@ void CDlgVideo::vStartListen() {
         vDbgPrint("camkit:%s, %d=>get curr dev info fail\r\n", "CDlgVideo::vStartListen", __LINE__);
         return;
     }
-    // A new start (another device, a video start) writes a new file.
-    vCloseListenRecording();
-    {
-        std::lock_guard guard(m_listenRecordLock);
-        m_strListenPath = strListenRecordPath(m_strRecordDir, devInfo.m_strUid, std::time(nullptr));
-    }
     m_fgListening = true;
     m_pListen->setText(strTrKey("Stop Listen"));
     m_uiPlayedAddr = devInfo.m_uiIpAddr;
-    m_network.BaNetwork_StartStream(
-        kStreamListen, *this, sMakeStreamCredentials(kUser, strPassword()), devInfo.m_uiIpAddr);
+    m_live.iStartListen(sMakeStreamCredentials(kUser, strPassword()), devInfo.m_uiIpAddr,
+                        strListenRecordPath(m_strRecordDir, devInfo.m_strUid, std::time(nullptr)));
 }
 
 void CDlgVideo::vStopListen() {
     m_fgListening = false;
     m_pListen->setText(strTrKey("Listen"));
-    m_network.BaNetwork_StopStream(EStreamChannel::kListen);
-    vCloseListenRecording();
+    m_live.vStopListen();
 }
 
 void CDlgVideo::vOnHornClicked() {
@@ -324,13 +308,30 @@ void CDlgVideo::vOnHornClicked() {
         return;
     }
     m_pHorn->setText(strTrKey("Stop Test"));
-    m_horn->iStart(ip, strFindHornFile(m_strProgramDir));
+    if (m_horn->iStart(ip, strFindHornFile(m_strProgramDir)) != 0) {
+        m_horn->vStop();
+        m_pHorn->setText(strTrKey("Horn Test"));
+    }
 }
 
 void CDlgVideo::vOnHornDone(const CHornResult& result) {
-    // The worker's one line; the button keeps "Stop Test" until the operator stops.
+    // The worker's one line. A test that sent something keeps "Stop Test" until the
+    // operator stops it; one that could not start shows "Horn Test" again.
     if (result.m_eOutcome == EHornOutcome::kStopped) {
         return;
+    }
+    if (result.m_eOutcome == EHornOutcome::kNoFile ||
+        result.m_eOutcome == EHornOutcome::kNoSocket ||
+        result.m_eOutcome == EHornOutcome::kConnectFailed) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_horn != nullptr && m_horn->fgRunning()) {
+                    m_horn->vStop();
+                }
+                m_pHorn->setText(strTrKey("Horn Test"));
+            },
+            Qt::QueuedConnection);
     }
     std::uint32_t addr = 0;
     fgParseIp(result.m_strDevice, addr);
@@ -344,11 +345,10 @@ void CDlgVideo::vOnHornDone(const CHornResult& result) {
 }
 
 void CDlgVideo::StopPlayVideo() {
-    m_network.BaNetwork_StopStream(EStreamChannel::kVideo);
+    m_live.vStopVideo();
     m_pPlay->setText(strTrKey("Play Video"));
     m_fgPlaying = false;
     m_pCurrentDevice->setText(QString());
-    vCloseRecording();
     QTimer::singleShot(kClearDelayMs, this, [this] {
         if (!m_fgPlaying) {
             vDbgPrint("camkit:%s, %d=>clear display\r\n", "CDlgVideo::OnTimer", __LINE__);
@@ -358,137 +358,52 @@ void CDlgVideo::StopPlayVideo() {
     vDbgPrint("camkit:%s, %d=>stop play video\r\n", "CDlgVideo::StopPlayVideo", __LINE__);
 }
 
-void CDlgVideo::vOnStreamPacket(int streamId, std::span<const std::uint8_t> packet) {
-    const std::optional<CMediaHead> head = sParseMediaHead(packet);
-    if (!head) {
-        return;
-    }
-    if (streamId == kStreamListen) {
-        // Only sound is played: a login answer on this channel is no AMR.
-        if (head->m_uiType == kPktAudioFrame) {
-            const std::span<const std::uint8_t> payload = packet.subspan(kMediaHeadBytes);
-            m_audioCtrl.iAddPacket(payload);
-            if (m_fgListenRecording) {
-                vRecordListen(payload);
-            }
-        }
-        return;
-    }
-    if (head->m_uiType != kPktVideoFrame) {
-        m_videoCtrl.iAddOther(packet);
-        return;
-    }
-    const std::span<const std::uint8_t> payload = packet.subspan(kMediaHeadBytes);
-    m_videoCtrl.iAddFrame(payload, head->m_uiSequence);
-    if (m_fgMonitorRecording && head->m_ucCodec == kCodecH264) {
-        vRecordFrame(head->m_ucKeyFrame != 0, payload);
-    }
+void CDlgVideo::vOnPictureReady() {
+    m_pVideo->vPictureReady();
 }
 
-void CDlgVideo::vOnStreamStarted(int streamId) {
-    // Sound queued before a (re)connect is stale.
-    if (streamId == kStreamListen) {
-        m_audioCtrl.vClearQueue();
-    }
-}
-
-void CDlgVideo::vOnManageStarted() {
-    m_videoCtrl.iStartDecodeAndDisplay();
-}
-
-void CDlgVideo::vOnManageEnded() {
-    m_videoCtrl.iStopDecodeAndDisplay();
-}
-
-void CDlgVideo::vOnOtherPacket(std::span<const std::uint8_t> packet) {
-    const std::optional<CMediaHead> head = sParseMediaHead(packet);
-    if (!head || head->m_uiType != kPktLoginReply || head->m_iResult == kStreamResultOk) {
-        return;
-    }
-    if (head->m_iResult == kStreamResultCheckFailed && m_pStation != nullptr) {
+void CDlgVideo::vOnVideoLoginFailed(std::int32_t result) {
+    if (result == kStreamResultCheckFailed && m_pStation != nullptr) {
         m_pStation->vReport(sTextResult("Check device failed"));
     }
     vDbgPrint("camkit:%s, %d=>login return err\r\n", "CDlgVideo::CallbackDevOtherCmdHandle",
               __LINE__);
 }
 
-void CDlgVideo::vRecordFrame(bool keyFrame, std::span<const std::uint8_t> payload) {
-    std::lock_guard guard(m_recordLock);
-    if (m_strRecordPath.empty()) {
-        return;
-    }
-    const bool opened = m_recordFile != nullptr;
-    if (!opened && !keyFrame) {
-        vDbgPrint("camkit:%s, %d=>wait i frame\r\n", "CDlgVideo::CallbackAddStream", __LINE__);
-        return;
-    }
-    if (iWriteBufToFile(static_cast<int>(payload.size()), m_recordFile, m_strRecordPath.c_str(),
-                        payload.data()) < 0) {
-        vDbgPrint("camkit:err:%s, %d=>open file:%s\r\n", "CDlgVideo::CallbackAddStream", __LINE__,
-                  m_strRecordPath.c_str());
-        return;
-    }
-    if (!opened && m_pStation != nullptr) {
-        vDbgPrint("camkit:%s, %d=>openfile:%s\r\n", "CDlgVideo::CallbackAddStream", __LINE__,
-                  m_strRecordPath.c_str());
-        m_pStation->vReport(sRecordedResult(m_uiPlayedAddr, "Video recorded to", m_strRecordPath));
+void CDlgVideo::vOnRecordingStarted(EStreamChannel channel, const std::string& path) {
+    vDbgPrint("camkit:%s, %d=>openfile:%s\r\n", "CDlgVideo::CallbackAddStream", __LINE__,
+              path.c_str());
+    if (m_pStation != nullptr) {
+        m_pStation->vReport(sRecordedResult(
+            m_uiPlayedAddr,
+            channel == EStreamChannel::kListen ? "Sound recorded to" : "Video recorded to", path));
     }
 }
 
-void CDlgVideo::vRecordListen(std::span<const std::uint8_t> payload) {
-    std::lock_guard guard(m_listenRecordLock);
-    if (m_strListenPath.empty()) {
-        return;
+void CDlgVideo::vOnRecordingCut(EStreamChannel, const CRecordingEnd& end) {
+    vDbgPrint("camkit:err:%s, %d=>%s: %s\r\n", "CDlgVideo::vOnRecordingCut", __LINE__,
+              end.m_strPath.c_str(), end.m_strError.c_str());
+    if (m_pStation != nullptr) {
+        m_pStation->vReport(
+            sRecordedResult(m_uiPlayedAddr, strRecordingCutLine(end).c_str(), end.m_strPath));
     }
-    // Whole frames only: a shorter end is no frame and is not read.
-    std::array<std::int16_t, kAmrFrameSamples> samples{};
-    for (std::size_t at = 0; at + kAmrFrameBytes <= payload.size(); at += kAmrFrameBytes) {
-        if (!m_recordDecoder.fgDecode(payload.subspan(at).first<kAmrFrameBytes>(), samples)) {
-            return;
-        }
-        const bool opened = m_listenFile != nullptr;
-        if (iWriteBufToFile(static_cast<int>(sizeof(samples)), m_listenFile,
-                            m_strListenPath.c_str(), samples.data()) < 0) {
-            vDbgPrint("camkit:err:%s, %d=>open file:%s\r\n", "CDlgVideo::CallbackAddStream",
-                      __LINE__, m_strListenPath.c_str());
-            return;
-        }
-        if (!opened && m_pStation != nullptr) {
-            vDbgPrint("camkit:%s, %d=>openfile:%s\r\n", "CDlgVideo::CallbackAddStream", __LINE__,
-                      m_strListenPath.c_str());
-            m_pStation->vReport(
-                sRecordedResult(m_uiPlayedAddr, "Sound recorded to", m_strListenPath));
-        }
-    }
-}
-
-void CDlgVideo::vCloseListenRecording() {
-    std::lock_guard guard(m_listenRecordLock);
-    m_listenFile.reset();
 }
 
 std::string CDlgVideo::strListenRecordName() const {
-    std::lock_guard guard(m_listenRecordLock);
-    return m_strListenPath;
+    return m_live.strListenRecordPath();
 }
 
 void CDlgVideo::vSetListenRecording(bool on) {
-    m_fgListenRecording = on;
+    m_live.vSetListenRecording(on);
     vDbgPrint("camkit:%s, %d=>record=%d\r\n", "CVideo::OnListenRecord", __LINE__, on ? 1 : 0);
 }
 
-void CDlgVideo::vCloseRecording() {
-    std::lock_guard guard(m_recordLock);
-    m_recordFile.reset();
-}
-
 std::string CDlgVideo::strVideoRecordName() const {
-    std::lock_guard guard(m_recordLock);
-    return m_strRecordPath;
+    return m_live.strVideoRecordPath();
 }
 
 void CDlgVideo::vSetMonitorRecording(bool on) {
-    m_fgMonitorRecording = on;
+    m_live.vSetVideoRecording(on);
     vDbgPrint("camkit:%s, %d=>monitor record=%d\r\n", "CVideo::OnMonitorRecord", __LINE__,
               on ? 1 : 0);
 }
@@ -496,15 +411,15 @@ void CDlgVideo::vSetMonitorRecording(bool on) {
 void CDlgVideo::vShowVideoMenu(QPoint globalPos) {
     QMenu menu(this);
     QAction* listen =
-        menu.addAction(m_fgListenRecording ? strTrKey("When listening to stop the recording")
+        menu.addAction(fgListenRecording() ? strTrKey("When listening to stop the recording")
                                            : strTrKey("When listening the tape"));
-    QAction* monitor = menu.addAction(m_fgMonitorRecording ? strTrKey("No video monitoring")
+    QAction* monitor = menu.addAction(fgMonitorRecording() ? strTrKey("No video monitoring")
                                                            : strTrKey("Video monitoring"));
     QAction* chosen = menu.exec(globalPos);
     if (chosen == listen) {
-        vSetListenRecording(!m_fgListenRecording);
+        vSetListenRecording(!fgListenRecording());
     } else if (chosen == monitor) {
-        vSetMonitorRecording(!m_fgMonitorRecording);
+        vSetMonitorRecording(!fgMonitorRecording());
     }
 }
 

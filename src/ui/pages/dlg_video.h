@@ -12,14 +12,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/file_util.h"
-#include "media/amr_decoder.h"
-#include "media/audio_ctrl.h"
-#include "media/ba_network.h"
 #include "media/horn_test.h"
-#include "media/picture_mailbox.h"
-#include "media/stream_clock.h"
-#include "media/video_ctrl.h"
+#include "media/live_session.h"
 #include "protocol/requests.h"
 #include "ui/qt_pcm_sink.h"
 #include "ui/scaled_page.h"
@@ -51,17 +45,16 @@ int iDragDirection(QPoint start, QPoint end);
 
 // The "A/V Test" page (tab 0): the live view of one device in the video window, its
 // sound (Listen), their recordings, the horn test, and the camera's actions (cruise, flip,
-// day/night, press-and-hold zoom, focus and directions, calibration, restart, factory reset). It
-// owns the stream client, the decoding and the picture mailbox the video window paints from;
-// decoding runs while the video channel's manage thread runs. Its drop-down lists get four field
-// heights of room.
+// day/night, press-and-hold zoom, focus and directions, calibration, restart, factory reset). The
+// stream, its decoding, the sound and the recordings are the core's CLiveSession
+// (src/media/live_session.h); the page keeps the widgets and shows what the session reports. Its
+// drop-down lists get four field heights of room.
 //
-// Threads: controls, menus and timers on the UI thread; the stream's packets arrive on
-// the receive threads (decode and audio queues and recordings, under the recording
-// locks only), the manage callbacks start and stop decoding on the manage thread, the
-// decode thread hands back the channel's other packets, the horn worker reports its
-// end. The destructor stops the streams and the horn test first.
-class CDlgVideo : public CScaledPage, private IStreamOwner, private IHornView {
+// Threads: controls, menus and timers on the UI thread; the session's reports come from
+// its threads (a picture to paint, a failed stream login, a recording begun or cut) and
+// are passed on as queued repaints and result lines; the horn worker reports its end.
+// The destructor stops the horn test and the session first.
+class CDlgVideo : public CScaledPage, private ILiveView, private IHornView {
     Q_OBJECT
 
   public:
@@ -100,10 +93,10 @@ class CDlgVideo : public CScaledPage, private IStreamOwner, private IHornView {
 
     // Recording of the video channel ("Video monitoring" of the window's menu).
     void vSetMonitorRecording(bool on);
-    bool fgMonitorRecording() const { return m_fgMonitorRecording; }
+    bool fgMonitorRecording() const { return m_live.fgVideoRecording(); }
     // Recording of the listen channel as raw PCM ("When listening the tape").
     void vSetListenRecording(bool on);
-    bool fgListenRecording() const { return m_fgListenRecording; }
+    bool fgListenRecording() const { return m_live.fgListenRecording(); }
     // The folder recordings go to (the writable folder unless set), with a trailing
     // separator.
     void vSetRecordDir(const std::string& folder) { m_strRecordDir = folder; }
@@ -117,7 +110,7 @@ class CDlgVideo : public CScaledPage, private IStreamOwner, private IHornView {
     bool fgPlaying() const { return m_fgPlaying; }
     bool fgFullScreen() const { return m_fgFullScreen; }
     bool fgListening() const { return m_fgListening; }
-    SAudioStats sAudioStats() const { return m_audioCtrl.sStats(); }
+    SAudioStats sAudioStats() const { return m_live.sAudioStats(); }
     std::uint32_t uiPlayedAddr() const { return m_uiPlayedAddr; }
 
     CVideoWnd* pVideoWnd() const { return m_pVideo; }
@@ -140,22 +133,17 @@ class CDlgVideo : public CScaledPage, private IStreamOwner, private IHornView {
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
-    // IStreamOwner.
-    void vOnStreamPacket(int streamId, std::span<const std::uint8_t> packet) override;
-    void vOnStreamStarted(int streamId) override;
-    void vOnManageStarted() override;
-    void vOnManageEnded() override;
+    // ILiveView.
+    void vOnPictureReady() override;
+    void vOnVideoLoginFailed(std::int32_t result) override;
+    void vOnRecordingStarted(EStreamChannel channel, const std::string& path) override;
+    void vOnRecordingCut(EStreamChannel channel, const CRecordingEnd& end) override;
     // IHornView.
     void vOnHornDone(const CHornResult& result) override;
 
     void vCreateControls();
     void vOnPlayClicked();
     void vOnStreamChanged();
-    void vOnOtherPacket(std::span<const std::uint8_t> packet);
-    void vRecordFrame(bool keyFrame, std::span<const std::uint8_t> payload);
-    void vCloseRecording();
-    void vRecordListen(std::span<const std::uint8_t> payload);
-    void vCloseListenRecording();
     void vOnListenClicked();
     std::string strPassword() const;
     void vShowVideoMenu(QPoint globalPos);
@@ -168,12 +156,8 @@ class CDlgVideo : public CScaledPage, private IStreamOwner, private IHornView {
     void vHoldButtonEvent(QPoint globalPos, bool press);
 
     CStation* m_pStation;
-    CSteadyStreamClock m_clock;
-    CPictureMailbox m_mailbox;
-    CVideoCtrl m_videoCtrl;
-    CBaNetwork m_network{m_clock};
     CQtPcmSink m_pcmSink;
-    CAudioCtrl m_audioCtrl{&m_pcmSink};
+    CLiveSession m_live{&m_pcmSink, static_cast<ILiveView&>(*this)};
     std::unique_ptr<CStationHornLink> m_hornLink;
     std::unique_ptr<CHornTest> m_horn;
 
@@ -194,18 +178,4 @@ class CDlgVideo : public CScaledPage, private IStreamOwner, private IHornView {
     std::atomic<std::uint32_t> m_uiPlayedAddr{0};
     std::string m_strRecordDir;
     std::string m_strProgramDir;
-
-    // The video recording: written on the receive thread, closed on the UI thread.
-    std::atomic<bool> m_fgMonitorRecording{false};
-    mutable std::mutex m_recordLock;
-    FilePtr m_recordFile;
-    std::string m_strRecordPath;
-
-    // The listen recording: decoded with the page's own decoder on the listen
-    // channel's receive thread, closed on the UI thread after the channel stopped.
-    std::atomic<bool> m_fgListenRecording{false};
-    mutable std::mutex m_listenRecordLock;
-    CAmrDecoder m_recordDecoder;
-    FilePtr m_listenFile;
-    std::string m_strListenPath;
 };

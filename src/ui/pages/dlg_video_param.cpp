@@ -1,5 +1,6 @@
 #include "ui/pages/dlg_video_param.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -108,6 +109,21 @@ CDlgVideoParam::CDlgVideoParam(QWidget* parent, CStation* station)
     m_pApply->setGeometry(sPageTemplateRect(365, 135, 50, 16));
     connect(m_pRefresh, &QPushButton::clicked, this, &CDlgVideoParam::fgRefresh);
     connect(m_pApply, &QPushButton::clicked, this, &CDlgVideoParam::fgApply);
+}
+
+void CDlgVideoParam::vOnDeviceChosen(EDevChoice /*choice*/, const CDevInfo& /*devInfo*/) {
+    for (const CStreamControls* stream : {&m_main, &m_sub}) {
+        stream->m_pResolution->setCurrentIndex(-1);
+        stream->m_pFrameRate->clear();
+        stream->m_pBitRate->clear();
+        stream->m_pStandard->setCurrentIndex(-1);
+    }
+}
+
+void CDlgVideoParam::vOnEnterKey() {
+    if (isAncestorOf(QApplication::focusWidget())) {
+        fgApply();
+    }
 }
 
 void CDlgVideoParam::vTabRefresh(ETabRefresh /*cause*/) {

@@ -35,7 +35,12 @@ class CDlgVideoParam : public CScaledPage, public IVideoParamView {
     explicit CDlgVideoParam(QWidget* parent, CStation* station = nullptr);
 
     // Every refresh of the tab reads the settings again.
+    // Another device was chosen: what the page shows of the last one goes, so that a
+    // device that does not answer leaves the fields empty rather than another's.
+    void vOnDeviceChosen(EDevChoice choice, const CDevInfo& devInfo) override;
     void vTabRefresh(ETabRefresh cause) override;
+    // Enter in one of the page's fields applies the page.
+    void vOnEnterKey() override;
 
     // IVideoParamView: called on the receive thread, shown on the UI thread. A
     // resolution code without an entry leaves its box as it was; a standard code

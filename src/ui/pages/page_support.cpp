@@ -8,15 +8,8 @@
 #include "ui/layout_scale.h"
 #include "ui/window_font.h"
 
-namespace {
-constexpr const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz";
-}  // namespace
-
 QRect sPageTemplateRect(int x, int y, int w, int h) {
-    const QFontMetrics metrics(sTemplateFont());
-    const CDialogUnits units = sDialogUnitsFromFont(
-        metrics.horizontalAdvance(QString::fromLatin1(kAlphabet)), metrics.height());
-    const CLayoutRect rect = sDialogRectToPixels(x, y, w, h, units);
+    const CLayoutRect rect = sDialogRectToPixels(x, y, w, h, sTemplateUnits());
     return QRect(rect.m_iLeft, rect.m_iTop, rect.iWidth(), rect.iHeight());
 }
 
@@ -43,14 +36,19 @@ std::int64_t iEditNumber(const QString& text, int roomChars) {
     return negative ? -value : value;
 }
 
-bool fgSendToSelectedDev(QWidget* owner, CStation* station, const CmdBytes& request) {
+std::optional<std::string> sLoggedInSelection(QWidget* owner, CStation* station) {
     if (station == nullptr || station->registry().iListSelect() == -1) {
         vShowChooseDevice(owner);
-        return false;
+        return std::nullopt;
     }
     std::string ip;
     if (!station->fgSelectDevIsLogin(&ip)) {
-        return false;
+        return std::nullopt;
     }
-    return station->fgSendToDev(ip, request);
+    return ip;
+}
+
+bool fgSendToSelectedDev(QWidget* owner, CStation* station, const CmdBytes& request) {
+    const std::optional<std::string> ip = sLoggedInSelection(owner, station);
+    return ip && station->fgSendToDev(*ip, request);
 }

@@ -6,6 +6,8 @@
 #include <QRect>
 #include <QString>
 #include <cstdint>
+#include <optional>
+#include <string>
 
 #include "protocol/requests.h"
 
@@ -21,7 +23,12 @@ QRect sPageTemplateRect(int x, int y, int w, int h);
 // field holds, so 300 in a byte field is 44.
 std::int64_t iEditNumber(const QString& text, int roomChars);
 
-// The request of a page button: without a selected device (or without a station) the
-// box "Please choose a device" over owner and nothing leaves; otherwise the login check
-// of the selected device, then the request to it. True when the request left.
+// What every page button runs before its request leaves: without a selected device (or
+// without a station) the box "Please choose a device" over owner; otherwise the login
+// check of the selected device. The device's address text when it answered; nullopt
+// otherwise.
+std::optional<std::string> sLoggedInSelection(QWidget* owner, CStation* station);
+
+// The request of a page button: sLoggedInSelection, then the request to that device.
+// True when the request left.
 bool fgSendToSelectedDev(QWidget* owner, CStation* station, const CmdBytes& request);
