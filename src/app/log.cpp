@@ -182,8 +182,8 @@ bool fgApplyLogLevels(std::string_view spec) {
     return levels().fgApply(spec);
 }
 
-void vLogWrite(ELogLevel level, const std::source_location& where, const char* format, ...) {
-    const std::string_view component = strLogComponent(where.file_name());
+void vLogWrite(ELogLevel level, const CLogWhere& where, const char* format, ...) {
+    const std::string_view component = strLogComponent(where.m_file);
     if (level == ELogLevel::kOff || !levels().fgPasses(level, component)) {
         return;
     }
@@ -193,7 +193,7 @@ void vLogWrite(ELogLevel level, const std::source_location& where, const char* f
                                                   : "";
     const int head = std::snprintf(line, sizeof line, "camkit:%s%.*s:%s, %u=>", tag,
                                    static_cast<int>(component.size()), component.data(),
-                                   strLogFunction(where.function_name()).c_str(), where.line());
+                                   strLogFunction(where.m_function).c_str(), where.m_line);
     if (head < 0) {
         return;
     }

@@ -13,7 +13,6 @@
 // characters with its terminator; it is written in one piece, so lines of concurrent
 // threads stay whole. Safe from any thread; never fails, never blocks beyond one write.
 
-#include <source_location>
 #include <string>
 #include <string_view>
 
@@ -28,13 +27,28 @@ enum class ELogLevel { kOff = 0, kError = 1, kWarn = 2, kInfo = 3, kDebug = 4 };
 // Longest line written, its "\r\n" included.
 inline constexpr int kLogLineMax = 1023;
 
-#define KLOG_ERR(...) vLogWrite(ELogLevel::kError, std::source_location::current(), __VA_ARGS__)
-#define KLOG_WARN(...) vLogWrite(ELogLevel::kWarn, std::source_location::current(), __VA_ARGS__)
-#define KLOG_INFO(...) vLogWrite(ELogLevel::kInfo, std::source_location::current(), __VA_ARGS__)
-#define KLOG_DEBUG(...) vLogWrite(ELogLevel::kDebug, std::source_location::current(), __VA_ARGS__)
+// Where a line was written. Filled in by the KLOG_ macros; std::source_location would do,
+// but not every compiler we build with has it.
+struct CLogWhere {
+    const char* m_file;      // the source file's path
+    const char* m_function;  // the function's signature
+    int m_line;
+};
+
+#if defined(__GNUC__)
+#define KESTREL_LOG_FUNCTION __PRETTY_FUNCTION__
+#else
+#define KESTREL_LOG_FUNCTION __func__
+#endif
+#define KESTREL_LOG_WHERE (CLogWhere{__FILE__, KESTREL_LOG_FUNCTION, __LINE__})
+
+#define KLOG_ERR(...) vLogWrite(ELogLevel::kError, KESTREL_LOG_WHERE, __VA_ARGS__)
+#define KLOG_WARN(...) vLogWrite(ELogLevel::kWarn, KESTREL_LOG_WHERE, __VA_ARGS__)
+#define KLOG_INFO(...) vLogWrite(ELogLevel::kInfo, KESTREL_LOG_WHERE, __VA_ARGS__)
+#define KLOG_DEBUG(...) vLogWrite(ELogLevel::kDebug, KESTREL_LOG_WHERE, __VA_ARGS__)
 
 // Writes one line of level from the code at where, if its component's level lets it.
-void vLogWrite(ELogLevel level, const std::source_location& where, const char* format, ...)
+void vLogWrite(ELogLevel level, const CLogWhere& where, const char* format, ...)
     KESTREL_PRINTF_LIKE(3, 4);
 
 // The level of one component ("net", "media", ...), or of every component without a

@@ -8,6 +8,7 @@
 #include "app/atomic_file.h"
 #include "app/shown_text.h"
 #include "app/text_conv.h"
+#include "check/line_check.h"
 #include "protocol/dev_list_format.h"
 
 namespace {
@@ -91,13 +92,23 @@ std::string strBase64(const std::vector<std::uint8_t>& bytes) {
     return out;
 }
 
+namespace {
+
+// The command line that shows the device's history: by its UID when it keeps to the
+// bench's rule (so it is safe on a command line), else by its address.
+std::string strHistoryCommand(const CDeviceCheck& row) {
+    return "kestrel-cli history " + (fgUidWellFormed(row.m_strUid) ? row.m_strUid : row.m_strIp);
+}
+
+}  // namespace
+
 std::string strCheckCsv(const std::vector<CDeviceCheck>& rows) {
     std::string csv = "ip,uid,mac,version,passed,ms,snapshot";
     for (std::size_t s = 0; s < kCheckStepCount; ++s) {
         const std::string name(strStepName(static_cast<ECheckStep>(s)));
         csv += "," + name + "," + name + "_ms," + name + "_reason";
     }
-    csv += "\n";
+    csv += ",history\n";
     for (const CDeviceCheck& row : rows) {
         csv += strCsvField(row.m_strIp) + "," + strCsvField(row.m_strUid) + "," +
                strCsvField(row.m_strMac) + "," + strCsvField(row.m_strVersion) + "," +
@@ -107,7 +118,7 @@ std::string strCheckCsv(const std::vector<CDeviceCheck>& rows) {
             csv += "," + std::string(strOutcomeName(step.m_eOutcome)) + "," +
                    std::to_string(step.m_lMs) + "," + strCsvField(step.m_strReason);
         }
-        csv += "\n";
+        csv += "," + strCsvField(strHistoryCommand(row)) + "\n";
     }
     return csv;
 }
@@ -169,7 +180,8 @@ std::string strCheckHtml(const CCheckReport& report) {
         html += std::string("<tr class=\"") + (row.fgPassed() ? "passed" : "failed") +
                 "\"><td class=\"dev\"><b>" + strHtml(row.m_strIp) + "</b><br>" +
                 strHtml(row.m_strUid) + "<br><small>" + strHtml(row.m_strMac) + "<br>" +
-                strHtml(row.m_strVersion) + "</small></td><td>";
+                strHtml(row.m_strVersion) + "<br><code>" + strHtml(strHistoryCommand(row)) +
+                "</code></small></td><td>";
         if (!row.m_thumbnailPng.empty()) {
             html += "<img alt=\"" + strHtml(row.m_strSnapshot) + "\" src=\"data:image/png;base64," +
                     strBase64(row.m_thumbnailPng) + "\">";

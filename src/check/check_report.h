@@ -19,14 +19,16 @@ struct CCheckReport {
 };
 
 // Header "ip,uid,mac,version,passed,ms,snapshot" then, per step, "<step>,<step>_ms,
-// <step>_reason"; one line per row. Device texts are quoted by the CSV rules and made
-// harmless for spreadsheets.
+// <step>_reason", then "history" (the kestrel-cli command line that shows the device's
+// recorded jobs: by its UID when well formed, else by its address); one line per row. Device texts
+// are quoted by the CSV rules and made harmless for spreadsheets.
 std::string strCheckCsv(const std::vector<CDeviceCheck>& rows);
 // {"started", "ms", "passed", "failed", "bench": [lines], "devices": [{"ip", "uid",
 // "mac", "version", "passed", "ms", "snapshot", "steps": {"<step>": {"outcome",
 // "reason", "ms"}}}]}
 std::string strCheckJson(const CCheckReport& report);
-// The page; every text is escaped, pictures are data: URLs.
+// The page; every text is escaped, pictures are data: URLs; each device with the
+// command line of its history.
 std::string strCheckHtml(const CCheckReport& report);
 
 // Creates base/check-YYYYMMDD-HHMMSS (local time of when; "-2", "-3", ... appended

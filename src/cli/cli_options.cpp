@@ -3,6 +3,7 @@
 #include <charconv>
 
 #include "cli/cli_verbs.h"
+#include "history/history_store.h"
 #include "net/socket_layer.h"
 
 namespace {
@@ -18,12 +19,16 @@ bool fgParseInt(const std::string& text, int& value) {
 std::string strCliUsage() {
     std::string usage =
         "usage: kestrel-cli [--bind ADDR/PREFIX]... [--password PW] [--timeout MS]\n"
-        "                   [--json | --csv] [--verbose] COMMAND [ARGS]\n"
+        "                   [--json | --csv] [--verbose] [--db sqlite:PATH|postgresql://...]\n"
+        "                   [--station NAME] [--operator NAME] COMMAND [ARGS]\n"
         "commands:\n";
     for (const CCliVerb& verb : spanCliVerbs()) {
         usage += verb.m_usage;
     }
     usage +=
+        "--db, --station and --operator say where and as whom checks, upgrades and setting\n"
+        "commands are recorded: --db sqlite:PATH the station's own file (default\n"
+        "history.sqlite in its folder), --db postgresql://... a shared server as well.\n"
         "--verbose writes the station's diagnostic lines to standard error (or to the\n"
         "file KESTREL_LOG names); KESTREL_LOG_LEVEL picks their levels (info,net=debug).\n"
         "exit: 0 success, 1 the station could not open its sockets or send, 2 usage error,\n"
@@ -53,7 +58,8 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
             options.m_eFormat = flag == "--json" ? EListFormat::kJson : EListFormat::kCsv;
             continue;
         }
-        if (flag != "--bind" && flag != "--password" && flag != "--timeout") {
+        if (flag != "--bind" && flag != "--password" && flag != "--timeout" && flag != "--db" &&
+            flag != "--station" && flag != "--operator") {
             return fail("unknown option " + flag);
         }
         if (i + 1 >= args.size()) {
@@ -71,9 +77,18 @@ CCliParse sParseCliArgs(const std::vector<std::string>& args) {
             options.m_binds->push_back(*bind);
         } else if (flag == "--password") {
             options.m_strPassword = value;
+        } else if (flag == "--db") {
+            options.m_dbs.push_back(value);
+        } else if (flag == "--station") {
+            options.m_strStation = value;
+        } else if (flag == "--operator") {
+            options.m_strOperator = value;
         } else if (!fgParseInt(value, options.m_iTimeoutMs) || options.m_iTimeoutMs < 1) {
             return fail("--timeout wants a positive number of milliseconds, not '" + value + "'");
         }
+    }
+    if (std::string error; !sParseHistoryDb(options.m_dbs, {}, error)) {
+        return fail(error);
     }
     if (i >= args.size()) {
         return fail("no command given");

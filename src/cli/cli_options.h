@@ -15,7 +15,10 @@ struct CCliOptions {
     std::string m_strPassword;                           // empty: the device default
     int m_iTimeoutMs = 1500;
     EListFormat m_eFormat = EListFormat::kTable;
-    bool m_fgVerbose = false;  // diagnostic lines on standard error
+    bool m_fgVerbose = false;        // diagnostic lines on standard error
+    std::vector<std::string> m_dbs;  // --db: sqlite:PATH and/or postgresql://... (history)
+    std::string m_strStation;        // the station's name in the history (empty: the host name)
+    std::string m_strOperator;       // the operator's name in the history (may be empty)
     std::string m_strCommand;
     std::vector<std::string> m_args;
 };

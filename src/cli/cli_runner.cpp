@@ -1,5 +1,6 @@
 #include "cli/cli_runner.h"
 
+#include <algorithm>
 #include <chrono>
 #include <set>
 #include <variant>
@@ -7,6 +8,7 @@
 #include "cli/cli_session.h"
 #include "cli/cli_verbs.h"
 #include "cli/cmd_check.h"
+#include "cli/cmd_history.h"
 #include "cli/cmd_horn.h"
 #include "cli/cmd_upgrade.h"
 #include "protocol/cmd_header.h"
@@ -55,8 +57,10 @@ int iSearchVerb(const CCliOptions& options, CLanStation& lan, CCliView& /*view*/
     return expected ? iPrintBench(*expected, devices, out) : kCliOk;
 }
 
-int iDeviceVerb(const CCliOptions& options, CLanStation& lan, CCliView& view, std::ostream& out,
-                std::ostream& err) {
+namespace {
+
+int iRunDeviceCommand(const CCliOptions& options, CLanStation& lan, CCliView& view,
+                      std::ostream& out, std::ostream& err) {
     CStation& station = lan.station();
     const auto timeout = std::chrono::milliseconds(options.m_iTimeoutMs);
     const std::string& ip = options.m_args[0];
@@ -144,6 +148,35 @@ int iDeviceVerb(const CCliOptions& options, CLanStation& lan, CCliView& view, st
     return expect.m_ok.contains(reply) ? kCliOk : kCliDeviceFailed;
 }
 
+// Records a device command that reached the device (not a usage error) with what the
+// station knows of the device.
+void vRecordDeviceCommand(const CCliOptions& options, const CStation& station, int code,
+                          std::ostream& err) {
+    const std::string_view kind = strRecordedKind(options.m_strCommand);
+    if (kind.empty() || code == kCliUsage || options.m_args.empty()) {
+        return;
+    }
+    const CCliHistory history(options);
+    std::uint32_t addr = 0;
+    fgParseIp(options.m_args[0], addr);
+    CDevInfo device;
+    const bool known = station.registry().fgGetDevInfoByIp(device, addr);
+    CDeviceRecord record =
+        sJobRecord(history.context(), kind, options.m_args[0], known ? &device : nullptr);
+    record.m_eOutcome = eCliOutcome(code);
+    record.m_strReason = strCommandDetail(options);
+    history.vRecord({record}, err);
+}
+
+}  // namespace
+
+int iDeviceVerb(const CCliOptions& options, CLanStation& lan, CCliView& view, std::ostream& out,
+                std::ostream& err) {
+    const int code = iRunDeviceCommand(options, lan, view, out, err);
+    vRecordDeviceCommand(options, lan.station(), code, err);
+    return code;
+}
+
 int iUpgradeVerb(const CCliOptions& options, CLanStation& lan, CCliView& /*view*/,
                  std::ostream& out, std::ostream& err) {
     const auto searchAll = [&options, &lan](const std::optional<CExpectedBench>& expected) {
@@ -159,7 +192,36 @@ int iUpgradeVerb(const CCliOptions& options, CLanStation& lan, CCliView& /*view*
         }
         return found;
     };
-    return iUpgradeCommand(options, lan, searchAll, out, err);
+    // The history names each device by its wired MAC too, which only a search tells:
+    // the listed devices are looked for first (the search ends as soon as all answered).
+    std::string error;
+    if (const auto args = sParseUpgradeArgs(options.m_args, error); args && !args->m_fgAll) {
+        vSearchUntil(lan.station(), Clock::now() + std::chrono::milliseconds(options.m_iTimeoutMs),
+                     [&lan, &args] {
+                         return std::all_of(args->m_targets.begin(), args->m_targets.end(),
+                                            [&lan](const std::string& ip) {
+                                                std::uint32_t addr = 0;
+                                                return fgParseIp(ip, addr) &&
+                                                       iRowOf(lan.station(), addr) >= 0;
+                                            });
+                     });
+    }
+    const auto record = [&options, &lan, &err](const std::vector<CUpgFile>& files,
+                                               const std::vector<CUpgDeviceResult>& devices) {
+        const CCliHistory history(options);
+        const std::vector<CRecordFile> described = vecDescribeFiles(files);
+        std::vector<CDeviceRecord> records;
+        for (const CUpgDeviceResult& result : devices) {
+            std::uint32_t addr = 0;
+            CDevInfo device;
+            const bool known = fgParseIp(result.m_strDevice, addr) &&
+                               lan.station().registry().fgGetDevInfoByIp(device, addr);
+            records.push_back(
+                sUpgradeRecord(history.context(), result, known ? &device : nullptr, described));
+        }
+        history.vRecord(records, err);
+    };
+    return iUpgradeCommand(options, lan, searchAll, out, err, {}, record);
 }
 
 int iHornVerb(const CCliOptions& options, CLanStation& lan, CCliView& /*view*/, std::ostream& out,

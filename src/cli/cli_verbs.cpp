@@ -7,6 +7,7 @@
 #include "cli/cmd_check.h"
 #include "cli/cmd_config.h"
 #include "cli/cmd_config_set.h"
+#include "cli/cmd_history.h"
 #include "cli/cmd_key.h"
 #include "cli/cmd_listen.h"
 #include "cli/cmd_log.h"
@@ -146,6 +147,11 @@ const CCliVerb kVerbs[] = {
     {"key", EVerbArgs::kDevice, 0,
      "  key IP CODE [PARAM...]    send a control command with parameter bytes\n",
      nullptr, &iKeyVerb},
+    {"history", EVerbArgs::kOwn, 0,
+     "  history [UID|MAC|IP] [--since DATE] [--kind KIND] [--limit N] [--json|--csv]\n"
+     "                            the recorded jobs of a device (no key: of the bench),\n"
+     "                            newest first\n",
+     nullptr, &iHistoryCommand},
 };
 // clang-format on
 

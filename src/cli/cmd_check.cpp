@@ -14,6 +14,7 @@
 #include "check/line_check_run.h"
 #include "cli/cli_runner.h"
 #include "cli/cli_session.h"
+#include "cli/cmd_history.h"
 #include "media/horn_test.h"
 #include "protocol/lan_station.h"
 
@@ -251,6 +252,12 @@ int iCheckCommand(const CCliOptions& options, std::ostream& out, std::ostream& e
     }
     CCheckPrinter printer(out);
     const CLineCheckRunEnd end = run.sRun(targets, benchText, &printer);
+    const CCliHistory history(options);
+    std::vector<CDeviceRecord> records;
+    for (const CDeviceCheck& row : end.m_rows) {
+        records.push_back(sCheckRecord(history.context(), row));
+    }
+    history.vRecord(records, err);
     if (end.m_strFolder.empty()) {
         err << "kestrel-cli: " << end.m_strError << '\n';
         return kCliSetupFailed;

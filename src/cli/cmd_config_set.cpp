@@ -2,6 +2,7 @@
 
 #include "cli/cli_runner.h"
 #include "cli/cli_session.h"
+#include "cli/cmd_history.h"
 #include "protocol/cmd_header.h"
 #include "protocol/config_text.h"
 #include "protocol/requests.h"
@@ -34,25 +35,43 @@ int iConfigSetVerb(const CCliOptions& options, CLanStation& lan, CCliView& view,
     const CmdBytes request = bufBuildConfigItem(item->m_strKey, item->m_strValue, item->m_eKind);
     std::size_t agreed = 0;
     std::size_t answered = 0;
+    const CCliHistory history(options);
+    std::vector<CDeviceRecord> records;
+    const auto record = [&](const std::string& ip, int code) {
+        std::uint32_t addr = 0;
+        CDevInfo device;
+        const bool known = fgParseIp(ip, addr) && station.registry().fgGetDevInfoByIp(device, addr);
+        records.push_back(
+            sJobRecord(history.context(), kJobConfigSet, ip, known ? &device : nullptr));
+        records.back().m_eOutcome = eCliOutcome(code);
+        records.back().m_strReason = strCommandDetail(options);
+    };
     for (std::size_t i = 0; i + 1 < args.size(); ++i) {
         CCliOptions one = options;
         one.m_args = {args[i]};
         if (const int code = iOpenDevice(one, station, view, out, err); code != kCliOk) {
             answered += code == kCliDeviceFailed ? 1 : 0;  // refused the password
+            record(args[i], code);
             continue;
         }
         if (!station.fgSendToDev(args[i], request)) {
             view.vFlushLines(out);
+            record(args[i], kCliSetupFailed);
+            history.vRecord(records, err);
             return iSendFailed(args[i], err);
         }
         std::uint8_t status = 0;
         const auto deadline = CliClock::now() + std::chrono::milliseconds(options.m_iTimeoutMs);
+        int code = kCliNoAnswer;
         if (view.byWaitReply({kCmdSetConfigItem}, deadline, &status) == kCmdSetConfigItem) {
             ++answered;
             agreed += status == 0 ? 1 : 0;
+            code = status == 0 ? kCliOk : kCliDeviceFailed;
         }
+        record(args[i], code);
         view.vFlushLines(out);
     }
+    history.vRecord(records, err);
     const std::size_t devices = args.size() - 1;
     return agreed == devices ? kCliOk : answered == 0 ? kCliNoAnswer : kCliDeviceFailed;
 }

@@ -245,7 +245,8 @@ std::vector<std::string> vecUpgFileFaults(const CUpgradeArgs& args) {
 }
 
 int iUpgradeCommand(const CCliOptions& options, CLanStation& lan, const FnUpgSearch& searchAll,
-                    std::ostream& out, std::ostream& err, const CUpgOptions& upgOptions) {
+                    std::ostream& out, std::ostream& err, const CUpgOptions& upgOptions,
+                    const FnUpgradeRunEnd& onRunEnd) {
     std::string error;
     const std::optional<CUpgradeArgs> args = sParseUpgradeArgs(options.m_args, error);
     if (!args) {
@@ -291,6 +292,9 @@ int iUpgradeCommand(const CCliOptions& options, CLanStation& lan, const FnUpgSea
         devices = upgrader.vecRunDevices();
         // The listener's reader points at the upgrader: stop receiving before it goes.
         lan.vStop();
+    }
+    if (onRunEnd) {
+        onRunEnd(choice.m_files, devices);
     }
     vPrintTable(devices, options.m_eFormat, out);
     std::size_t succeeded = 0;

@@ -41,11 +41,15 @@ std::vector<std::string> vecUpgFileFaults(const CUpgradeArgs& args);
 // is given. With --expect, a bench still incomplete after the search is named ("found 48 of 50",
 // "missing: ..."), the devices found are upgraded, and the exit code is 3 however
 // they end. Exit code: 0 every device confirmed, 4 none was reached, 3 otherwise.
-// Stops the station's transport before it returns.
+// Stops the station's transport before it returns. onRunEnd (when given) is told the
+// files sent and every device's verdict once the run has ended, before the table.
 struct CUpgSearch {
     std::vector<std::string> m_addresses;     // dotted addresses of the devices found
     std::optional<CBenchComparison> m_bench;  // with an expected bench
 };
 using FnUpgSearch = std::function<CUpgSearch(const std::optional<CExpectedBench>& expected)>;
+using FnUpgradeRunEnd = std::function<void(const std::vector<CUpgFile>& files,
+                                           const std::vector<CUpgDeviceResult>& devices)>;
 int iUpgradeCommand(const CCliOptions& options, CLanStation& lan, const FnUpgSearch& searchAll,
-                    std::ostream& out, std::ostream& err, const CUpgOptions& upgOptions = {});
+                    std::ostream& out, std::ostream& err, const CUpgOptions& upgOptions = {},
+                    const FnUpgradeRunEnd& onRunEnd = {});

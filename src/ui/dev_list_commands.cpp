@@ -15,6 +15,7 @@
 
 #include "app/dbg_print.h"
 #include "app/settings.h"
+#include "app/text_conv.h"
 #include "codec/qr/qr_bitmap.h"
 #include "protocol/dev_list_format.h"
 #include "protocol/requests.h"
@@ -24,10 +25,12 @@
 #include "ui/dialog_text.h"
 #include "ui/dlg_change_password.h"
 #include "ui/dlg_connect_wifi.h"
+#include "ui/dlg_history.h"
 #include "ui/dlg_qrcode.h"
 #include "ui/dlg_set_uid2.h"
 #include "ui/result_pane.h"
 #include "ui/upgrade_commands.h"
+#include "ui/window_history.h"
 #include "upgrade/upg_file_type.h"
 
 namespace {
@@ -105,6 +108,7 @@ std::unique_ptr<QMenu> CDevListCommands::psDevListMenu() const {
     psAddCommand(*menu, "Export list...", EListCmd::kExportList);
     psAddCommand(*menu, "Save results...", EListCmd::kSaveResults);
     psAddCommand(*menu, "Line check...", EListCmd::kLineCheck);
+    psAddCommand(*menu, "History...", EListCmd::kHistory);
     return menu;
 }
 
@@ -197,6 +201,9 @@ void CDevListCommands::vRunCommand(EListCmd command) {
         case EListCmd::kPreviewQrCode:
             vPreviewQrCode();
             break;
+        case EListCmd::kHistory:
+            vOpenHistory();
+            break;
         case EListCmd::kConnectWifi:
             vConnectWifiFromMenu();
             break;
@@ -223,6 +230,20 @@ void CDevListCommands::vRunCommand(EListCmd command) {
         case EListCmd::kLineCheck:
             break;
     }
+}
+
+void CDevListCommands::vOpenHistory() {
+    CDevInfo device;
+    const bool selected = m_pStation->registry().fgGetCurrDevInfo(device);
+    // A dialog per device, closed by the operator; the window owns it until then.
+    auto* dialog = new CDlgHistory(windowHistory(m_window), &m_window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    const bool uidIsText =
+        !device.m_strUid.empty() && strSanitizeUtf8(device.m_strUid) == device.m_strUid;
+    dialog->vShowKey(!selected   ? QString()
+                     : uidIsText ? QString::fromStdString(device.m_strUid)
+                                 : QString::fromStdString(device.m_strIp));
 }
 
 void CDevListCommands::vFormat() {

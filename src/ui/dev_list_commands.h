@@ -34,7 +34,8 @@ enum class EListCmd : int {
     kExportList = 32800,
     kSaveResults = 32801,
     kLineCheck = 32803,
-    kUpgradePanel = 32804,
+    kHistory = 32804,
+    kUpgradePanel = 32805,
 };
 
 // What the operator does to devices through the main window's lists: the device
@@ -47,9 +48,9 @@ enum class EListCmd : int {
 // so earlier ticks stay): "Refresh", "Modify UID", "Make updgrade file" > "All files",
 // "Send file" > the seven file types and "Retry failed" (every ticked device gets the
 // files, see CUpgradeCommands), "Copy UID", "Copy IP", "Go to web", "Modify Password", "Preview QR
-// code", then "Export list...", "Save results..." and "Line check..." (opens the line check
-// dialog). Commands on the selected row's record do
-// nothing when the row has none.
+// code", then "Export list...", "Save results...", "Line check..." (opens the line check
+// dialog) and "History..." (the selected device's recorded jobs). Commands on the selected row's
+// record do nothing when the row has none.
 class CDevListCommands : public QObject {
     Q_OBJECT
 
@@ -92,6 +93,9 @@ class CDevListCommands : public QObject {
     void vCopySelected(EListCmd command);
     void vGoToWeb();
     void vPreviewQrCode();
+    // The history dialog for the selected device (its UID; its address when the UID is
+    // empty or not text), or the bench's latest records.
+    void vOpenHistory();
     void vConnectWifiFromMenu();
     void vOpenConnectWifi();
     void vExportList();

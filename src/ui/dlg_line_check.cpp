@@ -30,6 +30,7 @@
 #include "ui/device_list_model.h"
 #include "ui/dialog_text.h"
 #include "ui/result_pane.h"
+#include "ui/window_history.h"
 
 namespace {
 
@@ -307,6 +308,7 @@ void CDlgLineCheck::vOnRunEnded(const CLineCheckRunEnd& end) {
     m_relay.reset();
     m_run.reset();
     vSetRunning(false);
+    windowHistory(m_window).vRecordCheck(end.m_rows);
     const long passed = end.m_lPassed;
     const long failed = end.m_lFailed;
     if (end.m_strFolder.empty()) {

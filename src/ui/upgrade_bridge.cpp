@@ -2,6 +2,7 @@
 
 #include "ui/client_dlg.h"
 #include "ui/upgrade_commands.h"
+#include "ui/window_history.h"
 
 CUpgradeBridge::CUpgradeBridge(QObject* parent) : QObject(parent) {}
 
@@ -23,6 +24,7 @@ void CUpgradeBridge::vOnUpgradeSummary(const CUpgSummary& summary) {
             if (!m_window.isNull()) {
                 m_window->PrintLog(QString::fromStdString(strUpgSummaryLine(summary)));
                 m_window->upgrade().vOnSummary(summary);
+                windowHistory(*m_window).vRecordUpgrade(summary.m_devices);
             }
         },
         Qt::QueuedConnection);

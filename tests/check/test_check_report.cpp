@@ -55,6 +55,10 @@ TEST(CheckReport, HostileDeviceTextsStayInsideTheirFields) {
     EXPECT_EQ(records, 3) << csv;
     EXPECT_NE(csv.find("\"'=HYPERLINK"), std::string::npos) << "a formula is defused";
     EXPECT_EQ(csv.find('\xff'), std::string::npos) << "invalid UTF-8 is replaced";
+    // Each row names the command that shows the device's history: by a UID that keeps
+    // to the bench's rule, else by the address (never by a device text).
+    EXPECT_NE(csv.find(",kestrel-cli history KSIM00000000001DEVAA\n"), std::string::npos) << csv;
+    EXPECT_NE(csv.find(",kestrel-cli history 127.0.0.3\n"), std::string::npos) << csv;
 
     const std::string json = strCheckJson(report);
     EXPECT_NE(json.find(R"(=HYPERLINK(\"x\"),<script>alert(1)</script>\u000a)"), std::string::npos)
@@ -63,6 +67,7 @@ TEST(CheckReport, HostileDeviceTextsStayInsideTheirFields) {
 
     const std::string html = strCheckHtml(report);
     EXPECT_EQ(html.find("<script>"), std::string::npos);
+    EXPECT_NE(html.find("<code>kestrel-cli history 127.0.0.3</code>"), std::string::npos);
     EXPECT_NE(html.find("&lt;script&gt;alert(1)&lt;/script&gt;"), std::string::npos);
     // Failed devices first.
     EXPECT_LT(html.find("<b>127.0.0.3</b>"), html.find("<b>127.0.0.2</b>"));

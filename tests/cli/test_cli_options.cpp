@@ -56,6 +56,11 @@ TEST(CliOptions, UsageErrorsSayWhatIsWrong) {
         {{"set-net", "10.0.0.2", "cable", "a", "b", "c", "d", "dhcp"}, "wired or wifi"},
         {{"set-net", "10.0.0.2", "wired", "a", "b", "c", "d", "auto"}, "dhcp or static"},
         {{"wifi-connect", "10.0.0.2", "ssid", "pw", "x"}, "encryption number"},
+        {{"--db", "mysql://line", "history"}, "--db wants"},
+        {{"--db", "sqlite:", "history"}, "--db wants"},
+        {{"--db", "sqlite:a", "--db", "sqlite:b", "history"}, "'sqlite:b'"},
+        {{"--db", "postgresql:///a", "--db", "postgres:///b", "history"}, "'postgres:///b'"},
+        {{"--db"}, "needs a value"},
     };
     for (const Case& c : cases) {
         const CCliParse parsed = sParse(c.args);

@@ -41,6 +41,7 @@ const std::map<std::string, std::vector<std::string>>& mapExamples() {
         {"sensors", {"10.0.0.2"}},
         {"log", {"10.0.0.2"}},
         {"key", {"10.0.0.2", "1"}},
+        {"history", {"KSIM00000000001DEVAA", "--json"}},
     };
     return examples;
 }

@@ -163,7 +163,7 @@ TEST_F(DevListCommandsTest, RightClickAddsTheRowToThePoolAndCopiesItsTexts) {
     vRightClickRow(2);
     EXPECT_EQ((QStringList{"Refresh", "Modify UID", "Make updgrade file", "Send file", "Copy UID",
                            "Copy IP", "Go to web", "Modify Password", "Preview QR code", "",
-                           "Export list...", "Save results...", "Line check..."}),
+                           "Export list...", "Save results...", "Line check...", "History..."}),
               entries);
     EXPECT_EQ(QStringList{"All files"}, submenu);
     EXPECT_EQ(2, registry().iListSelect());

@@ -24,6 +24,7 @@
 #include "fleet_window.h"
 #include "support/temp_dir.h"
 #include "ui/dev_list_commands.h"
+#include "ui/device_list_view.h"
 #include "ui/dlg_line_check.h"
 #include "ui/result_pane.h"
 #include "ui/ui_test_env.h"
@@ -76,12 +77,17 @@ TEST_F(LineCheckWindowTest, RowsShowTheOutcomesThePaneTheSummaryAndASearchTheBen
         dialog->pStepBox(step)->setChecked(step == ECheckStep::kLogin || step == ECheckStep::kUid ||
                                            step == ECheckStep::kSd || step == ECheckStep::kWifi);
     }
+    const int wifiRows = bench.window().pWifiList()->iRowCount();
     QTest::mouseClick(dialog->pStartButton(), Qt::LeftButton);
     ASSERT_TRUE(QTest::qWaitFor([dialog] { return dialog->pOpenReportButton()->isEnabled(); },
                                 kCheckWaitMs))
         << dialog->pStatus()->text().toStdString();
     EXPECT_FALSE(dialog->fgRunning());
     EXPECT_EQ(3, dialog->pProgress()->value());
+    // Every device logged in to the check and listed its Wi-Fi networks there; the
+    // window's own Wi-Fi list heard none of it.
+    QCoreApplication::processEvents();
+    EXPECT_EQ(wifiRows, bench.window().pWifiList()->iRowCount());
 
     // The marks stay with their devices when the list is shown again.
     bench.window().vOnRowsReset();

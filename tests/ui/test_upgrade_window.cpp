@@ -20,6 +20,7 @@
 #include "devsim/sim_upgrade_wire.h"
 #include "fleet_test.h"
 #include "fleet_window.h"
+#include "history/history_store.h"
 #include "support/temp_dir.h"
 #include "ui/main_controls.h"
 #include "ui/result_pane.h"
@@ -111,6 +112,29 @@ TEST_F(UpgradeWindowTest, UpgradeButtonSendsTheChosenFileToEveryTickedDevice) {
         EXPECT_EQ("succeeded", upgrade.strPanelCell(row, 3)) << row;
     }
     EXPECT_FALSE(upgrade.fgCanRetry());
+
+    // Each device's history has the upgrade with the file's SHA-256 (the recorder writes
+    // on its own thread).
+    std::vector<CDeviceRecord> records;
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this, &records] {
+            std::string readError;
+            const auto history =
+                CHistoryStore::psOpen({m_dir.file("history.sqlite"), {}}, readError);
+            CHistoryQuery upgrades;
+            upgrades.m_strKind = "upgrade";
+            EHistorySource source = EHistorySource::kLocal;
+            records.clear();
+            return history && history->fgQuery(upgrades, records, source, readError) &&
+                   records.size() == 2;
+        },
+        kUpgradeWaitMs));
+    for (const CDeviceRecord& record : records) {
+        EXPECT_EQ(EJobOutcome::kPass, record.m_eOutcome) << record.m_strAddress;
+        ASSERT_EQ(1U, record.m_files.size());
+        EXPECT_EQ(kernel.m_strSha256, record.m_files[0].m_strSha256);
+        EXPECT_EQ("kernel.bin", record.m_files[0].m_strName);
+    }
 }
 
 TEST_F(UpgradeWindowTest, SendFileRejectsAnotherTypeAndRetryFailedResendsOnlyTheFailedDevice) {
