@@ -269,7 +269,9 @@ int iUpgradeCommand(const CCliOptions& options, CLanStation& lan, const FnUpgSea
         CUpgSearch found = searchAll(args->m_expected);
         targets = std::move(found.m_addresses);
         if (found.m_bench) {
-            out << strShownText(strBenchSummary(*found.m_bench), ELineBreaks::kKeep);
+            // With --json, standard output carries the array alone.
+            (options.m_eFormat == EListFormat::kJson ? err : out)
+                << strShownText(strBenchSummary(*found.m_bench), ELineBreaks::kKeep);
             benchComplete = found.m_bench->fgComplete();
         }
     }
@@ -284,7 +286,8 @@ int iUpgradeCommand(const CCliOptions& options, CLanStation& lan, const FnUpgSea
         CUpgrader upgrader(lan.transport(), view, upgOptions);
         lan.transport().vSetUpgradeAcceptHandler(upgrader.fnAcceptHandler());
         if (upgrader.iStartUpgrade(choice.m_files, targets, args->m_plan) > 0) {
-            view.vPrintUntilOver(out);
+            // With --json, standard output carries the array alone.
+            view.vPrintUntilOver(options.m_eFormat == EListFormat::kJson ? err : out);
         }
         devices = upgrader.vecRunDevices();
         // The listener's reader points at the upgrader: stop receiving before it goes.

@@ -35,10 +35,10 @@ std::vector<std::string> vecUpgFileFaults(const CUpgradeArgs& args);
 
 // Runs the upgrade on the started station: the files are vetted first (any fault:
 // each is named on err, exit 2, nothing is sent); then one run over every target,
-// with one line per device state change, the summary, and the final table (or a JSON
-// array with --json). searchAll lists the devices that answer a search (for --all),
-// searching until every device of the expected bench answered when one is given.
-// With --expect, a bench still incomplete after the search is named ("found 48 of 50",
+// with one line per device state change, the summary, and the final table; with
+// --json the lines go to err and out holds only the JSON array. searchAll lists the devices that
+// answer a search (for --all), searching until every device of the expected bench answered when one
+// is given. With --expect, a bench still incomplete after the search is named ("found 48 of 50",
 // "missing: ..."), the devices found are upgraded, and the exit code is 3 however
 // they end. Exit code: 0 every device confirmed, 4 none was reached, 3 otherwise.
 // Stops the station's transport before it returns. onRunEnd (when given) is told the

@@ -98,6 +98,7 @@ std::unique_ptr<QMenu> CDevListCommands::psDevListMenu() const {
     sendFile->addSeparator();
     psAddCommand(*sendFile, "Retry failed", EListCmd::kRetryUpgrade)
         ->setEnabled(m_window.upgrade().fgCanRetry());
+    psAddCommand(*sendFile, "Upgrade panel", EListCmd::kUpgradePanel);
     psAddCommand(*menu, "Copy UID", EListCmd::kCopyUid);
     psAddCommand(*menu, "Copy IP", EListCmd::kCopyIp);
     psAddCommand(*menu, "Go to web", EListCmd::kGoToWeb);
@@ -211,6 +212,9 @@ void CDevListCommands::vRunCommand(EListCmd command) {
             break;
         case EListCmd::kRetryUpgrade:
             m_window.upgrade().fgRetryFailed();
+            break;
+        case EListCmd::kUpgradePanel:
+            m_window.upgrade().vOpenPanel();
             break;
         case EListCmd::kSendUboot:
         case EListCmd::kSendEnv:

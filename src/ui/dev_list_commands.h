@@ -35,6 +35,7 @@ enum class EListCmd : int {
     kSaveResults = 32801,
     kLineCheck = 32803,
     kHistory = 32804,
+    kUpgradePanel = 32805,
 };
 
 // What the operator does to devices through the main window's lists: the device

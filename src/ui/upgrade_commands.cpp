@@ -2,8 +2,11 @@
 
 #include <QDialog>
 #include <QFileDialog>
+#include <QFormLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <string>
@@ -16,8 +19,10 @@
 
 namespace {
 enum EPanelColumn : int { kColIp, kColFiles, kColProgress, kColResult, kColCount };
-constexpr int kPanelWidth = 480;
-constexpr int kPanelHeight = 260;
+constexpr int kPanelWidth = 560;
+constexpr int kPanelHeight = 360;
+constexpr int kWaveMax = 5000;
+constexpr int kVerifySecondsMax = 3600;
 
 QString strProgressText(const CUpgDeviceResult& device) {
     if (device.m_ulBytesTotal == 0) {
@@ -26,10 +31,18 @@ QString strProgressText(const CUpgDeviceResult& device) {
     return QString::number(device.m_ulBytesSent * 100 / device.m_ulBytesTotal) + "%";
 }
 
+// The one verdict as the CLI shows it: the phase while it goes, then the outcome with
+// its reason (or the version it came back with).
 QString strResultText(const CUpgDeviceResult& device) {
+    if (device.m_eOutcome == EUpgOutcome::kRunning) {
+        return strTrKey(strUpgPhaseName(device.m_ePhase).c_str());
+    }
     QString text = strTrKey(strUpgOutcomeName(device.m_eOutcome).c_str());
-    if (const std::string reason = strUpgReasonKey(device.m_eReason); !reason.empty()) {
-        text += ": " + strTrKey(reason.c_str());
+    if (device.m_eOutcome == EUpgOutcome::kSucceeded && !device.m_strVersionAfter.empty()) {
+        text += " (" + QString::fromStdString(device.m_strVersionAfter) + ")";
+    } else if (device.m_eReason != EUpgReason::kNone &&
+               device.m_eReason != EUpgReason::kNotStarted) {
+        text += ": " + QString::fromStdString(strUpgReasonText(device));
     }
     return text;
 }
@@ -96,12 +109,21 @@ void CUpgradeCommands::vUpgrade(int requestedType) {
     if (paths.empty()) {
         return;
     }
-    const CUpgChoice choice = sChooseUpgFiles(paths, requestedType);
+    CUpgChoice choice = sChooseUpgFiles(paths, requestedType);
     for (const std::string& rejected : choice.m_rejected) {
         CUpgEvent event = sUpgEvent(EUpgEvent::kFileRejected, {});
         event.m_strFile = rejected;
         m_window.PrintLog(QString::fromStdString(strUpgEventLine(event)));
     }
+    // A file that cannot be read whole is named now, before any device is asked.
+    std::erase_if(choice.m_files, [this](const CUpgFile& file) {
+        const std::string problem = strUpgFileProblem(file.m_strPath);
+        if (!problem.empty()) {
+            m_window.PrintLog("\r\n" + QString::fromStdString(file.m_strPath) + ": " +
+                              strTrKey(problem.c_str()));
+        }
+        return !problem.empty();
+    });
     if (choice.m_files.empty() || m_pUpgrader == nullptr) {
         return;
     }
@@ -109,7 +131,7 @@ void CUpgradeCommands::vUpgrade(int requestedType) {
     for (const CDevInfo& devInfo : m_pStation->registry().vecGetSelectDevInfo()) {
         targets.push_back(devInfo.m_strIp);
     }
-    if (m_pUpgrader->iStartUpgrade(choice.m_files, targets) > 0) {
+    if (m_pUpgrader->iStartUpgrade(choice.m_files, targets, sNextPlan()) > 0) {
         vShowPanel();
     }
 }
@@ -142,25 +164,75 @@ void CUpgradeCommands::vOnSummary(const CUpgSummary& summary) {
     }
 }
 
-void CUpgradeCommands::vShowPanel() {
+void CUpgradeCommands::vOpenPanel() {
+    vMakePanel();
+    vRefreshPanel();
+    m_pPanel->show();
+    m_pPanel->raise();
+}
+
+CUpgPlan CUpgradeCommands::sNextPlan() const {
+    CUpgPlan plan;
     if (m_pPanel.isNull()) {
-        // A window of its own beside the main window: the main window's layout has no
-        // room, and the operator may move it away while the transfers run.
-        m_pPanel = new QDialog(&m_window, Qt::Tool);
-        m_pPanel->setWindowTitle(strTrKey("Upgrade"));
-        auto* layout = new QVBoxLayout(m_pPanel);
-        m_pTable = new QTableWidget(0, kColCount, m_pPanel);
-        m_pTable->setHorizontalHeaderLabels(
-            {strTrKey("IP"), strTrKey("Files"), strTrKey("Progress"), strTrKey("Result")});
-        m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        m_pTable->verticalHeader()->hide();
-        m_pTable->horizontalHeader()->setStretchLastSection(true);
-        m_pSummary = new QLabel(m_pPanel);
-        m_pSummary->setWordWrap(true);
-        layout->addWidget(m_pTable);
-        layout->addWidget(m_pSummary);
-        m_pPanel->resize(kPanelWidth, kPanelHeight);
+        return plan;
     }
+    plan.m_iWave = m_pWave->value();
+    plan.m_iStopAfter = m_pStopAfter->value();
+    plan.m_strExpectVersion = m_pExpectVersion->text().trimmed().toStdString();
+    plan.m_verifyTimeout = std::chrono::seconds(m_pVerifySeconds->value());
+    return plan;
+}
+
+void CUpgradeCommands::vSetPanelPlan(const CUpgPlan& plan) {
+    vMakePanel();
+    m_pWave->setValue(plan.m_iWave);
+    m_pStopAfter->setValue(plan.m_iStopAfter);
+    m_pExpectVersion->setText(QString::fromStdString(plan.m_strExpectVersion));
+    m_pVerifySeconds->setValue(static_cast<int>(plan.m_verifyTimeout.count()));
+}
+
+void CUpgradeCommands::vMakePanel() {
+    if (!m_pPanel.isNull()) {
+        return;
+    }
+    // A window of its own beside the main window: the main window's layout has no
+    // room, and the operator may move it away while the transfers run.
+    m_pPanel = new QDialog(&m_window, Qt::Tool);
+    m_pPanel->setWindowTitle(strTrKey("Upgrade"));
+    auto* layout = new QVBoxLayout(m_pPanel);
+    auto* settings = new QFormLayout();
+    m_pWave = new QSpinBox(m_pPanel);
+    m_pWave->setRange(0, kWaveMax);
+    m_pWave->setSpecialValueText(strTrKey("all at once"));
+    m_pStopAfter = new QSpinBox(m_pPanel);
+    m_pStopAfter->setRange(0, kWaveMax);
+    m_pStopAfter->setSpecialValueText(strTrKey("never"));
+    m_pExpectVersion = new QLineEdit(m_pPanel);
+    m_pExpectVersion->setPlaceholderText(strTrKey("not checked"));
+    m_pVerifySeconds = new QSpinBox(m_pPanel);
+    m_pVerifySeconds->setRange(1, kVerifySecondsMax);
+    m_pVerifySeconds->setValue(static_cast<int>(CUpgPlan{}.m_verifyTimeout.count()));
+    m_pVerifySeconds->setSuffix(" s");
+    settings->addRow(strTrKey("Devices per wave"), m_pWave);
+    settings->addRow(strTrKey("Stop after failures"), m_pStopAfter);
+    settings->addRow(strTrKey("Expected version"), m_pExpectVersion);
+    settings->addRow(strTrKey("Wait for the restart"), m_pVerifySeconds);
+    m_pTable = new QTableWidget(0, kColCount, m_pPanel);
+    m_pTable->setHorizontalHeaderLabels(
+        {strTrKey("IP"), strTrKey("Files"), strTrKey("Progress"), strTrKey("Result")});
+    m_pTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_pTable->verticalHeader()->hide();
+    m_pTable->horizontalHeader()->setStretchLastSection(true);
+    m_pSummary = new QLabel(m_pPanel);
+    m_pSummary->setWordWrap(true);
+    layout->addLayout(settings);
+    layout->addWidget(m_pTable);
+    layout->addWidget(m_pSummary);
+    m_pPanel->resize(kPanelWidth, kPanelHeight);
+}
+
+void CUpgradeCommands::vShowPanel() {
+    vMakePanel();
     m_pSummary->clear();
     vRefreshPanel();
     m_pPanel->show();

@@ -9,12 +9,14 @@
 #include <vector>
 
 #include "upgrade/upgrade_view.h"
+#include "upgrade/upgrader.h"
 
 class CclientDlg;
 class CStation;
-class CUpgrader;
 class QDialog;
 class QLabel;
+class QLineEdit;
+class QSpinBox;
 class QTableWidget;
 
 // Asks the operator for the file of a one-file upgrade command: the chosen path, or an
@@ -31,9 +33,11 @@ QStringList strsChooseUpgFiles(QWidget* owner);
 // The window's firmware upgrade: the "Upgrade" button and the "Send file" entries of
 // the device list's menu choose the files and start them for every device of the pool;
 // the upgrade panel shows each device's progress (read from the upgrader a few times a
-// second while a run goes on) and the run's summary; "Retry failed" starts the last
-// run's failed devices again. Result lines reach the result pane through the upgrade
-// bridge. UI thread only.
+// second while a run goes on) and the run's summary, and holds the settings of the
+// next run: devices per wave, failures after which no device is started, and the
+// version the devices must come back with (and how long to wait for them). "Retry
+// failed" starts the last run's failed devices again. Result lines reach the result
+// pane through the upgrade bridge. UI thread only.
 class CUpgradeCommands : public QObject {
     Q_OBJECT
 
@@ -60,6 +64,12 @@ class CUpgradeCommands : public QObject {
     bool fgRetryFailed();
     // True when the last run has ended with a device that did not succeed.
     bool fgCanRetry() const;
+    // Shows the panel (its settings apply to the next run).
+    void vOpenPanel();
+    // The plan the next run gets from the panel's settings (defaults without a panel).
+    CUpgPlan sNextPlan() const;
+    // Sets the panel's settings, as the operator would (tests).
+    void vSetPanelPlan(const CUpgPlan& plan);
 
     // The last transfer of a run has ended (the upgrade bridge brings the summary).
     void vOnSummary(const CUpgSummary& summary);
@@ -72,6 +82,7 @@ class CUpgradeCommands : public QObject {
 
   private:
     void vShowPanel();
+    void vMakePanel();
     void vRefreshPanel();
 
     CclientDlg& m_window;
@@ -83,4 +94,8 @@ class CUpgradeCommands : public QObject {
     QPointer<QDialog> m_pPanel;
     QTableWidget* m_pTable = nullptr;
     QLabel* m_pSummary = nullptr;
+    QSpinBox* m_pWave = nullptr;
+    QSpinBox* m_pStopAfter = nullptr;
+    QLineEdit* m_pExpectVersion = nullptr;
+    QSpinBox* m_pVerifySeconds = nullptr;
 };

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <thread>
 
 #include "app/file_util.h"
 #include "app/log.h"
@@ -21,6 +22,8 @@ constexpr std::size_t kRecvBufferBytes = 1024;
 // Longest single wait of a worker on a socket: its stop flag is seen this often.
 constexpr int kSliceMs = 50;
 constexpr std::array<std::uint8_t, 16> kSearchDatagram{0xA8, 0x01};
+// Longest wait for the answer to the search sent when the device was contacted.
+constexpr int kBeforeAnswerWaitMs = 200;
 
 // Size of the file at path, or -1 (diagnostic) when it cannot be opened.
 std::int64_t iGetFileSize(const std::string& path) {
@@ -54,7 +57,10 @@ void CUpgrader::vRunDevice(CUpgAcceptInfo& record) {
         probe.vClose();
     }
     vSetPhase(record, EUpgPhase::kContacting, facts);
+    // The version before: asked first and waited for briefly, since a device that
+    // restarts as soon as it confirmed may not answer later.
     vAskVersion(probe, record.m_uiDevAddr);
+    vTakeVersionBefore(probe, record.m_uiDevAddr, facts);
     const auto request = bufBuildUpgRequest();
     if (m_sender.iSendUdpToDev(record.m_uiDevAddr, request) != 0) {
         KLOG_ERR("send cmd to dev %s fail, len=%d,", record.m_strAddress.c_str(),
@@ -74,6 +80,9 @@ void CUpgrader::vRunDevice(CUpgAcceptInfo& record) {
     CTransferEnd end = sTransfer(record, connection, probe, facts);
     KLOG_INFO("close sockfd =%lld", connection.iLogId());
     connection.vClose();
+    // A late answer to the first search is taken now, before a search after the
+    // restart could be mistaken for it.
+    vTakeVersionBefore(probe, record.m_uiDevAddr, facts);
     if (end.m_eOutcome == EUpgOutcome::kSucceeded && !plan.m_strExpectVersion.empty()) {
         end = sVerify(record, probe, facts, plan);
     }
@@ -397,6 +406,19 @@ CUpgrader::CTransferEnd CUpgrader::sVerify(CUpgAcceptInfo& record, const CSocket
         return CTransferEnd{EUpgOutcome::kFailed, EUpgReason::kVersionMismatch};
     }
     return CTransferEnd{EUpgOutcome::kFailed, EUpgReason::kDidNotComeBack};
+}
+
+void CUpgrader::vTakeVersionBefore(const CSocket& probe, std::uint32_t addrNet,
+                                   CUpgDeviceResult& facts) {
+    if (!facts.m_strVersionBefore.empty() || !probe.fgValid()) {
+        return;
+    }
+    int events = 0;
+    (void)iWaitOne(probe, true, false, kBeforeAnswerWaitMs, events);
+    std::string version;
+    if (fgReadProbe(probe, addrNet, facts, version)) {
+        facts.m_strVersionBefore = version;
+    }
 }
 
 void CUpgrader::vAskVersion(const CSocket& probe, std::uint32_t addrNet) const {

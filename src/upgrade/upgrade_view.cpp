@@ -167,7 +167,8 @@ std::string strUpgStateLine(const CUpgDeviceResult& device) {
                 if (!device.m_strVersionAfter.empty()) {
                     line += " (" + strTranslate("version") + " " + device.m_strVersionAfter + ")";
                 }
-            } else if (device.m_eReason != EUpgReason::kNone) {
+            } else if (device.m_eReason != EUpgReason::kNone &&
+                       device.m_eReason != EUpgReason::kNotStarted) {
                 line += ": " + strUpgReasonText(device);
             }
             break;

@@ -97,9 +97,11 @@ struct CUpgSummary {
     std::vector<CUpgDeviceResult> m_devices;
 };
 
-// Reports of the upgrade. Called on the upgrade's own threads and on the transport's
-// receive thread; an implementation returns at once (a window queues the call onto its
-// UI thread, carrying the values).
+// Reports of the upgrade. Called on the upgrader's workers and on the thread that
+// gives a command, never under the upgrader's lock nor on the transport's receive
+// thread; an implementation only posts and returns (a window queues the call onto its
+// UI thread, the CLI onto its own, carrying the values). A device's reports come in
+// order; the summary comes after every device's verdict.
 class IUpgradeView {
   public:
     virtual ~IUpgradeView() = default;

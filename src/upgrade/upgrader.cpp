@@ -2,20 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <system_error>
 #include <utility>
 
 #include "app/log.h"
-#include "platform/thread_name.h"
+#include "app/worker.h"
 #include "upgrade/upg_accept_info.h"
 #include "upgrade/upg_wire.h"
 
 namespace {
-
-// Names the calling thread (visible in /proc/PID/task/*/comm and in debuggers).
-void vNameThisThread(int number) {
-    vSetThreadName("kst-upgrade-" + std::to_string(number));
-}
 
 bool fgCountsAsFailure(EUpgOutcome outcome) {
     return outcome == EUpgOutcome::kFailed || outcome == EUpgOutcome::kNoAnswer;
@@ -37,16 +31,18 @@ CUpgrader::~CUpgrader() {
         m_queue.clear();
     }
     m_changed.notify_all();
-    std::vector<std::jthread> workers;
+    std::vector<std::unique_ptr<CWorker>> workers;
     {
         const std::lock_guard lock(m_workersLock);
         workers = std::move(m_workers);
     }
-    for (std::jthread& worker : workers) {
-        worker.request_stop();
+    for (const std::unique_ptr<CWorker>& worker : workers) {
+        worker->vRequestStop();
     }
-    // Each worker notices within one of its waits; the jthreads join here.
-    workers.clear();
+    // Each worker notices within one of its waits (50 ms slices).
+    for (const std::unique_ptr<CWorker>& worker : workers) {
+        worker->vStop(0);
+    }
 }
 
 int CUpgrader::iStartUpgrade(const std::vector<CUpgFile>& files,
@@ -178,13 +174,15 @@ bool CUpgrader::fgEnsureWorkers(std::size_t wanted) {
         std::min(wanted, static_cast<std::size_t>(std::max(1, m_options.m_iWorkers)));
     while (m_workers.size() < limit) {
         const int number = static_cast<int>(m_workers.size()) + 1;
-        try {
-            m_workers.emplace_back(
-                [this, number](const std::stop_token& stop) { vWorkerLoop(stop, number); });
-        } catch (const std::system_error& error) {
-            KLOG_ERR("worker %d not started: %s", number, error.what());
+        auto worker = std::make_unique<CWorker>();
+        const CResult<void> started =
+            worker->sStart("kst-upgrade-" + std::to_string(number),
+                           [this](const std::stop_token& stop) { vWorkerLoop(stop); });
+        if (!started) {
+            KLOG_ERR("worker %d not started: %s", number, started.error().m_strReason.c_str());
             break;
         }
+        m_workers.push_back(std::move(worker));
     }
     return !m_workers.empty();
 }
@@ -194,8 +192,7 @@ std::size_t CUpgrader::iWorkerCount() const {
     return m_workers.size();
 }
 
-void CUpgrader::vWorkerLoop(const std::stop_token& stop, int number) {
-    vNameThisThread(number);
+void CUpgrader::vWorkerLoop(const std::stop_token& stop) {
     for (;;) {
         RecordPtr record;
         {

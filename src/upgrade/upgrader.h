@@ -4,7 +4,8 @@
 // device list from the start and ends, with one summary naming every device, when
 // the last of them has its verdict. A bounded pool of named worker threads carries
 // the devices; each worker takes one device at a time through its whole upgrade:
-//   1. the upgrade request, and a search sent to the device for its version and UID;
+//   1. a search sent to the device for its version and UID (its answer waited for at
+//      most 200 ms), then the upgrade request;
 //   2. up to 25 connect attempts to the device's TCP port 24215, each bounded to
 //      m_iConnectWaitMs (3 s) and spaced by m_iConnectRetryMs (995 ms), unless the
 //      device opens a connection to the station's listener (TCP 24214) first: a
@@ -53,7 +54,6 @@
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "net/lan_interfaces.h"
@@ -62,6 +62,7 @@
 #include "upgrade/upgrade_view.h"
 
 class CUpgAcceptInfo;
+class CWorker;
 
 // Port of the device that takes the transfer connection.
 inline constexpr std::uint16_t kPortDeviceUpgrade = 24215;
@@ -79,7 +80,6 @@ struct CUpgOptions {
     int m_iAnswerWaitMs = 10000;
     // A transfer that moves no byte for this long has stalled.
     int m_iStallMs = 11000;
-    int m_iRecvWaitMs = 1000;  // the longest wait of a worker before it looks at its stop
     std::size_t m_iChunkBytes = std::size_t{64} * 1024;
     // Worker threads at most; devices beyond wait for a free worker.
     int m_iWorkers = 64;
@@ -103,7 +103,8 @@ class CUpgrader {
     // sender carries the upgrade requests; view receives every report. Both outlive
     // the upgrader.
     CUpgrader(IUdpSender& sender, IUpgradeView& view, CUpgOptions options = {});
-    // Stops every transfer (within about m_iRecvWaitMs) and joins every worker.
+    // Stops every transfer (each worker looks at its stop at least every 50 ms; a
+    // connect attempt's wait included) and joins every worker.
     ~CUpgrader();
     CUpgrader(const CUpgrader&) = delete;
     CUpgrader& operator=(const CUpgrader&) = delete;
@@ -147,7 +148,7 @@ class CUpgrader {
     // Starts workers, outside the table lock, until wanted run (or the limit). false
     // when none runs at all.
     bool fgEnsureWorkers(std::size_t wanted);
-    void vWorkerLoop(const std::stop_token& stop, int number);
+    void vWorkerLoop(const std::stop_token& stop);
     // Fails every device not taken by a worker (no worker could be started).
     void vFailUnstarted();
     // One device, start to verdict, on a worker.
@@ -165,6 +166,9 @@ class CUpgrader {
     static bool fgReadProbe(const CSocket& probe, std::uint32_t addrNet, CUpgDeviceResult& facts,
                             std::string& version);
     void vAskVersion(const CSocket& probe, std::uint32_t addrNet) const;
+    // Waits briefly for the answer to the first search, unless the version is known.
+    static void vTakeVersionBefore(const CSocket& probe, std::uint32_t addrNet,
+                                   CUpgDeviceResult& facts);
 
     // Publishes a phase change of the record (with what its worker learnt) to its row
     // and the view.
@@ -206,6 +210,6 @@ class CUpgrader {
     CUpgPlan m_plan;
     // The devices of the current or last run, by address text.
     std::map<std::string, CUpgDeviceResult> m_run;
-    std::vector<std::jthread> m_workers;  // guarded by m_workersLock
+    std::vector<std::unique_ptr<CWorker>> m_workers;  // guarded by m_workersLock
     mutable std::mutex m_workersLock;
 };

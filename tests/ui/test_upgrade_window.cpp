@@ -166,7 +166,7 @@ TEST_F(UpgradeWindowTest, SendFileRejectsAnotherTypeAndRetryFailedResendsOnlyThe
     });
     vRightClick(bench, "127.0.0.3");
     EXPECT_EQ((QStringList{"uboot.bin", "env.bin", "kernel.bin", "rootfs.bin", "config_info.ini",
-                           "upcupg.bin", "others", "", "Retry failed"}),
+                           "upcupg.bin", "others", "", "Retry failed", "Upgrade panel"}),
               entries);
     EXPECT_TRUE(bench.window().pResultPane()->strText().endsWith("\nfile name err"));
     EXPECT_EQ(nullptr, bench.window().upgrade().pPanel()) << "no run started";
@@ -193,6 +193,50 @@ TEST_F(UpgradeWindowTest, SendFileRejectsAnotherTypeAndRetryFailedResendsOnlyThe
     EXPECT_EQ(std::vector<devsim::CSimUpgFile>{rootfs}, bench.fleet().sDeviceState(0).m_upgFiles)
         << "received once, not again";
     EXPECT_EQ(1, bench.window().upgrade().iPanelRows());
+}
+
+TEST_F(UpgradeWindowTest, PanelSettingsRunWavesThatStopAndShowTheOneVerdict) {
+    CFleetWindow bench;
+    // The first device takes only half the file and closes without confirming.
+    const std::string error = bench.strStart(
+        3, [](std::size_t index, devsim::CSimDeviceState&, devsim::CSimBehaviour& behaviour) {
+            if (index == 0) {
+                behaviour.m_eUpgFault = devsim::EUpgFault::kCloseMidway;
+            }
+        });
+    ASSERT_TRUE(error.empty()) << error;
+    sWriteFile("config_info.ini", 3000, 0x5555);
+    bench.window().upgrade().vSetFileChoosers(
+        [](QWidget*) { return QString(); },
+        [this](QWidget*) {
+            return QStringList{strPath("config_info.ini"), strPath("missing_kernel.bin")};
+        });
+    CUpgPlan plan;
+    plan.m_iWave = 1;
+    plan.m_iStopAfter = 1;
+    bench.window().upgrade().vSetPanelPlan(plan);
+
+    bench.vClickRow(bench.iRowOf("127.0.0.2"));
+    vTick(bench, {"127.0.0.2", "127.0.0.3", "127.0.0.4"});
+    qobject_cast<QPushButton*>(bench.window().pControl(kIdcUpgrade))->click();
+
+    ASSERT_TRUE(fgWaitForPane(bench, "Upgrade: 0 succeeded, 1 failed, 0 no answer, 2 not started"))
+        << bench.window().pResultPane()->strText().toStdString();
+    const QString pane = bench.window().pResultPane()->strText();
+    EXPECT_TRUE(pane.contains("missing_kernel.bin: does not exist")) << pane.toStdString();
+    const CUpgradeCommands& upgrade = bench.window().upgrade();
+    ASSERT_EQ(3, upgrade.iPanelRows());
+    EXPECT_TRUE(upgrade.strPanelCell(0, 3).startsWith("failed: "))
+        << upgrade.strPanelCell(0, 3).toStdString();
+    EXPECT_TRUE(upgrade.strPanelCell(0, 3).endsWith("of 3,000 bytes without confirming"))
+        << upgrade.strPanelCell(0, 3).toStdString();
+    for (int row = 1; row < 3; ++row) {
+        EXPECT_EQ("not started", upgrade.strPanelCell(row, 3)) << row;
+    }
+    // The devices of the stopped waves never heard of the upgrade.
+    EXPECT_EQ(0U, bench.fleet().sDeviceState(1).m_uiUpgradeRequests);
+    EXPECT_EQ(0U, bench.fleet().sDeviceState(2).m_uiUpgradeRequests);
+    EXPECT_TRUE(upgrade.fgCanRetry());
 }
 
 }  // namespace

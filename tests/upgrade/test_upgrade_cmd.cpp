@@ -1,7 +1,6 @@
 // kestrel-cli upgrade in-process against a simulated fleet: files are vetted before
 // any device hears of the upgrade, and one command is one run with one summary.
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <sstream>
 
@@ -63,7 +62,7 @@ TEST_F(UpgradeCommand, UnfitFilesRefuseTheWholeCommandBeforeAnyDeviceHearsOfIt) 
     vFleet(1, {});
     const std::string kernel = strFile("kernel.bin", 4000);
     const std::string folder = (m_dir.path() / "rootfs.d").string();
-    ASSERT_EQ(::mkdir(folder.c_str(), 0700), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(folder));
     const struct {
         std::vector<std::string> files;  // besides the good kernel
         std::string type;
@@ -124,16 +123,20 @@ TEST_F(UpgradeCommand, TwelveDevicesFourFailingAreOneRunWithOneSummaryAndTwelveR
     // Again as JSON: the devices confirmed before keep their new version.
     const CCmdRun json = run(args, EListFormat::kJson);
     EXPECT_EQ(json.m_iExit, kCliDeviceFailed);
-    const std::string array = json.m_strOut.substr(json.m_strOut.find("\n[\n"));
+    // Standard output holds the array alone; the state lines went to standard error.
+    const std::string& array = json.m_strOut;
+    ASSERT_TRUE(array.starts_with("[\n")) << array;
+    EXPECT_EQ(iCount(json.m_strErr, "Upgrade: "), 1U) << json.m_strErr;
     EXPECT_EQ(iCount(array, "{\"address\": "), 12U) << array;
     EXPECT_EQ(iCount(array, "\"verdict\": \"succeeded\""), 8U) << array;
-    EXPECT_NE(
+    // A device that restarts at once may not have answered the search sent as it was
+    // contacted: its version before is then unknown, so only the rest is fixed.
+    const std::size_t third =
         array.find("{\"address\": \"127.0.0.3\", \"uid\": \"" + m_fleet->sDeviceState(1).m_strUid +
-                   "\", \"files\": 1, \"bytes\": 20000, \"verdict\": \"succeeded\", "
-                   "\"reason\": \"\", \"version_before\": \"V5.0.1\", "
-                   "\"version_after\": \"V5.0.1\", \"seconds\": "),
-        std::string::npos)
-        << array;
+                   "\", \"files\": 1, \"bytes\": 20000, \"verdict\": "
+                   "\"succeeded\", \"reason\": \"\", \"version_before\": ");
+    ASSERT_NE(third, std::string::npos) << array;
+    EXPECT_NE(array.find("\"version_after\": \"V5.0.1\"", third), std::string::npos) << array;
     EXPECT_NE(
         array.find("{\"address\": \"127.0.0.2\", \"uid\": \"" + m_fleet->sDeviceState(0).m_strUid +
                    "\", \"files\": 1, \"bytes\": 20000, \"verdict\": \"failed\", "
