@@ -104,7 +104,7 @@ bool CSqliteRecordStore::fgMigrate(std::string& error) {
     if (!fgExec("BEGIN IMMEDIATE", error)) {
         return false;
     }
-    const auto rollback = [this, &error] {
+    const auto rollback = [this] {
         std::string ignored;
         fgExec("ROLLBACK", ignored);
         return false;

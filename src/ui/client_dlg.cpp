@@ -47,7 +47,6 @@
 namespace {
 constexpr int kIntervalMaxChars = 9;
 constexpr int kDoubleClickUntickDelayMs = 10;
-constexpr int kTabLog = 7;
 
 constexpr int kPasswordListMax = 20;
 
