@@ -123,14 +123,23 @@ std::string_view strLogComponent(std::string_view filePath) {
 }
 
 std::string strLogFunction(std::string_view signature) {
+    // Anonymous namespaces are spelled "{anonymous}::" by GCC and "(anonymous namespace)::"
+    // by clang; neither helps a reader, and clang's would look like a parameter list.
+    std::string text(signature);
+    for (const std::string_view anonymous :
+         {std::string_view("{anonymous}::"), std::string_view("(anonymous namespace)::")}) {
+        for (size_t at = text.find(anonymous); at != std::string::npos; at = text.find(anonymous)) {
+            text.erase(at, anonymous.size());
+        }
+    }
     // The name ends at the first parameter list; it begins after the last blank before
     // that outside template brackets (the return type's end).
-    const size_t open = signature.find('(');
-    const size_t end = open == std::string_view::npos ? signature.size() : open;
+    const size_t open = text.find('(');
+    const size_t end = open == std::string::npos ? text.size() : open;
     size_t begin = 0;
     int depth = 0;
     for (size_t i = end; i > 0; --i) {
-        const char c = signature[i - 1];
+        const char c = text[i - 1];
         if (c == '>') {
             ++depth;
         } else if (c == '<') {
@@ -140,12 +149,11 @@ std::string strLogFunction(std::string_view signature) {
             break;
         }
     }
-    std::string name(signature.substr(begin, end - begin));
-    static constexpr std::string_view kAnonymous = "{anonymous}::";
-    for (size_t at = name.find(kAnonymous); at != std::string::npos; at = name.find(kAnonymous)) {
-        name.erase(at, kAnonymous.size());
+    // clang writes a pointer or reference return type against the name ("T *C::f").
+    while (begin < end && (text[begin] == '*' || text[begin] == '&')) {
+        ++begin;
     }
-    return name;
+    return text.substr(begin, end - begin);
 }
 
 void vSetLogLevel(std::string_view component, ELogLevel level) {

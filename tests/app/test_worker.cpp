@@ -83,8 +83,9 @@ TEST(Worker, SaysWhenAStopTookLongerThanAllowed) {
 }
 
 TEST(Worker, StartingAgainStopsTheRunningBodyFirst) {
-    CWorker worker;
+    // Declared before the worker, so the body still running at the end outlives nothing.
     std::atomic<int> running{0};
+    CWorker worker;
     const auto body = [&running](std::stop_token stop) {
         ++running;
         while (!stop.stop_requested()) {

@@ -30,12 +30,12 @@ UINT iCodePage(const char* name) {
         const char* m_pszName;
         UINT m_page;
     };
-    static constexpr CNamedPage kPages[] = {
+    static constexpr CNamedPage kCodePages[] = {
         {"UTF-8", kUtf8Page}, {"UTF8", kUtf8Page}, {"GBK", 936},        {"GB2312", 936},
         {"EUC-CN", 936},      {"GB18030", 54936},  {"BIG5", 950},       {"ISO-8859-1", 28591},
         {"LATIN1", 28591},    {"ASCII", 20127},    {"US-ASCII", 20127}, {"ANSI_X3.4-1968", 20127},
     };
-    for (const CNamedPage& page : kPages) {
+    for (const CNamedPage& page : kCodePages) {
         if (upper == page.m_pszName) {
             return page.m_page;
         }
