@@ -26,8 +26,8 @@ std::optional<ELogLevel> sParseLevel(std::string_view text) {
 class CLogLevels {
   public:
     CLogLevels() {
-        if (const char* spec = std::getenv("KESTREL_LOG_LEVEL"); spec != nullptr) {
-            (void)fgApply(spec);
+        if (const char* levelsText = std::getenv("KESTREL_LOG_LEVEL"); levelsText != nullptr) {
+            (void)fgApply(levelsText);
         }
     }
 
@@ -55,12 +55,13 @@ class CLogLevels {
         m_fgOverrides.store(true, std::memory_order_release);
     }
 
-    bool fgApply(std::string_view spec) {
+    bool fgApply(std::string_view levelsText) {
         std::vector<std::pair<std::string_view, ELogLevel>> items;
-        while (!spec.empty()) {
-            const size_t comma = spec.find(',');
-            const std::string_view item = spec.substr(0, comma);
-            spec = comma == std::string_view::npos ? std::string_view() : spec.substr(comma + 1);
+        while (!levelsText.empty()) {
+            const size_t comma = levelsText.find(',');
+            const std::string_view item = levelsText.substr(0, comma);
+            levelsText =
+                comma == std::string_view::npos ? std::string_view() : levelsText.substr(comma + 1);
             const size_t equals = item.find('=');
             const std::string_view component =
                 equals == std::string_view::npos ? std::string_view() : item.substr(0, equals);
@@ -164,8 +165,8 @@ ELogLevel eLogLevel(std::string_view component) {
     return levels().eLevel(component);
 }
 
-bool fgApplyLogLevels(std::string_view spec) {
-    return levels().fgApply(spec);
+bool fgApplyLogLevels(std::string_view levelsText) {
+    return levels().fgApply(levelsText);
 }
 
 void vLogWrite(ELogLevel level, const CLogWhere& where, const char* format, ...) {

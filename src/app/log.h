@@ -65,7 +65,7 @@ void vSetLogLevel(std::string_view component, ELogLevel level);
 ELogLevel eLogLevel(std::string_view component);
 // Applies a KESTREL_LOG_LEVEL text; false (and nothing changed) when an item is not
 // understood.
-bool fgApplyLogLevels(std::string_view spec);
+bool fgApplyLogLevels(std::string_view levelsText);
 
 // The parts of a line the logger takes from where it was written: the component of a
 // source file path ("src/net/my_socket.cpp" -> "net", "tools/devsim/x.cpp" -> "devsim")

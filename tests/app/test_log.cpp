@@ -66,7 +66,7 @@ TEST(Log, LevelsPerComponentDecideWhatIsWritten) {
     }
     ASSERT_TRUE(fgApplyLogLevels("warn"));
     EXPECT_EQ(eLogLevel("protocol"), ELogLevel::kWarn);
-    // A spec with a part not understood changes nothing.
+    // A levels text with a part not understood changes nothing.
     vSetLogLevel("net", ELogLevel::kWarn);
     for (const char* bad : {"loud", "net=loud", "=debug", "info,net=", "net=debug,x"}) {
         EXPECT_FALSE(fgApplyLogLevels(bad)) << bad;

@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,6 +40,14 @@ bool fgHasThread(const std::string& name) {
 
 }  // namespace
 
+// Blocks until the owner asks the body to stop.
+void vWaitForStop(const std::stop_token& stop) {
+    std::mutex lock;
+    std::condition_variable_any asked;
+    std::unique_lock guard(lock);
+    asked.wait(guard, stop, [] { return false; });
+}
+
 TEST(Worker, RunsNamedAndEndsWhenStopped) {
     struct CRow {
         const char* m_pszGiven;
@@ -49,9 +59,7 @@ TEST(Worker, RunsNamedAndEndsWhenStopped) {
         std::atomic<bool> entered{false};
         const auto started = worker.sStart(row.m_pszGiven, [&entered](std::stop_token stop) {
             entered = true;
-            while (!stop.stop_requested()) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
+            vWaitForStop(stop);
         });
         ASSERT_TRUE(started) << started.error().m_strReason;
         EXPECT_EQ(worker.strName(), row.m_pszShown);
@@ -69,9 +77,7 @@ TEST(Worker, SaysWhenAStopTookLongerThanAllowed) {
     CWorker worker;
     std::atomic<bool> finished{false};
     ASSERT_TRUE(worker.sStart("slow-stop", [&finished](std::stop_token stop) {
-        while (!stop.stop_requested()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        vWaitForStop(stop);
         // Ignores the request for far longer than the owner allows.
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         finished = true;
@@ -88,9 +94,7 @@ TEST(Worker, StartingAgainStopsTheRunningBodyFirst) {
     CWorker worker;
     const auto body = [&running](std::stop_token stop) {
         ++running;
-        while (!stop.stop_requested()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
+        vWaitForStop(stop);
         --running;
     };
     ASSERT_TRUE(worker.sStart("first", body));
