@@ -7,7 +7,8 @@
 
 // Captures what the process writes to one of its standard streams while the object
 // lives; text() returns it. CCaptureStderr takes the diagnostic lines, CCaptureStdout
-// what would reach a script's pipe.
+// what would reach a script's pipe. strSoFar() reads what was written up to now while
+// the capture goes on, so another thread can wait for a line.
 class CCaptureFd {
   public:
     explicit CCaptureFd(int fd) : m_iFd(fd), m_file(std::tmpfile()), m_saved(::dup(fd)) {
@@ -29,6 +30,17 @@ class CCaptureFd {
         size_t got = 0;
         while ((got = std::fread(chunk, 1, sizeof chunk, m_file)) > 0) {
             out.append(chunk, got);
+        }
+        return out;
+    }
+
+    std::string strSoFar() const {
+        std::string out;
+        char chunk[4096];
+        ssize_t got = 0;
+        while ((got = ::pread(::fileno(m_file), chunk, sizeof chunk,
+                              static_cast<off_t>(out.size()))) > 0) {
+            out.append(chunk, static_cast<size_t>(got));
         }
         return out;
     }
