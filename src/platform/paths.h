@@ -28,3 +28,7 @@ bool fgMakePrivateDirs(const std::filesystem::path& dir);
 
 // True when the process may create files in the folder dir.
 bool fgCanWriteDir(const std::string& dir);
+
+// Tells this user's files from other users' in a folder every user shares: "-" and the
+// user id on POSIX; empty on Windows, whose temporary folder is the user's own.
+std::string strSharedFolderUserTag();

@@ -1,31 +1,18 @@
 #include "ui/single_instance.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <QDir>
 #include <QLocalSocket>
 #include <QStandardPaths>
-#include <cerrno>
-#include <csignal>
 
 #include "app/log.h"
+#include "platform/paths.h"
+#include "platform/process.h"
 
 namespace {
 constexpr char kShowRequest[] = "show\n";
 constexpr char kAnswerShown = '1';
 constexpr char kAnswerNoWindow = '0';
 constexpr qint64 kAnswerBytes = 1;
-
-// The signal handler's way to the UI thread: one byte per signal into a pipe.
-int g_signalPipe[2] = {-1, -1};
-
-void vOnStopSignal(int) {
-    const int savedErrno = errno;
-    const char byte = 's';
-    [[maybe_unused]] const ssize_t ignored = ::write(g_signalPipe[1], &byte, 1);
-    errno = savedErrno;
-}
 
 // Whether names in folder need the user's id to be the user's own.
 bool fgSharedFolder(const QString& folder) {
@@ -64,7 +51,7 @@ QString CSingleInstance::strLockPath(const QString& name) {
         return {};
     }
     const QString suffix =
-        fgSharedFolder(folder) ? QStringLiteral("-%1").arg(::getuid()) : QString();
+        fgSharedFolder(folder) ? QString::fromStdString(strSharedFolderUserTag()) : QString();
     return QDir(folder).filePath(name + suffix + QStringLiteral(".lock"));
 }
 
@@ -74,22 +61,18 @@ QString CSingleInstance::strServerPath(const QString& name) {
 }
 
 void CSingleInstance::vStopOnSignals() {
-    if (m_signalNotifier || ::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    if (m_signalNotifier) {
         return;
     }
-    m_signalNotifier = std::make_unique<QSocketNotifier>(g_signalPipe[0], QSocketNotifier::Read);
+    const int requests = iStopRequestDescriptor();
+    if (requests < 0) {
+        return;
+    }
+    m_signalNotifier = std::make_unique<QSocketNotifier>(requests, QSocketNotifier::Read);
     connect(m_signalNotifier.get(), &QSocketNotifier::activated, this, [this] {
-        char drained[16];
-        while (::read(g_signalPipe[0], drained, sizeof drained) > 0) {
-        }
+        vDrainStopRequests();
         emit sigStopRequested();
     });
-    struct sigaction action {};
-    action.sa_handler = &vOnStopSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
 }
 
 EInstanceRole CSingleInstance::eAcquire(int answerTimeoutMs) {

@@ -41,3 +41,7 @@ bool fgMakePrivateDirs(const std::filesystem::path& dir) {
 bool fgCanWriteDir(const std::string& dir) {
     return ::access(dir.c_str(), W_OK) == 0;
 }
+
+std::string strSharedFolderUserTag() {
+    return "-" + std::to_string(::getuid());
+}

@@ -1,8 +1,12 @@
 #include "platform/process.h"
 
+#include <fcntl.h>
 #include <pthread.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 namespace {
 sigset_t sRequestSignals() {
@@ -13,7 +17,42 @@ sigset_t sRequestSignals() {
     sigaddset(&signals, SIGUSR1);
     return signals;
 }
+
+// The signal handler's way to the event loop: one byte per signal into a pipe.
+int g_stopPipe[2] = {-1, -1};
+
+void vOnStopSignal(int) {
+    const int savedErrno = errno;
+    const char byte = 's';
+    [[maybe_unused]] const ssize_t ignored = ::write(g_stopPipe[1], &byte, 1);
+    errno = savedErrno;
+}
 }  // namespace
+
+int iStopRequestDescriptor() {
+    static const int descriptor = [] {
+        if (::pipe2(g_stopPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+            return -1;
+        }
+        struct sigaction action {};
+        action.sa_handler = &vOnStopSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        ::sigaction(SIGTERM, &action, nullptr);
+        ::sigaction(SIGINT, &action, nullptr);
+        return g_stopPipe[0];
+    }();
+    return descriptor;
+}
+
+void vDrainStopRequests() {
+    if (g_stopPipe[0] < 0) {
+        return;
+    }
+    char drained[16];
+    while (::read(g_stopPipe[0], drained, sizeof drained) > 0) {
+    }
+}
 
 void vPrepareProcessRequests() {
     const sigset_t signals = sRequestSignals();

@@ -55,3 +55,7 @@ bool fgCanWriteDir(const std::string& dir) {
     CloseHandle(file);
     return true;
 }
+
+std::string strSharedFolderUserTag() {
+    return {};
+}

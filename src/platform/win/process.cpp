@@ -47,6 +47,12 @@ EProcessRequest eWaitProcessRequest() {
     return request;
 }
 
+int iStopRequestDescriptor() {
+    return -1;
+}
+
+void vDrainStopRequests() {}
+
 bool fgEnsureHandleLimit(std::size_t /*handles*/, std::string& /*error*/) {
     // Sockets and files have no per-process limit to raise here.
     return true;
