@@ -307,9 +307,8 @@ CUpgrader::CTransferEnd CUpgrader::sTransfer(CUpgAcceptInfo& record, CSocket& co
                 if (refused) {
                     return fail(EUpgReason::kDeviceRefused);
                 }
-                return fail(sent == -EPIPE        ? EUpgReason::kDeviceClosed
-                            : sent == -ECONNRESET ? EUpgReason::kDeviceReset
-                                                  : EUpgReason::kSendFailed);
+                return fail(eSockErr(sent) == ESockErr::Reset ? EUpgReason::kDeviceReset
+                                                              : EUpgReason::kSendFailed);
             }
             if (sent > 0) {
                 lastProgress = Clock::now();

@@ -107,7 +107,9 @@ class UpgradeBench : public ::testing::Test {
         options.m_iConnectAttempts = 3;
         options.m_iConnectRetryMs = 100;
         options.m_iConnectWaitMs = 1000;
-        options.m_iStallMs = 1500;
+        // Long enough that a simulated device starved of the processor on a busy machine
+        // is not taken for one that stopped reading.
+        options.m_iStallMs = 4000;
         options.m_iAnswerWaitMs = 3000;
         options.m_iProbePeriodMs = 200;
         return options;
