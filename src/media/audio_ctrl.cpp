@@ -7,22 +7,14 @@
 
 CAudioCtrl::CAudioCtrl(IPcmSink* sink) : m_waveOut(sink) {
     KLOG_INFO("######");
-    std::promise<void> exited;
-    m_threadExited = exited.get_future();
-    m_thread = std::jthread([this, exited = std::move(exited)](std::stop_token stop) mutable {
-        AudioOutProc(stop);
-        exited.set_value();
-    });
+    // Without its thread nothing is played; the queue stays bounded and the failure
+    // is in the log.
+    (void)m_worker.sStart("audio-play", [this](std::stop_token stop) { AudioOutProc(stop); });
 }
 
 CAudioCtrl::~CAudioCtrl() {
-    m_thread.request_stop();
-    if (m_threadExited.wait_for(std::chrono::milliseconds(kStopWaitMs)) !=
-        std::future_status::ready) {
-        // The decoder and the player it writes to are released only once it has ended.
-        KLOG_ERR("audio thread busy after %d ms, waiting for it", kStopWaitMs);
-    }
-    m_thread.join();
+    // The decoder and the player it writes to are released only once it has ended.
+    m_worker.vStop(kStopWaitMs);
     KLOG_INFO("close");
     m_queue.vClear();
     m_waveOut.vClose();

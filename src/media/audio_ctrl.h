@@ -2,12 +2,11 @@
 
 #include <atomic>
 #include <cstdint>
-#include <future>
 #include <span>
 #include <stop_token>
-#include <thread>
 #include <vector>
 
+#include "app/worker.h"
 #include "media/amr_decoder.h"
 #include "media/packet_queue.h"
 #include "media/wave_out.h"
@@ -64,6 +63,5 @@ class CAudioCtrl {
     std::atomic<int> m_iFramesPlayed = 0;
     std::atomic<int> m_iFramesDropped = 0;
     std::atomic<int> m_iBytesLeftOver = 0;
-    std::future<void> m_threadExited;
-    std::jthread m_thread;
+    CWorker m_worker;
 };

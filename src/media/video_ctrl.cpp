@@ -33,12 +33,13 @@ int CVideoCtrl::iStartDecodeAndDisplay() {
     KLOG_INFO("DisplayInitial");
     m_pictureBuffer.assign(kPictureBufferBytes, 0);
 
-    std::promise<void> exited;
-    m_threadExited = exited.get_future();
-    m_thread = std::jthread([this, exited = std::move(exited)](std::stop_token stop) mutable {
-        DisplayProc(stop);
-        exited.set_value();
-    });
+    if (const auto started =
+            m_worker.sStart("video-decode", [this](std::stop_token stop) { DisplayProc(stop); });
+        !started) {
+        m_decoder.reset();
+        std::vector<std::uint8_t>().swap(m_pictureBuffer);
+        return -1;
+    }
     m_fgRunning = true;
     return 0;
 }
@@ -48,19 +49,12 @@ int CVideoCtrl::iStopDecodeAndDisplay() {
     // A stop under way finishes first; then this one finds nothing running.
     m_stopped.wait(guard, [this] { return !m_fgStopping; });
     m_fgStopping = true;
-    std::jthread thread = std::move(m_thread);
-    std::future<void> exited = std::move(m_threadExited);
     // The wait for the decode thread holds no lock: a caller asking whether decoding
-    // runs is not kept waiting by a slow decode.
+    // runs is not kept waiting by a slow decode. Starts wait for m_fgStopping, so the
+    // worker is this caller's alone meanwhile. The decoder and the buffers it works on
+    // are freed only once it has ended, however long that takes.
     guard.unlock();
-    if (thread.joinable()) {
-        thread.request_stop();
-        if (exited.wait_for(std::chrono::milliseconds(kStopWaitMs)) != std::future_status::ready) {
-            // The decoder and the buffers it works on are freed only once it has ended.
-            KLOG_ERR("decode thread busy after %d ms, waiting for it", kStopWaitMs);
-        }
-        thread.join();
-    }
+    m_worker.vStop(kStopWaitMs);
     guard.lock();
     KLOG_INFO("RenderRelease");
     std::vector<std::uint8_t>().swap(m_pictureBuffer);

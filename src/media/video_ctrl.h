@@ -4,14 +4,13 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
-#include <future>
 #include <memory>
 #include <mutex>
 #include <span>
 #include <stop_token>
-#include <thread>
 #include <vector>
 
+#include "app/worker.h"
 #include "media/h264_docoder.h"
 #include "media/packet_queue.h"
 #include "media/picture_mailbox.h"
@@ -98,6 +97,5 @@ class CVideoCtrl {
     std::unique_ptr<CH264Docoder> m_decoder;
     std::vector<std::uint8_t> m_pictureBuffer;
     SRgbPicture m_picture;
-    std::future<void> m_threadExited;
-    std::jthread m_thread;
+    CWorker m_worker;
 };

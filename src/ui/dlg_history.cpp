@@ -93,9 +93,7 @@ CDlgHistory::CDlgHistory(CWindowHistory& history, QWidget* parent)
 }
 
 CDlgHistory::~CDlgHistory() {
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
+    m_worker.vStop(0);
 }
 
 void CDlgHistory::vShowKey(const QString& key) {
@@ -110,29 +108,34 @@ bool CDlgHistory::fgQuery() {
     CHistoryQuery query = sQueryForKey(m_pKey->text().trimmed().toStdString());
     query.m_iLimit = 1000;
     m_pStatus->setText(strTrKey("Reading the history..."));
-    m_worker = std::jthread([this, query, config = m_history.config()] {
-        std::string error;
-        std::vector<CDeviceRecord> records;
-        EHistorySource source = EHistorySource::kLocal;
-        const std::unique_ptr<CHistoryStore> store = CHistoryStore::psOpen(config, error);
-        if (store && !store->fgQuery(query, records, source, error)) {
-            records.clear();
-        }
-        QMetaObject::invokeMethod(
-            this,
-            [this, records = std::move(records), source, error] {
-                vOnRecords(records, source, error);
-            },
-            Qt::QueuedConnection);
-    });
+    const auto started = m_worker.sStart(
+        "history-query", [this, query, config = m_history.config()](std::stop_token) {
+            std::string error;
+            std::vector<CDeviceRecord> records;
+            EHistorySource source = EHistorySource::kLocal;
+            const std::unique_ptr<CHistoryStore> store = CHistoryStore::psOpen(config, error);
+            if (store && !store->fgQuery(query, records, source, error)) {
+                records.clear();
+            }
+            QMetaObject::invokeMethod(
+                this,
+                [this, records = std::move(records), source, error] {
+                    vOnRecords(records, source, error);
+                },
+                Qt::QueuedConnection);
+        });
+    if (!started) {
+        m_pStatus->setText(strQ(started.error().m_strReason));
+        return false;
+    }
+    m_fgQuerying = true;
     return true;
 }
 
 void CDlgHistory::vOnRecords(const std::vector<CDeviceRecord>& records, EHistorySource source,
                              const std::string& error) {
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
+    m_worker.vStop(0);
+    m_fgQuerying = false;
     m_pTable->setRowCount(static_cast<int>(records.size()));
     for (int row = 0; row < static_cast<int>(records.size()); ++row) {
         const CDeviceRecord& record = records[static_cast<std::size_t>(row)];

@@ -3,9 +3,9 @@
 #include <QDialog>
 #include <QString>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "app/worker.h"
 #include "history/device_record.h"
 #include "history/history_store.h"
 
@@ -39,7 +39,7 @@ class CDlgHistory : public QDialog {
     void vShowKey(const QString& key);
     // Starts a query for the key field's text; false while one is running.
     bool fgQuery();
-    bool fgQuerying() const { return m_worker.joinable(); }
+    bool fgQuerying() const { return m_fgQuerying; }
     QTableWidget* pTable() const { return m_pTable; }
     QLabel* pStatus() const { return m_pStatus; }
 
@@ -55,5 +55,6 @@ class CDlgHistory : public QDialog {
     QLineEdit* m_pStation = nullptr;
     QLineEdit* m_pOperator = nullptr;
     QLineEdit* m_pDatabases = nullptr;
-    std::jthread m_worker;
+    bool m_fgQuerying = false;  // from a query's start until its records are shown
+    CWorker m_worker;
 };

@@ -171,9 +171,7 @@ CDlgLineCheck::~CDlgLineCheck() {
 
 void CDlgLineCheck::vStopAndWait() {
     vStop();
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
+    m_worker.vStop(0);
 }
 
 QCheckBox* CDlgLineCheck::pStepBox(ECheckStep step) const {
@@ -218,7 +216,8 @@ void CDlgLineCheck::vOnSearchDone() {
 }
 
 bool CDlgLineCheck::fgStart() {
-    if (fgRunning()) {
+    // A run that has ended is still shown until its end, queued, reaches this thread.
+    if (fgRunning() || m_run) {
         return false;
     }
     CStation* station = m_window.pStation();
@@ -280,11 +279,19 @@ bool CDlgLineCheck::fgStart() {
     m_pProgress->setValue(0);
     m_pStatus->setText(strTrKey("Checking %1 devices...").arg(targets.size()));
     vSetRunning(true);
-    m_worker = std::jthread([this, targets = std::move(targets), benchText] {
-        CLineCheckRunEnd end = m_run->sRun(targets, benchText, m_relay.get());
-        QMetaObject::invokeMethod(
-            this, [this, end = std::move(end)] { vOnRunEnded(end); }, Qt::QueuedConnection);
-    });
+    const auto started = m_worker.sStart(
+        "line-check", [this, targets = std::move(targets), benchText](std::stop_token) {
+            CLineCheckRunEnd end = m_run->sRun(targets, benchText, m_relay.get());
+            QMetaObject::invokeMethod(
+                this, [this, end = std::move(end)] { vOnRunEnded(end); }, Qt::QueuedConnection);
+        });
+    if (!started) {
+        m_relay.reset();
+        m_run.reset();
+        vSetRunning(false);
+        m_pStatus->setText(strQ(started.error().m_strReason));
+        return false;
+    }
     return true;
 }
 
@@ -302,9 +309,7 @@ void CDlgLineCheck::vOnDeviceDone(const CDeviceCheck& row, int done, int total) 
 }
 
 void CDlgLineCheck::vOnRunEnded(const CLineCheckRunEnd& end) {
-    if (m_worker.joinable()) {
-        m_worker.join();
-    }
+    m_worker.vStop(0);
     m_relay.reset();
     m_run.reset();
     vSetRunning(false);

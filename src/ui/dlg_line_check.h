@@ -6,9 +6,9 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "app/worker.h"
 #include "check/check_result.h"
 #include "check/expected_bench.h"
 #include "check/line_check.h"
@@ -60,7 +60,7 @@ class CDlgLineCheck : public QDialog {
     // The same, and waits for the check's thread (the check ends within one step's own
     // time limit once stopped; its report is written by then).
     void vStopAndWait();
-    bool fgRunning() const { return m_worker.joinable(); }
+    bool fgRunning() const { return m_worker.fgRunning(); }
 
     // The controls, for tests and the README's pictures.
     QLineEdit* pExpectEdit() const { return m_pExpect; }
@@ -107,5 +107,5 @@ class CDlgLineCheck : public QDialog {
 
     std::unique_ptr<CLineCheckRun> m_run;  // the running check
     std::unique_ptr<ICheckProgress> m_relay;
-    std::jthread m_worker;  // runs m_run; joined before the run goes
+    CWorker m_worker;  // runs m_run; stopped before the run goes
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <memory>
 #include <span>
 
 #include "app/log.h"
@@ -120,7 +121,13 @@ int CUpgradeService::iStart(std::string& error) {
         const std::lock_guard lock(m_lock);
         m_fgRunning = true;
     }
-    m_acceptThread = std::jthread([this](std::stop_token stop) { vAcceptLoop(stop); });
+    if (const auto started = m_acceptWorker.sStart(
+            "sim-upg-accept", [this](std::stop_token stop) { vAcceptLoop(stop); });
+        !started) {
+        error = started.error().m_strReason;
+        vStop();
+        return -1;
+    }
     return 0;
 }
 
@@ -131,14 +138,15 @@ void CUpgradeService::vStop() {
         m_fgRunning = false;
         sessions.splice(sessions.end(), m_sessions);
     }
-    if (m_acceptThread.joinable()) {
-        m_acceptThread.request_stop();
+    if (m_acceptWorker.fgRunning()) {
+        m_acceptWorker.vRequestStop();
         const std::uint8_t wake = 1;
         (void)iSend(m_wakeWriter, std::span(&wake, 1));
-        m_acceptThread.join();
     }
+    m_acceptWorker.vStop(0);
+    // All are asked first, so that they end together rather than one after another.
     for (CSession& session : sessions) {
-        session.m_thread.request_stop();
+        session.m_worker.vRequestStop();
     }
     sessions.clear();
     m_listeners.clear();
@@ -185,12 +193,16 @@ void CUpgradeService::vStartSession(std::size_t index, CSocket connection,
     // Sessions that have ended are joined here (at once: they have returned).
     m_sessions.remove_if([](const CSession& session) { return session.m_fgDone; });
     CSession& session = m_sessions.emplace_back();
-    session.m_thread = std::jthread([this, index, connectBackNet, &session,
-                                     socket = std::move(connection)](std::stop_token stop) mutable {
-        vSession(stop, index, std::move(socket), connectBackNet);
-        const std::lock_guard done(m_lock);
-        session.m_fgDone = true;
-    });
+    // A worker's body is copyable; the connection it owns is handed over through a pointer.
+    auto socket = std::make_shared<CSocket>(std::move(connection));
+    const auto started = session.m_worker.sStart(
+        "sim-upgrade", [this, index, connectBackNet, &session, socket](std::stop_token stop) {
+            vSession(stop, index, std::move(*socket), connectBackNet);
+            const std::lock_guard done(m_lock);
+            session.m_fgDone = true;
+        });
+    // Without a thread the connection is dropped, as a device out of resources would.
+    session.m_fgDone = !started;
 }
 
 void CUpgradeService::vSession(const std::stop_token& stop, std::size_t index, CSocket connection,

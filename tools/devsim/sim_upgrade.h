@@ -15,9 +15,9 @@
 #include <list>
 #include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "app/worker.h"
 #include "devsim/fleet_core.h"
 #include "net/socket_layer.h"
 
@@ -49,7 +49,7 @@ class CUpgradeService {
         CSocket m_socket;
     };
     struct CSession {
-        std::jthread m_thread;
+        CWorker m_worker;
         bool m_fgDone = false;  // guarded by m_lock
     };
 
@@ -66,7 +66,7 @@ class CUpgradeService {
     std::mutex m_lock;
     std::list<CSession> m_sessions;  // guarded by m_lock; a list keeps each in place
     bool m_fgRunning = false;        // guarded by m_lock
-    std::jthread m_acceptThread;
+    CWorker m_acceptWorker;
 };
 
 }  // namespace devsim
