@@ -10,6 +10,7 @@
 #include <optional>
 #include <vector>
 
+#include "app/shown_text.h"
 #include "platform/log_sink.h"
 
 namespace {
@@ -187,17 +188,23 @@ void vLogWrite(ELogLevel level, const CLogWhere& where, const char* format, ...)
     // Room for "\r\n" is kept at the end of every line, however long its message.
     constexpr size_t kBody = kLogLineMax - 2;
     size_t length = std::min(static_cast<size_t>(head), kBody);
+    char message[kLogLineMax + 1] = {};
     va_list args;
     va_start(args, format);
-    const int message = std::vsnprintf(line + length, kBody + 1 - length, format, args);
+    const int written = std::vsnprintf(message, sizeof message, format, args);
     va_end(args);
-    if (message > 0) {
-        length = std::min(length + static_cast<size_t>(message), kBody);
-    }
+    size_t messageLength = written > 0 ? std::min(static_cast<size_t>(written), kBody) : 0;
     // A message that ends its own line keeps one terminator.
-    while (length > 0 && (line[length - 1] == '\n' || line[length - 1] == '\r')) {
-        --length;
+    while (messageLength > 0 &&
+           (message[messageLength - 1] == '\n' || message[messageLength - 1] == '\r')) {
+        --messageLength;
     }
+    // Messages carry device text (UIDs, network names): it is shown escaped, so that it
+    // can neither forge a line of its own nor drive the terminal.
+    const std::string shown = strShownText(std::string_view(message, messageLength));
+    const size_t copied = std::min(shown.size(), kBody - length);
+    std::copy_n(shown.data(), copied, line + length);
+    length += copied;
     line[length++] = '\r';
     line[length++] = '\n';
     vLogSinkWrite(std::string_view(line, length));

@@ -48,7 +48,7 @@ TEST(Log, LineNamesComponentFunctionAndLineByItself) {
 TEST(Log, LevelsPerComponentDecideWhatIsWritten) {
     const CLogLevelsGuard guard;
     struct CRow {
-        const char* m_pszSpec;
+        const char* m_pszLevels;
         bool m_fgInfoWritten;  // of a line from the tests' component
         bool m_fgErrWritten;
     };
@@ -56,13 +56,15 @@ TEST(Log, LevelsPerComponentDecideWhatIsWritten) {
     for (const CRow& row :
          {CRow{"off,tests=debug", true, true}, CRow{"debug,tests=err", false, true},
           CRow{"info,tests=off", false, false}, CRow{"err,tests=info", true, true}}) {
-        ASSERT_TRUE(fgApplyLogLevels(row.m_pszSpec)) << row.m_pszSpec;
+        ASSERT_TRUE(fgApplyLogLevels(row.m_pszLevels)) << row.m_pszLevels;
         CCaptureStderr capture;
         KLOG_INFO("step %d", 1);
         KLOG_ERR("failed");
         const std::string text = capture.text();
-        EXPECT_EQ(text.find("=>step 1") != std::string::npos, row.m_fgInfoWritten) << row.m_pszSpec;
-        EXPECT_EQ(text.find("=>failed") != std::string::npos, row.m_fgErrWritten) << row.m_pszSpec;
+        EXPECT_EQ(text.find("=>step 1") != std::string::npos, row.m_fgInfoWritten)
+            << row.m_pszLevels;
+        EXPECT_EQ(text.find("=>failed") != std::string::npos, row.m_fgErrWritten)
+            << row.m_pszLevels;
     }
     ASSERT_TRUE(fgApplyLogLevels("warn"));
     EXPECT_EQ(eLogLevel("protocol"), ELogLevel::kWarn);
@@ -84,6 +86,16 @@ TEST(Log, LongMessagesAreCutButKeepTheirEnd) {
     ASSERT_EQ(line.size(), static_cast<size_t>(kLogLineMax));
     EXPECT_TRUE(line.starts_with("camkit:tests:"));
     EXPECT_TRUE(line.ends_with("xx\r\n"));
+}
+
+TEST(Log, DeviceTextInAMessageCannotForgeALineOrDriveTheTerminal) {
+    const CLogLevelsGuard guard;
+    vSetLogLevel({}, ELogLevel::kInfo);
+    CCaptureStderr capture;
+    const std::string ssid = "x\r\ncamkit:err:net:forged, 1=>\x1b[2J";
+    KLOG_INFO("ssid %s", ssid.c_str());
+    const std::string line = capture.text();
+    EXPECT_TRUE(line.ends_with("=>ssid x\\x0d\\x0acamkit:err:net:forged, 1=>\\x1b[2J\r\n")) << line;
 }
 
 TEST(Log, ComponentAndFunctionFromWhereTheLineIsWritten) {
