@@ -1,5 +1,6 @@
 #include "upgrade/upgrade_view.h"
 
+#include "app/shown_text.h"
 #include "app/translate.h"
 
 namespace {
@@ -138,8 +139,9 @@ std::string strUpgReasonText(const CUpgDeviceResult& device) {
         case EUpgReason::kDeviceRefused:
             return strTranslate("device answered RECVFILE FAILED");
         case EUpgReason::kVersionMismatch:
-            return strTranslate("came back with version") + " " + device.m_strVersionAfter + ", " +
-                   strTranslate("expected") + " " + device.m_strVersionExpected;
+            return strTranslate("came back with version") + " " +
+                   strShownText(device.m_strVersionAfter) + ", " + strTranslate("expected") + " " +
+                   device.m_strVersionExpected;
         default:
             return strTranslate(strUpgReasonKey(device.m_eReason));
     }
