@@ -170,11 +170,14 @@ int main(int argc, char** argv) {
             if (got <= 0) {
                 return;
             }
+            // A datagram longer than the buffer was cut: its length is not what was read.
+            if (static_cast<std::size_t>(got) > buffer.size()) {
+                continue;
+            }
             const Bytes reply(buffer.begin(), buffer.begin() + got);
-            files += iFile(
-                corpus,
-                "sim_" + name + "_" + std::to_string(reply[kCmdOffCode]) + "_" + std::to_string(n),
-                reply);
+            const std::string code =
+                reply.size() > kCmdOffCode ? std::to_string(reply[kCmdOffCode]) : "short";
+            files += iFile(corpus, "sim_" + name + "_" + code + "_" + std::to_string(n), reply);
         }
     };
     iSendTo(search, bufBuildSearch(), CEndpoint{uiAddr("127.255.255.255"), kPortSearch});
