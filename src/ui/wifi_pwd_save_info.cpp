@@ -94,7 +94,8 @@ void CWifiPwdSaveInfo::vSaveWifiInfo(const std::string& ssid, const std::string&
     }
     if (m_entries.count(ssid) >= kMaxPwdPerSsid) {
         const auto oldest = m_entries.find(ssid);
-        KLOG_INFO("delete wifi info:%s,%s", oldest->first.c_str(), oldest->second.c_str());
+        KLOG_INFO("delete wifi info:%s,%s", oldest->first.c_str(),
+                  strMaskSecret(oldest->second).c_str());
         m_entries.erase(oldest);
         KLOG_INFO("add 1");
     } else {
@@ -112,7 +113,7 @@ void CWifiPwdSaveInfo::vSaveToFile() const {
             KLOG_INFO("Parameters is error");
             continue;
         }
-        KLOG_INFO("wifi info:%s,%s", ssid.c_str(), password.c_str());
+        KLOG_INFO("wifi info:%s,%s", ssid.c_str(), strMaskSecret(password).c_str());
         content += ssid;
         content += ' ';
         content += password;
