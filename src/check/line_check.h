@@ -44,7 +44,7 @@ struct CLineCheckOptions {
     std::string m_strPassword;         // empty: the device default
     int m_iParallel = 8;               // devices checked at once, 1 to 256
     int m_iStreamId = kStreamSub;      // the video step's stream
-    int m_iLoginLimitMs = 2000;        // the login step: two requests within this
+    int m_iLoginLimitMs = 2000;        // the login step: four requests within this
     int m_iVideoLimitMs = 8000;        // to a decoded key frame
     int m_iAudioLimitMs = 5000;        // to the frames wanted
     int m_iAudioFrames = 10;           // 20 ms frames the audio step wants

@@ -3,8 +3,8 @@
 // The login check of a device on a UDP socket of its own: the login request (command
 // 2) leaves from a fresh socket and the device answers to it, so the answer never
 // reaches the station's transport: no device list, Wi-Fi list or result pane of a
-// window changes because a check logged in. Two requests when the first gets no
-// answer in half the time.
+// window changes because a check logged in. The request is sent again while no answer
+// came: four requests spread over the time allowed.
 //
 // Blocking, any thread; checks of many devices may run in parallel (a socket each).
 
