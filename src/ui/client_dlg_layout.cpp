@@ -20,6 +20,7 @@
 #include "ui/main_controls.h"
 #include "ui/ownerdraw_tab_ctrl.h"
 #include "ui/result_pane.h"
+#include "ui/scaled_page.h"
 #include "ui/search_progress.h"
 #include "ui/text_fit.h"
 #include "ui/window_font.h"
@@ -27,15 +28,6 @@
 namespace {
 QString strKey(const char* key) {
     return QString::fromStdString(strTranslate(key));
-}
-
-CLayoutRect sToLayoutRect(const QRect& rect) {
-    return CLayoutRect{rect.left(), rect.top(), rect.left() + rect.width(),
-                       rect.top() + rect.height()};
-}
-
-QRect sToQRect(const CLayoutRect& rect) {
-    return QRect(rect.m_iLeft, rect.m_iTop, rect.iWidth(), rect.iHeight());
 }
 }  // namespace
 

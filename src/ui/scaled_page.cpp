@@ -15,6 +15,7 @@
 namespace {
 // Room a page keeps right of its rightmost control.
 constexpr int kPageMarginPx = 6;
+}  // namespace
 
 CLayoutRect sToLayoutRect(const QRect& rect) {
     return CLayoutRect{rect.left(), rect.top(), rect.left() + rect.width(),
@@ -24,7 +25,6 @@ CLayoutRect sToLayoutRect(const QRect& rect) {
 QRect sToQRect(const CLayoutRect& rect) {
     return QRect(rect.m_iLeft, rect.m_iTop, rect.iWidth(), rect.iHeight());
 }
-}  // namespace
 
 CScaledPage::CScaledPage(QWidget* parent, int comboDropFactor)
     : QWidget(parent), m_iComboDropFactor(comboDropFactor) {}

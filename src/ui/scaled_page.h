@@ -8,6 +8,10 @@
 #include "protocol/dev_info.h"
 #include "ui/layout_scale.h"
 
+// A widget's rectangle as the layout arithmetic takes it, and back.
+CLayoutRect sToLayoutRect(const QRect& rect);
+QRect sToQRect(const CLayoutRect& rect);
+
 // Why the window asks a page to refresh: its tab was chosen, a device row was
 // clicked while its tab is shown, or the delayed refresh 1.5 s after a row click.
 enum class ETabRefresh { kTabChange, kRowClick, kDelayed };
