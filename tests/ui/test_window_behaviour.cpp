@@ -112,12 +112,19 @@ TEST_F(WindowBehaviourTest, EnterStartsVideoOnlyWhileTheLiveViewShows) {
     QTest::keyClick(&m_bench.window(), Qt::Key_Escape);
     EXPECT_FALSE(live->fgPlaying());
 
+    // The device's settings are shown first: applying half-empty fields would be refused
+    // and the refusal searches the list again, leaving no device chosen.
     m_bench.window().pTabCtrl()->vSetCurSel(kTabVideoParam);
     QLineEdit* frameRate = params->mainStream().m_pFrameRate;
+    ASSERT_TRUE(QTest::qWaitFor([frameRate] { return !frameRate->text().isEmpty(); },
+                                CFleetWindow::kWaitMs));
     frameRate->setFocus();
     frameRate->setText(QStringLiteral("25"));
     QTest::keyClick(frameRate, Qt::Key_Return);
     QTest::keyClick(frameRate, Qt::Key_Return);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return m_bench.fleet().sDeviceState(0).m_mainStream.m_ucFrameRate == 25; },
+        CFleetWindow::kWaitMs));
 
     // Enter in a motor timer applies the timers, which the device takes.
     m_bench.window().pTabCtrl()->vSetCurSel(kTabMotorPage);
