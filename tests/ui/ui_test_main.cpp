@@ -3,8 +3,10 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QTemporaryDir>
 #include <cstdlib>
 
+#include "app/settings.h"
 #include "ui_test_env.h"
 
 namespace {
@@ -34,6 +36,10 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication app(argc, argv);
+    // What a window writes by itself (the device history, exports) goes to a folder of
+    // this run, never the working directory; tests that look at the files set their own.
+    const QTemporaryDir writable;
+    CSettings::instance().m_strWritableDir = writable.path().toStdString() + "/";
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
