@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "protocol/cmd_header.h"
 #include "upgrade/upg_file_type.h"
 
 namespace {
@@ -33,6 +34,34 @@ std::string strBaseName(const std::string& path) {
 }
 
 }  // namespace
+
+std::optional<CSettingReply> sSettingReply(int replyCode) {
+    struct CRow {
+        std::uint8_t m_byReply;
+        CSettingReply m_reply;
+    };
+    // Only replies that mean one command each: the "no SD card" answer to a format is
+    // also the answer to other requests, so a format is recorded only when it worked.
+    static constexpr CRow kRows[] = {
+        {kReplySetUidOk, {kJobSetUid, EJobOutcome::kPass}},
+        {kReplySetUidFailed, {kJobSetUid, EJobOutcome::kFail}},
+        {kReplyPasswordOk, {kJobSetPassword, EJobOutcome::kPass}},
+        {kReplyPasswordFailed, {kJobSetPassword, EJobOutcome::kFail}},
+        {kReplyWiredNetOk, {kJobSetNet, EJobOutcome::kPass}},
+        {kReplyWiredNetFailed, {kJobSetNet, EJobOutcome::kFail}},
+        {kReplyWifiNetOk, {kJobSetNet, EJobOutcome::kPass}},
+        {kReplyWifiNetFailed, {kJobSetNet, EJobOutcome::kFail}},
+        {kReplyWifiJoinOk, {kJobWifiConnect, EJobOutcome::kPass}},
+        {kReplyFactoryReset, {kJobReset, EJobOutcome::kPass}},
+        {kReplyFormatSdOk, {kJobFormatSd, EJobOutcome::kPass}},
+    };
+    for (const CRow& row : kRows) {
+        if (row.m_byReply == replyCode) {
+            return row.m_reply;
+        }
+    }
+    return std::nullopt;
+}
 
 CDeviceRecord sJobRecord(const CJobContext& context, std::string_view kind,
                          const std::string& address, const CDevInfo* device) {

@@ -4,7 +4,9 @@
 // rows, an upgrade's per-device results, a device command's outcome. Pure functions
 // except vecDescribeFiles, which reads the files it describes.
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "check/check_result.h"
@@ -22,6 +24,16 @@ struct CJobContext {
 // device's record when the station has one (device may be null), time now, a new key.
 CDeviceRecord sJobRecord(const CJobContext& context, std::string_view kind,
                          const std::string& address, const CDevInfo* device);
+
+// A device's reply that ends a setting command, as the history records it.
+struct CSettingReply {
+    std::string_view m_strKind;  // kJobSetUid, ...
+    EJobOutcome m_eOutcome;
+};
+// The setting command that a reply code (CCmdResult::m_iCode) ends, with its outcome;
+// nothing for every other code. For a front end that sees replies rather than waiting
+// for one (the window).
+std::optional<CSettingReply> sSettingReply(int replyCode);
 
 // One line-check row: one step per step that ran (skipped steps are kept as skipped),
 // pass when no step failed, the failed steps' names as the reason.

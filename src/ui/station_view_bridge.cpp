@@ -6,6 +6,7 @@
 #include "ui/pages/dlg_dev_info.h"
 #include "ui/pages/dlg_video.h"
 #include "ui/ui_helpers.h"
+#include "ui/window_history.h"
 
 namespace {
 QString strQ(const std::string& text) {
@@ -28,13 +29,26 @@ void CStationViewBridge::vPost(Call call) {
 }
 
 void CStationViewBridge::vAttachViews(CStation& station) {
+    m_pStation = &station;
     station.login().vSetView(this);
     station.camera().vSetView(this);
 }
 
 void CStationViewBridge::vOnResult(const CCmdResult& result) {
-    vPost([text = strQ("\r\n" + strFormatResult(result))](CclientDlg& window) {
+    // The device as it is now: the list the UI thread holds may be searched again (and
+    // emptied meanwhile) before this result reaches it.
+    std::optional<CSettingReply> setting = sSettingReply(result.m_iCode);
+    std::optional<CDevInfo> device;
+    if (CDevInfo known; setting && m_pStation != nullptr &&
+                        m_pStation->registry().fgGetDevInfoByIp(known, result.m_uiAddr)) {
+        device = std::move(known);
+    }
+    vPost([result, setting, device = std::move(device),
+           text = strQ("\r\n" + strFormatResult(result))](CclientDlg& window) {
         window.PrintLog(text);
+        if (setting && result.m_uiAddr != 0) {
+            windowHistory(window).vRecordSetting(result, *setting, device);
+        }
     });
 }
 

@@ -30,7 +30,8 @@ class CStationViewBridge final : public QObject,
 
     // The window the calls go to (nullptr: none). UI thread only.
     void vAttach(CclientDlg* window) { m_window = window; }
-    // Registers the bridge as the view of the features it serves.
+    // Registers the bridge as the view of the features it serves, and keeps the station
+    // to look up the device of a result for the history.
     void vAttachViews(CStation& station);
 
     // IStationView.
@@ -58,6 +59,7 @@ class CStationViewBridge final : public QObject,
     template <typename Call>
     void vPost(Call call);
 
-    QPointer<CclientDlg> m_window;  // read on the UI thread only
+    QPointer<CclientDlg> m_window;         // read on the UI thread only
+    const CStation* m_pStation = nullptr;  // set before the transport starts
     std::atomic<bool> m_fgDrainPosted{false};
 };

@@ -84,6 +84,19 @@ void CWindowHistory::vRecordUpgrade(const std::vector<CUpgDeviceResult>& devices
     });
 }
 
+void CWindowHistory::vRecordSetting(const CCmdResult& result, const CSettingReply& setting,
+                                    const std::optional<CDevInfo>& device) {
+    CDeviceRecord record = sJobRecord(context(), setting.m_strKind, strIpText(result.m_uiAddr),
+                                      device ? &*device : nullptr);
+    if (!device) {
+        record.m_strUid = result.m_strUid;
+    }
+    record.m_eOutcome = setting.m_eOutcome;
+    // What the device took, when its reply says (the new UID).
+    record.m_strReason = result.m_strValue;
+    m_recorder->vRecord({std::move(record)});
+}
+
 void CWindowHistory::vOnReport(const CRecorderReport& report) {
     // One line when what waits or what went wrong changes, not one per retry.
     if (report.m_llWaiting == m_llShownWaiting && report.m_strError == m_strShownError) {

@@ -2,12 +2,14 @@
 
 #include <QObject>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "check/check_result.h"
 #include "history/history_recorder.h"
 #include "history/history_settings.h"
 #include "history/job_records.h"
+#include "protocol/cmd_result.h"
 
 class CclientDlg;
 
@@ -36,6 +38,10 @@ class CWindowHistory : public QObject {
     // Records the verdicts of an upgrade run; the files are described (SHA-256) on the
     // recorder's thread.
     void vRecordUpgrade(const std::vector<CUpgDeviceResult>& devices);
+    // Records the outcome of a setting command that the reply result ended, for device
+    // as the station knew it then (without: the UID the result names).
+    void vRecordSetting(const CCmdResult& result, const CSettingReply& setting,
+                        const std::optional<CDevInfo>& device);
 
   private:
     void vStartRecorder();

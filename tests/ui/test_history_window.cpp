@@ -1,6 +1,7 @@
 // The window's device history against a simulated bench on loopback: a line check run
-// from the window is recorded, and "History..." on a device's row shows that device's
-// record; the dialog's settings are checked and saved for the next start.
+// from the window and a setting changed from it are recorded, and "History..." on a
+// device's row shows that device's records; the dialog's settings are checked and saved
+// for the next start.
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 #include "ui/dev_list_commands.h"
 #include "ui/dlg_history.h"
 #include "ui/dlg_line_check.h"
+#include "ui/result_pane.h"
 #include "ui/window_history.h"
 
 namespace {
@@ -28,7 +30,7 @@ class HistoryWindowTest : public CFleetFolderTest {};
 
 }  // namespace
 
-TEST_F(HistoryWindowTest, ALineCheckOfTheWindowIsShownInTheDevicesHistory) {
+TEST_F(HistoryWindowTest, ALineCheckAndASettingOfTheWindowAreShownInTheDevicesHistory) {
     CFleetWindow bench;
     ASSERT_EQ("", bench.strStart(
                       2, [](std::size_t, devsim::CSimDeviceState&, devsim::CSimBehaviour&) {}));
@@ -45,6 +47,16 @@ TEST_F(HistoryWindowTest, ALineCheckOfTheWindowIsShownInTheDevicesHistory) {
     const int row = bench.iRowOf("127.0.0.3");
     ASSERT_GE(row, 0);
     bench.vClickRow(row);
+    ASSERT_TRUE(bench.station().devCmd().fgModifyPassword("line-7"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&bench] {
+            return bench.window().pResultPane()->strText().contains(
+                "127.0.0.3 Modify password success");
+        },
+        kWaitMs));
+    // The device list was searched again after the change: the row is chosen anew.
+    ASSERT_TRUE(QTest::qWaitFor([&bench] { return bench.iRowOf("127.0.0.3") >= 0; }, kWaitMs));
+    bench.vClickRow(bench.iRowOf("127.0.0.3"));
     bench.window().commands().vRunCommand(EListCmd::kHistory);
     auto* dialog = bench.window().findChild<CDlgHistory*>();
     ASSERT_NE(nullptr, dialog);
@@ -52,18 +64,24 @@ TEST_F(HistoryWindowTest, ALineCheckOfTheWindowIsShownInTheDevicesHistory) {
     QTableWidget* table = dialog->pTable();
     ASSERT_TRUE(QTest::qWaitFor(
         [dialog, table] {
-            if (!dialog->fgQuerying() && table->rowCount() == 0) {
+            if (!dialog->fgQuerying() && table->rowCount() < 2) {
                 dialog->fgQuery();
             }
-            return table->rowCount() > 0;
+            return table->rowCount() == 2;
         },
         kWaitMs))
         << dialog->pStatus()->text().toStdString();
-    ASSERT_EQ(1, table->rowCount());
-    EXPECT_EQ(QStringLiteral("check"), table->item(0, 3)->text());
-    EXPECT_EQ(QStringLiteral("pass"), table->item(0, 4)->text());
-    EXPECT_EQ(QStringLiteral("127.0.0.3"), table->item(0, 7)->text());
-    EXPECT_TRUE(table->item(0, 5)->text().startsWith(QStringLiteral("KSIM")));
+    // Newest first.
+    const struct {
+        int m_iRow;
+        const char* m_pszKind;
+    } expected[] = {{0, "set-password"}, {1, "check"}};
+    for (const auto& want : expected) {
+        EXPECT_EQ(QString::fromLatin1(want.m_pszKind), table->item(want.m_iRow, 3)->text());
+        EXPECT_EQ(QStringLiteral("pass"), table->item(want.m_iRow, 4)->text());
+        EXPECT_EQ(QStringLiteral("127.0.0.3"), table->item(want.m_iRow, 7)->text());
+        EXPECT_TRUE(table->item(want.m_iRow, 5)->text().startsWith(QStringLiteral("KSIM")));
+    }
 
     // A database the station does not know is refused; a good one is kept in the file.
     auto* databases = dialog->findChildren<QLineEdit*>().back();
