@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdint>
 #include <set>
 #include <thread>
 
+#include "upgrade/upgrade_view.h"
 #include "upgrade_bench.h"
 
 namespace {
@@ -273,3 +275,20 @@ TEST_F(UpgradeBench, TheVersionADeviceComesBackWithDecides) {
 }
 
 }  // namespace
+
+TEST(UpgradeText, ByteCountsAreGroupedInThousands) {
+    const struct {
+        std::uint64_t m_ulValue;
+        const char* m_pszShown;
+    } rows[] = {
+        {0, "0"},
+        {999, "999"},
+        {1000, "1,000"},
+        {100000, "100,000"},
+        {25170824, "25,170,824"},
+        {UINT64_MAX, "18,446,744,073,709,551,615"},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(strGroupedNumber(row.m_ulValue), row.m_pszShown) << row.m_ulValue;
+    }
+}
