@@ -138,7 +138,6 @@ CHistoryQuery sQueryForKey(const std::string& key) {
 }
 
 std::optional<long long> sParseUtcDateMs(std::string_view text) {
-    std::tm when{};
     int year = 0;
     int month = 0;
     int day = 0;
@@ -159,17 +158,15 @@ std::optional<long long> sParseUtcDateMs(std::string_view text) {
             return std::nullopt;
         }
     }
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 60) {
+    using namespace std::chrono;
+    const year_month_day date{std::chrono::year(year),
+                              std::chrono::month(static_cast<unsigned>(month)),
+                              std::chrono::day(static_cast<unsigned>(day))};
+    if (!date.ok() || hour > 23 || minute > 59 || second > 60) {
         return std::nullopt;
     }
-    when.tm_year = year - 1900;
-    when.tm_mon = month - 1;
-    when.tm_mday = day;
-    when.tm_hour = hour;
-    when.tm_min = minute;
-    when.tm_sec = second;
-    const std::time_t seconds = timegm(&when);
-    return static_cast<long long>(seconds) * 1000;
+    const sys_seconds at = sys_days(date) + hours(hour) + minutes(minute) + seconds(second);
+    return static_cast<long long>(at.time_since_epoch().count()) * 1000;
 }
 
 std::string strUtcTime(long long timeMs) {

@@ -1,9 +1,8 @@
 #include "history/history_store.h"
 
-#include <array>
-
 #include "history/pg_record_store.h"
 #include "history/sqlite_record_store.h"
+#include "platform/env.h"
 
 std::optional<CHistoryConfig> sParseHistoryDb(const std::vector<std::string>& dbs,
                                               const std::string& defaultLocalPath,
@@ -27,11 +26,8 @@ std::optional<CHistoryConfig> sParseHistoryDb(const std::vector<std::string>& db
 }
 
 std::string strDefaultStationName() {
-    std::array<char, 256> name{};
-    if (gethostname(name.data(), name.size() - 1) != 0 || name[0] == '\0') {
-        return "station";
-    }
-    return name.data();
+    const std::string name = strHostName();
+    return name.empty() ? "station" : name;
 }
 
 std::unique_ptr<CHistoryStore> CHistoryStore::psOpen(const CHistoryConfig& config,

@@ -14,6 +14,7 @@ set(posix_calls
   localtime_r gmtime_r readlink mkstemp mkostemp mkdtemp fchmod fsync setenv unsetenv
   getifaddrs inet_pton inet_ntop inet_addr ntohl htonl ntohs htons sigwait sigaction
   pthread_sigmask getrlimit setrlimit nl_langinfo iconv_open socketpair fcntl getuid geteuid
+  gethostname timegm
   pipe2)
 string(JOIN "|" call_pattern ${posix_calls})
 set(call_pattern "(^|[^A-Za-z0-9_])(::)?(${call_pattern})[ \t]*\\(")

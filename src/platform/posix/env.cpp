@@ -1,5 +1,8 @@
 #include "platform/env.h"
 
+#include <unistd.h>
+
+#include <array>
 #include <cstdlib>
 
 std::optional<std::string> strGetEnv(const char* name) {
@@ -22,4 +25,12 @@ std::string strMessagesLocale() {
         }
     }
     return {};
+}
+
+std::string strHostName() {
+    std::array<char, 256> name{};
+    if (::gethostname(name.data(), name.size() - 1) != 0) {
+        return {};
+    }
+    return name.data();
 }

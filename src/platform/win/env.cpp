@@ -37,3 +37,12 @@ std::string strMessagesLocale() {
     }
     return name;
 }
+
+std::string strHostName() {
+    char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD length = sizeof name;
+    if (!GetComputerNameA(name, &length)) {
+        return {};
+    }
+    return std::string(name, length);
+}
