@@ -2,7 +2,12 @@
 
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
 #include <string>
 
 // Captures what the process writes to one of its standard streams while the object
@@ -11,13 +16,19 @@
 // the capture goes on, so another thread can wait for a line.
 class CCaptureFd {
   public:
-    explicit CCaptureFd(int fd) : m_iFd(fd), m_file(std::tmpfile()), m_saved(::dup(fd)) {
+    explicit CCaptureFd(int fd)
+        : m_iFd(fd),
+          m_path(sUniquePath()),
+          m_file(std::fopen(m_path.string().c_str(), "w+b")),
+          m_saved(::dup(fd)) {
         vFlush();
         ::dup2(::fileno(m_file), fd);
     }
     ~CCaptureFd() {
         vRestore();
         std::fclose(m_file);
+        std::error_code ignored;
+        std::filesystem::remove(m_path, ignored);
     }
     CCaptureFd(const CCaptureFd&) = delete;
     CCaptureFd& operator=(const CCaptureFd&) = delete;
@@ -34,18 +45,19 @@ class CCaptureFd {
         return out;
     }
 
+    // Read through a handle of its own, so that the writers' position stays where it is.
     std::string strSoFar() const {
-        std::string out;
-        char chunk[4096];
-        ssize_t got = 0;
-        while ((got = ::pread(::fileno(m_file), chunk, sizeof chunk,
-                              static_cast<off_t>(out.size()))) > 0) {
-            out.append(chunk, static_cast<size_t>(got));
-        }
-        return out;
+        std::ifstream file(m_path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
     }
 
   private:
+    static std::filesystem::path sUniquePath() {
+        static std::atomic<unsigned> s_counter{0};
+        return std::filesystem::temp_directory_path() /
+               ("kestrel-capture-" + std::to_string(std::random_device{}()) + "-" +
+                std::to_string(++s_counter));
+    }
     static void vFlush() {
         std::fflush(stdout);
         std::fflush(stderr);
@@ -59,6 +71,7 @@ class CCaptureFd {
         }
     }
     int m_iFd;
+    std::filesystem::path m_path;
     std::FILE* m_file;
     int m_saved;
 };
