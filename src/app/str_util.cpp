@@ -51,7 +51,7 @@ std::string strGetTimeStr() {
 }
 
 std::string strDirOfPath(const std::string& modulePath) {
-    const size_t cut = modulePath.find_last_of(kPathSep);
+    const size_t cut = modulePath.find_last_of(kPathSeps);
     if (cut == std::string::npos) {
         return {};
     }

@@ -5,11 +5,14 @@
 
 // The platform's path separator and the name of the device that discards what is
 // written to it.
+// kPathSeps: every character that separates folders in a path (Windows takes '/' too).
 #ifdef _WIN32
 inline constexpr char kPathSep = '\\';
+inline constexpr const char* kPathSeps = "\\/";
 inline constexpr const char* kNullDevice = "NUL";
 #else
 inline constexpr char kPathSep = '/';
+inline constexpr const char* kPathSeps = "/";
 inline constexpr const char* kNullDevice = "/dev/null";
 #endif
 
