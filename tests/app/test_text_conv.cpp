@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <string>
 
 #include "app/text_conv.h"
+#include "platform/text_codec.h"
 
 // The suite runs in the "C" locale, whose code page counts as UTF-8.
 
@@ -50,6 +52,13 @@ class Utf82Ansi : public ::testing::TestWithParam<Utf82AnsiCase> {};
 
 TEST_P(Utf82Ansi, StaysInsideBothBuffers) {
     const Utf82AnsiCase& c = GetParam();
+    // The cases with characters beyond ASCII are written for a UTF-8 local character set
+    // (Linux under C.UTF-8); a Windows code page renders them its own way.
+    if (strLocalCharset() != "UTF-8" &&
+        std::any_of(c.source.begin(), c.source.end(),
+                    [](char byte) { return static_cast<unsigned char>(byte) >= 0x80; })) {
+        GTEST_SKIP() << "written for a UTF-8 local character set, not " << strLocalCharset();
+    }
     // The source is copied to an exact-size heap block so that ASan sees any over-read.
     auto exact = std::make_unique<char[]>(c.source.size());
     std::memcpy(exact.get(), c.source.data(), c.source.size());
