@@ -232,7 +232,7 @@ std::vector<std::string> vecUpgFileFaults(const CUpgradeArgs& args) {
             if (code < 0) {
                 problem =
                     "is of no accepted type (its path names none of config_info, ipcupg, "
-                    "kernel, rootfs, uboot, env; or give --type)";
+                    "kernel, rootfs, uboot, env; --type others sends it as it is)";
             } else if (args.m_iType != kUpgTypeByPath && code != args.m_iType) {
                 problem = "is not of the type asked for with --type";
             }
