@@ -7,6 +7,7 @@
 //
 // Binds the station's ports on 127.0.0.1: run it only inside a network namespace of
 // your own (scripts/harvest-fuzz-seeds does).
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -81,8 +82,9 @@ int iFileOtherSeeds(const std::filesystem::path& corpus) {
     vWrite(corpus / "ipc_to_nvr", "sim_announce_login",
            devsim::sBuildAnnouncement(devsim::kAnnounceLogin, uiAddr("127.0.0.2")));
     const auto answers = [](std::uint8_t readSize, std::string_view text) {
-        Bytes bytes{readSize};
-        bytes.insert(bytes.end(), text.begin(), text.end());
+        Bytes bytes(1 + text.size());
+        bytes[0] = readSize;
+        std::copy(text.begin(), text.end(), bytes.begin() + 1);
         return bytes;
     };
     vWrite(corpus / "upg_answers", "sim_ok", answers(31, devsim::kRecvFileOk));
