@@ -242,6 +242,10 @@ void CBaNetwork::ManageProc(CChannel& channel, const std::stop_token& stop) {
     }
     KLOG_INFO("start");
 
+    // The stream asked for, read before the connection asks for it: a switch that comes
+    // while the connection is made is then noticed below (at worst a switch to the
+    // stream already asked for), never lost.
+    int lastStreamId = channel.m_iStreamId;
     for (int tick = 0; !stop.stop_requested(); ++tick) {
         if (tick % kConnectRetryTicks == 0 || tick < kQuickConnects) {
             const auto started = m_clock.tpNow();
@@ -263,7 +267,6 @@ void CBaNetwork::ManageProc(CChannel& channel, const std::stop_token& stop) {
     }
 
     int grace = 3;
-    int lastStreamId = channel.m_iStreamId;
     int lastAlive = 0;
     for (int tick = 1; m_clock.fgSleepFor(kTick, stop); ++tick) {
         if (tick % kTicksPerSecond != 0) {
