@@ -6,12 +6,12 @@
 #include "app/log.h"
 #include "platform/text_codec.h"
 
-namespace {
-
 bool fgIsUtf8Charset(const std::string& charset) {
     return charset == "UTF-8" || charset == "utf8" || charset == "ANSI_X3.4-1968" ||
            charset == "ASCII";
 }
+
+namespace {
 
 // Decodes UTF-8 leniently: every invalid sequence becomes U+FFFD.
 std::u32string strDecodeUtf8(std::string_view text) {

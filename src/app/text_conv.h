@@ -14,6 +14,10 @@
 
 inline constexpr int kConvUnitsMax = 1024;
 
+// Whether the station writes local text in charset (strLocalCharset) as UTF-8: UTF-8
+// itself, and the plain "C" locale's ASCII.
+bool fgIsUtf8Charset(const std::string& charset);
+
 // Converts `length` bytes of local text to UTF-8 into `destination` (with terminator).
 // 0 converted; -1 the text needs more than 1023 UTF-16 units or is not valid in the
 // local code page; -2 the source is too long (2 * length + 2 > 2048) or missing;
