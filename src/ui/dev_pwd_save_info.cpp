@@ -1,8 +1,6 @@
 #include "ui/dev_pwd_save_info.h"
 
 #include <algorithm>
-#include <fstream>
-#include <system_error>
 
 #include "app/log.h"
 #include "app/str_util.h"
@@ -23,23 +21,12 @@ bool fgWritable(const std::string& entry) {
 }  // namespace
 
 CDevPwdSaveInfo::CDevPwdSaveInfo(const std::filesystem::path& folder) : m_path(folder / kFileName) {
-    std::error_code error;
-    if (!std::filesystem::exists(m_path, error)) {
-        return;
-    }
-    std::ifstream file(m_path, std::ios::binary);
-    if (!file) {
-        KLOG_ERR("open null");
-        return;
-    }
-    std::string line;
-    for (EStoreLine kind = eReadStoreLine(file, line); kind != EStoreLine::kEnd;
-         kind = eReadStoreLine(file, line)) {
-        if (kind == EStoreLine::kLine && fgAcceptedAtLoad(line)) {
+    vForEachStoreLine(m_path, [this](const std::string& line) {
+        if (fgAcceptedAtLoad(line)) {
             KLOG_INFO("pwd:%s", strMaskSecret(line).c_str());
             m_entries.push_back(line);
         }
-    }
+    });
 }
 
 int CDevPwdSaveInfo::vSave(const std::string& text) {

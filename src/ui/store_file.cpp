@@ -1,5 +1,8 @@
 #include "ui/store_file.h"
 
+#include <fstream>
+#include <system_error>
+
 #include "app/atomic_file.h"
 #include "app/log.h"
 
@@ -30,6 +33,26 @@ EStoreLine eReadStoreLine(std::istream& stream, std::string& line) {
         return EStoreLine::kTooLong;
     }
     return EStoreLine::kLine;
+}
+
+void vForEachStoreLine(const std::filesystem::path& path,
+                       const std::function<void(const std::string&)>& onLine) {
+    std::error_code error;
+    if (!std::filesystem::exists(path, error)) {
+        return;
+    }
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        KLOG_ERR("open null: %s", path.string().c_str());
+        return;
+    }
+    std::string line;
+    for (EStoreLine kind = eReadStoreLine(file, line); kind != EStoreLine::kEnd;
+         kind = eReadStoreLine(file, line)) {
+        if (kind == EStoreLine::kLine) {
+            onLine(line);
+        }
+    }
 }
 
 int iRewriteStoreFile(const std::filesystem::path& path, std::string_view content) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <istream>
 #include <string>
 #include <string_view>
@@ -19,6 +20,12 @@ enum class EStoreLine { kLine, kTooLong, kEnd };
 // kTooLong with `line` empty; kEnd once nothing is left. Never holds more than
 // kStoreLineMax + 1 bytes of a line.
 EStoreLine eReadStoreLine(std::istream& stream, std::string& line);
+
+// Calls onLine with each line of the store at `path` that eReadStoreLine reads whole. A
+// store not written yet has no lines; one that cannot be opened has none either and is
+// named in a diagnostic line.
+void vForEachStoreLine(const std::filesystem::path& path,
+                       const std::function<void(const std::string&)>& onLine);
 
 // Replaces the file at `path` by `content` so that a crash, a full disk or a failed
 // write leaves either the old file or the whole new one, never a part: the content

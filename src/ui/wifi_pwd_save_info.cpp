@@ -1,9 +1,7 @@
 #include "ui/wifi_pwd_save_info.h"
 
 #include <algorithm>
-#include <fstream>
 #include <optional>
-#include <system_error>
 #include <utility>
 
 #include "app/log.h"
@@ -47,34 +45,19 @@ bool fgWritable(const std::string& text) {
 
 CWifiPwdSaveInfo::CWifiPwdSaveInfo(const std::filesystem::path& folder)
     : m_path(folder / kFileName) {
-    std::error_code error;
-    if (!std::filesystem::exists(m_path, error)) {
-        return;
-    }
-    std::ifstream file(m_path, std::ios::binary);
-    if (!file) {
-        KLOG_ERR("open null");
-        return;
-    }
-    std::string line;
-    for (EStoreLine kind = eReadStoreLine(file, line); kind != EStoreLine::kEnd;
-         kind = eReadStoreLine(file, line)) {
-        if (kind != EStoreLine::kLine) {
-            continue;
-        }
+    vForEachStoreLine(m_path, [this](const std::string& line) {
         const auto fields = sSplitLine(line);
         if (!fields) {
-            continue;
+            return;
         }
         const auto& [ssid, password] = *fields;
         KLOG_INFO("SSID:%s,pwd:%s", ssid.c_str(), strMaskSecret(password).c_str());
         KLOG_INFO("ssidlen=%d,pwdlen=%d", static_cast<int>(ssid.size()),
                   static_cast<int>(password.size()));
-        if (ssid.size() > kMaxFieldBytes || password.size() > kMaxFieldBytes) {
-            continue;
+        if (ssid.size() <= kMaxFieldBytes && password.size() <= kMaxFieldBytes) {
+            m_entries.emplace(ssid, password);
         }
-        m_entries.emplace(ssid, password);
-    }
+    });
 }
 
 std::vector<std::string> CWifiPwdSaveInfo::vecGetWifiPwd(const std::string& ssid) const {
