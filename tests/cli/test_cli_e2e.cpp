@@ -1,9 +1,12 @@
 // kestrel-cli against kestrel-devsim, both as built, each run inside network
 // namespaces made by the test: one bench on loopback, and a station between two
 // subnets.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -192,8 +195,20 @@ TEST_F(CliLoopback, SetUidShowsInTheNextSearch) {
 // works: a single-device command prints only its device's lines, and whatever the
 // flood carried is printed as valid UTF-8 (here in the JSON of a search).
 TEST_F(CliLoopback, HostileTrafficShowsNeitherForeignLinesNorInvalidText) {
-    std::thread flooder([this] {
-        iRunInNetns(*m_ns, [] {
+    // The flood runs from before the commands start until both have ended, a byte on a
+    // pipe saying each. Started first, its process cannot inherit a command's output
+    // pipe, which would keep that command's output open until the flood ends.
+    int startedPipe[2] = {-1, -1};
+    int stopPipe[2] = {-1, -1};
+    ASSERT_EQ(::pipe2(startedPipe, O_CLOEXEC), 0);
+    ASSERT_EQ(::pipe2(stopPipe, O_CLOEXEC), 0);
+    int floodResult = -1;
+    std::thread flooder([this, &floodResult, startedFd = startedPipe[1], stopFd = stopPipe[0]] {
+        floodResult = iRunInNetns(*m_ns, [startedFd, stopFd] {
+            const char started = 0;
+            if (::write(startedFd, &started, 1) != 1) {
+                return 1;
+            }
             const CSocket socket = CSocket::Udp();
             std::uint32_t from = 0;
             std::uint32_t station = 0;
@@ -205,12 +220,15 @@ TEST_F(CliLoopback, HostileTrafficShowsNeitherForeignLinesNorInvalidText) {
             std::mt19937 random(7);
             const std::uint8_t types[] = {101, 107, 113, 115, 166, 180, 181, 184};
             std::vector<std::uint8_t> datagram;
-            const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(4);
-            for (int sent = 1; std::chrono::steady_clock::now() < until; ++sent) {
-                // Tens of thousands a second, with a pause now and then: a flood that
-                // leaves a busy two-core machine the processor time to answer at all.
-                if (sent % 64 == 0) {
-                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            pollfd stop{stopFd, POLLIN, 0};
+            // Only should the end never come.
+            const auto limit = std::chrono::steady_clock::now() + std::chrono::minutes(1);
+            for (int sent = 1; std::chrono::steady_clock::now() < limit; ++sent) {
+                // Tens of thousands a second, looking out for the end now and then for a
+                // moment: a flood that leaves a busy two-core machine the processor time
+                // to answer at all.
+                if (sent % 64 == 0 && ::poll(&stop, 1, 1) != 0) {
+                    break;
                 }
                 const std::uint8_t type = types[random() % std::size(types)];
                 datagram.assign(type == 101 ? 240 : 16 + random() % 300, 0);
@@ -226,9 +244,17 @@ TEST_F(CliLoopback, HostileTrafficShowsNeitherForeignLinesNorInvalidText) {
             return 0;
         });
     });
+    pollfd started{startedPipe[0], POLLIN, 0};
+    EXPECT_EQ(::poll(&started, 1, 30'000), 1) << "the flood did not start";
     const CRun login = cli("login 127.0.0.2");
     const CRun search = cli("--timeout 800 --json search");
+    const char end = 0;
+    EXPECT_EQ(::write(stopPipe[1], &end, 1), 1);
     flooder.join();
+    for (const int fd : {startedPipe[0], startedPipe[1], stopPipe[0], stopPipe[1]}) {
+        ::close(fd);
+    }
+    EXPECT_EQ(floodResult, 0);
     EXPECT_EQ(login.m_iExit, 0) << login.m_strOut;
     std::istringstream lines(login.m_strOut);
     for (std::string line; std::getline(lines, line);) {
